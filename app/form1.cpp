@@ -1,0 +1,380 @@
+#include "app/form1.h"
+
+#include "app/settingsstore.h"
+#include "app/signalshape.h"
+#include "modem/commands.h"
+#include "serial/responselog.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+Form1::ProcessEnd &processEnd()
+{
+    static Form1::ProcessEnd end = [](int exitCode) {
+        std::fflush(nullptr);
+        ::_exit(exitCode);
+    };
+    return end;
+}
+
+// "MS Sans Serif" 8.25 pt where it exists; elsewhere the nearest narrow sans-serif. The
+// size is in pixels (8.25 pt at 96 dpi) so the text keeps its proportion to the fixed,
+// pixel-placed layout whatever DPI the screen reports.
+QFont controlFont(bool bold)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                      QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    font.setBold(bold);
+    return font;
+}
+
+QString rgb(QColor c)
+{
+    return QStringLiteral("rgb(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue());
+}
+
+const QString greyBox = QStringLiteral("background-color: rgb(63,63,63); color: white;");
+
+void setUp(QPushButton *button, const ControlSpec &spec)
+{
+    button->setText(QString::fromLatin1(spec.text));
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    const QColor face = colourOf(spec.colour);
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; color: black; border: 1px solid "
+                       "rgb(0,0,0); }"
+                       "QPushButton:focus { border: 1px dotted black; }"
+                       "QPushButton:pressed { background-color: %2; }")
+            .arg(rgb(face), rgb(face.darker(130))));
+}
+
+void setUp(QLabel *label, const ControlSpec &spec)
+{
+    label->setText(QString::fromLatin1(spec.text));
+    label->setTextFormat(Qt::PlainText);
+    label->setStyleSheet(greyBox);
+}
+
+void setUp(QLineEdit *box, const ControlSpec &spec)
+{
+    box->setText(QString::fromLatin1(spec.text));
+    box->setAlignment(Qt::AlignCenter);
+    box->setFrame(false);
+    box->setStyleSheet(QStringLiteral("QLineEdit { %1 border: 1px solid rgb(0,0,0); }").arg(greyBox));
+}
+
+void setUp(ResponseLog *log, const ControlSpec &spec)
+{
+    log->setText(QString::fromLatin1(spec.text));
+    log->setFrameShape(QFrame::NoFrame);
+    log->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { %1 border: 1px solid rgb(0,0,0); }").arg(greyBox));
+}
+
+void setUp(QComboBox *combo, const ControlSpec &spec)
+{
+    combo->setEditable(true);
+    // What the user types stays exactly as typed: no completion, never a new item.
+    combo->setCompleter(nullptr);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setMaxVisibleItems(8);
+    if (spec.name != QByteArrayView("Combo2")) {
+        combo->addItems({QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
+                         QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400")});
+    }
+    combo->setCurrentIndex(-1);
+    combo->setEditText(QString::fromLatin1(spec.text));
+    QPalette palette = combo->palette();
+    for (auto role : {QPalette::Base, QPalette::Button, QPalette::Window})
+        palette.setColor(role, QColor::fromRgb(Colours::Window));
+    for (auto role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText})
+        palette.setColor(role, Qt::white);
+    combo->setPalette(palette);
+}
+
+void setUp(QCheckBox *box, const ControlSpec &spec)
+{
+    box->setText(QString::fromLatin1(spec.text));
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Window, QColor::fromRgb(Colours::Window));
+    palette.setColor(QPalette::Base, QColor::fromRgb(Colours::Window));
+    palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::Text, Qt::white);
+    box->setPalette(palette);
+    box->setAutoFillBackground(true);
+}
+
+void setUp(SignalShape *shape, const ControlSpec &spec)
+{
+    shape->setFillColor(colourOf(spec.colour));
+}
+
+} // namespace
+
+ClientArea::ClientArea(QWidget *parent)
+    : QWidget(parent)
+    , m_background(QStringLiteral(":/app/background.png"))
+{
+    setObjectName(QStringLiteral("ClientArea"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ClientArea::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor::fromRgb(Colours::Window));
+    painter.drawPixmap(0, 0, m_background);
+}
+
+void ClientArea::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && window()->windowHandle())
+        window()->windowHandle()->startSystemMove();
+}
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    , m_client(new ClientArea(this)),
+    Command1(make<QPushButton>("Command1")),
+    Command2(make<QPushButton>("Command2")),
+    Command3(make<QPushButton>("Command3")),
+    Command4(make<QPushButton>("Command4")),
+    Command5(make<QPushButton>("Command5")),
+    Command6(make<QPushButton>("Command6")),
+    Command7(make<QPushButton>("Command7")),
+    Command8(make<QPushButton>("Command8")),
+    Command9(make<QPushButton>("Command9")),
+    Command10(make<QPushButton>("Command10")),
+    Command11(make<QPushButton>("Command11")),
+    Command12(make<QPushButton>("Command12")),
+    Command13(make<QPushButton>("Command13")),
+    Command14(make<QPushButton>("Command14")),
+    Command15(make<QPushButton>("Command15")),
+    Command16(make<QPushButton>("Command16")),
+    Command17(make<QPushButton>("Command17")),
+    Command18(make<QPushButton>("Command18")),
+    Command19(make<QPushButton>("Command19")),
+    Command20(make<QPushButton>("Command20")),
+    Command21(make<QPushButton>("Command21")),
+    Command22(make<QPushButton>("Command22")),
+    Command23(make<QPushButton>("Command23")),
+    Command24(make<QPushButton>("Command24")),
+    Command25(make<QPushButton>("Command25")),
+    Command26(make<QPushButton>("Command26")),
+    Command27(make<QPushButton>("Command27")),
+    Command28(make<QPushButton>("Command28")),
+    Command29(make<QPushButton>("Command29")),
+    Command30(make<QPushButton>("Command30")),
+    Command31(make<QPushButton>("Command31")),
+    Command32(make<QPushButton>("Command32")),
+    Command33(make<QPushButton>("Command33")),
+    Command34(make<QPushButton>("Command34")),
+    Command35(make<QPushButton>("Command35")),
+    Command36(make<QPushButton>("Command36")),
+    Text1(make<QLineEdit>("Text1")),
+    Text2(make<ResponseLog>("Text2")),
+    Text3(make<QLineEdit>("Text3")),
+    Text4(make<QLineEdit>("Text4")),
+    Text5(make<QLineEdit>("Text5")),
+    Text6(make<QLineEdit>("Text6")),
+    Text7(make<QLineEdit>("Text7")),
+    Combo1(make<QComboBox>("Combo1")),
+    Combo2(make<QComboBox>("Combo2")),
+    Combo3(make<QComboBox>("Combo3")),
+    Check1(make<QCheckBox>("Check1")),
+    Label1(make<QLabel>("Label1")),
+    Label2(make<QLabel>("Label2")),
+    Label3(make<QLabel>("Label3")),
+    Label4(make<QLabel>("Label4")),
+    Label5(make<QLabel>("Label5")),
+    Label6(make<QLabel>("Label6")),
+    Label7(make<QLabel>("Label7")),
+    Label8(make<QLabel>("Label8")),
+    Shape1(make<SignalShape>("Shape1")),
+    Shape2(make<SignalShape>("Shape2")),
+    Shape3(make<SignalShape>("Shape3")),
+    Timer1(new QTimer(this)),
+    MSComm1(new MSComm(this))
+{
+    setObjectName(QStringLiteral("Form1"));
+    const int border = BorderTwips / TwipsPerPixel;
+    const QSize client(ClientWidthTwips / TwipsPerPixel, ClientHeightTwips / TwipsPerPixel);
+    setFixedSize(client + QSize(2 * border, 2 * border));
+    m_client->setGeometry(QRect(QPoint(border, border), client));
+
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    MSComm1->setObjectName(QStringLiteral("MSComm1"));
+
+    setTabOrderFromTable();
+    connectHandlers();
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::setProcessEnd(ProcessEnd end)
+{
+    processEnd() = std::move(end);
+}
+
+template<typename Control>
+Control *Form1::make(const char *name)
+{
+    const ControlSpec &spec = controlSpec(QLatin1StringView(name));
+    auto *control = new Control(m_client);
+    control->setObjectName(QLatin1StringView(name));
+    control->setGeometry(pixelRect(spec));
+    control->setToolTip(QString::fromLatin1(spec.hint));
+    control->setFont(controlFont(spec.bold));
+    control->setHidden(!spec.shownAtStart());
+    if (spec.kind == ControlKind::Label || spec.kind == ControlKind::Shape)
+        control->setFocusPolicy(Qt::NoFocus);
+    setUp(control, spec);
+    m_controls.append({&spec, control});
+    return control;
+}
+
+void Form1::setTabOrderFromTable()
+{
+    QList<std::pair<int, QWidget *>> focusable;
+    for (const auto &[spec, control] : std::as_const(m_controls)) {
+        if (spec->tab >= 0 && control->focusPolicy() != Qt::NoFocus)
+            focusable.append({spec->tab, control});
+    }
+    std::sort(focusable.begin(), focusable.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (qsizetype i = 1; i < focusable.size(); ++i)
+        setTabOrder(focusable[i - 1].second, focusable[i].second);
+}
+
+void Form1::setGroupVisible(ControlGroup group, bool visible)
+{
+    for (const auto &[spec, control] : std::as_const(m_controls)) {
+        if (spec->group == group)
+            control->setVisible(visible);
+    }
+}
+
+void Form1::connectHandlers()
+{
+    const std::pair<QPushButton *, void (Form1::*)()> named[] = {
+        {Command1, &Form1::Command1_Click},   {Command2, &Form1::Command2_Click},
+        {Command11, &Form1::Command11_Click}, {Command21, &Form1::Command21_Click},
+        {Command28, &Form1::Command28_Click}, {Command33, &Form1::Command33_Click},
+        {Command34, &Form1::Command34_Click}, {Command35, &Form1::Command35_Click},
+        {Command36, &Form1::Command36_Click},
+    };
+    for (const auto &[button, handler] : named)
+        connect(button, &QPushButton::clicked, this, handler);
+    for (const FixedCommand &command : fixedCommands()) {
+        connect(findChild<QPushButton *>(QLatin1StringView(command.button)), &QPushButton::clicked,
+                this, [this, text = command.command] { FixedCommand_Click(text); });
+    }
+    for (const ValueCommand &command : valueCommands()) {
+        connect(findChild<QPushButton *>(QLatin1StringView(command.button)), &QPushButton::clicked,
+                this, [this, &command] { ValueCommand_Click(command); });
+    }
+
+    // activated, not currentIndexChanged: only the user's own pick counts, never text set
+    // from code or typed into the edit field.
+    connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Click);
+    connect(Combo2, &QComboBox::activated, this, &Form1::Combo2_Click);
+    connect(Combo3, &QComboBox::activated, this, &Form1::Combo3_Click);
+    connect(Check1, &QCheckBox::stateChanged, this, &Form1::Check1_Click);
+
+    connect(Text2, &ResponseLog::changed, this, &Form1::Text2_Change);
+    connect(Text2, &ResponseLog::doubleClicked, this, &Form1::Text2_DblClick);
+    connect(MSComm1, &MSComm::OnComm, this, &Form1::MSComm1_OnComm);
+    connect(MSComm1, &MSComm::deviceLost, this, &Form1::onDeviceLost);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+}
+
+void Form1::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(Qt::black);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Activation proper comes and goes with every message box and every return from
+    // another application; the baud rate is copied only when the window first appears.
+    if (!std::exchange(m_activated, true))
+        Form_Activate();
+}
+
+void Form1::Form_Load()
+{
+    for (int number = 1; number <= 1000; ++number)
+        Combo2->addItem(QStringLiteral(" %1").arg(number));
+    Text2->setText(QString());
+    Combo2->setCurrentIndex(-1);
+    Combo2->setEditText(SettingsStore::read(QStringLiteral("Settings"), QStringLiteral("ComPort"),
+                                            QStringLiteral("3")));
+    Combo1->setEditText(SettingsStore::read(QStringLiteral("Settings"), QStringLiteral("BaudRate"),
+                                            QStringLiteral("19200")));
+}
+
+void Form1::Form_Activate()
+{
+    Combo3->setEditText(Combo1->currentText());
+}
+
+void Form1::Combo2_Click()
+{
+    SettingsStore::write(QStringLiteral("Settings"), QStringLiteral("ComPort"), Combo2->currentText());
+}
+
+void Form1::Combo1_Click()
+{
+    SettingsStore::write(QStringLiteral("Settings"), QStringLiteral("BaudRate"), Combo1->currentText());
+    Combo3->setEditText(Combo1->currentText());
+}
+
+void Form1::Combo3_Click()
+{
+    Combo1->setEditText(Combo3->currentText());
+}
+
+void Form1::Check1_Click()
+{
+    const bool checked = Check1->isChecked();
+    setGroupVisible(ControlGroup::ExtendedPanel, checked);
+    if (!checked)
+        Label8->hide();
+}
+
+void Form1::Command33_Click()
+{
+    CommStatus status;
+    if (!MSComm1->PortOpen())
+        status = MSComm1->setPortOpen(true);
+    if (status.ok())
+        status = SendCommand(QString::fromLatin1(Commands::EnableTransmission));
+    // The modem must really get the frame before the port closes under it.
+    if (status.ok() && !MSComm1->drainOutput(500))
+        status = {CommError::ReadWriteFailed, tr("%1 did not take the frame in time.").arg(MSComm1->deviceName())};
+    if (!status.ok()) {
+        std::fprintf(stderr, "korvanet: \"QM++O\" was not sent before closing: %s\n",
+                     qPrintable(status.reason));
+    }
+    if (MSComm1->PortOpen())
+        (void)MSComm1->setPortOpen(false);
+    processEnd()(0);
+}

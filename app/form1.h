@@ -1,0 +1,125 @@
+#pragma once
+
+#include "app/controltable.h"
+#include "serial/mscomm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+class ResponseLog;
+class SignalShape;
+struct ValueCommand;
+
+// The client area: the background colour and picture under the controls. Dragging it
+// moves the window, which has no title bar to drag.
+class ClientArea : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ClientArea(QWidget *parent);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    QPixmap m_background;
+};
+
+// The one window. Its members are the controls, named as the modem's users know them, and
+// its member functions the handlers of their events. Each subsystem defines its own
+// handlers: the shell in app/, the port and the log in serial/, the commands in modem/,
+// the signal graph in monitor/.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // How "Close software" ends the process; tests replace it to watch the end happen.
+    using ProcessEnd = std::function<void(int exitCode)>;
+    static void setProcessEnd(ProcessEnd end);
+
+    // Application shell.
+    void Form_Load();
+    void Form_Activate();
+    void Combo1_Click();
+    void Combo2_Click();
+    void Combo3_Click();
+    void Check1_Click();
+    void Command33_Click();
+
+    // Serial link.
+    void Command1_Click();
+    void Command36_Click();
+    void MSComm1_OnComm();
+    void Text2_Change();
+    void Text2_DblClick();
+
+    // Modem command set. SendCommand skips a frame for a closed port (and says so in its
+    // result) rather than queueing it for the next open.
+    CommStatus SendCommand(const QString &text);
+    void FixedCommand_Click(const char *command);
+    void ValueCommand_Click(const ValueCommand &command);
+    void Command28_Click();
+    void Command2_Click();
+    void Command21_Click();
+    void Command11_Click();
+    void Command35_Click();
+
+    // Signal monitor.
+    void Command34_Click();
+    void Timer1_Timer();
+    void RssiGraph_Update();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    template<typename Control>
+    Control *make(const char *name);
+    void setGroupVisible(ControlGroup group, bool visible);
+    void connectHandlers();
+    void setTabOrderFromTable();
+    void showPortError(const CommStatus &status);
+    void onDeviceLost(const QString &reason);
+
+    ClientArea *const m_client;
+    QList<std::pair<const ControlSpec *, QWidget *>> m_controls;
+    bool m_activated = false;
+    bool m_showingLoss = false;
+
+public:
+    QPushButton *const Command1, *const Command2, *const Command3, *const Command4, *const Command5,
+        *const Command6, *const Command7, *const Command8, *const Command9, *const Command10,
+        *const Command11, *const Command12, *const Command13, *const Command14, *const Command15,
+        *const Command16, *const Command17, *const Command18, *const Command19, *const Command20,
+        *const Command21, *const Command22, *const Command23, *const Command24, *const Command25,
+        *const Command26, *const Command27, *const Command28, *const Command29, *const Command30,
+        *const Command31, *const Command32, *const Command33, *const Command34, *const Command35,
+        *const Command36;
+    QLineEdit *const Text1;
+    ResponseLog *const Text2;
+    QLineEdit *const Text3, *const Text4, *const Text5, *const Text6, *const Text7;
+    QComboBox *const Combo1, *const Combo2, *const Combo3;
+    QCheckBox *const Check1;
+    QLabel *const Label1, *const Label2, *const Label3, *const Label4, *const Label5,
+        *const Label6, *const Label7, *const Label8;
+    SignalShape *const Shape1, *const Shape2, *const Shape3;
+    QTimer *const Timer1;
+    MSComm *const MSComm1;
+
+    qint16 RSSI = 0;
+    qint16 Laskuri = 0;
+};

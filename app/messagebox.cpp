@@ -1,0 +1,89 @@
+#include "app/messagebox.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace MessageBox {
+namespace {
+
+Script *activeScript = nullptr;
+
+} // namespace
+
+// Records the box on the active script; returns its answer (Yes when none is queued).
+bool scriptedAnswer(const Shown &box)
+{
+    activeScript->m_shown.append(box);
+    return activeScript->m_answers.isEmpty() || activeScript->m_answers.takeFirst();
+}
+
+namespace {
+
+QMessageBox::StandardButton show(QWidget *parent, const Shown &box)
+{
+    QMessageBox dialog(parent);
+    dialog.setText(box.text);
+    dialog.setInformativeText(box.detail);
+    switch (box.kind) {
+    case Kind::Error:
+        dialog.setIcon(QMessageBox::Critical);
+        dialog.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Kind::Information:
+        dialog.setIcon(QMessageBox::Information);
+        dialog.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Kind::Question:
+        dialog.setIcon(QMessageBox::NoIcon);
+        dialog.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        dialog.setDefaultButton(QMessageBox::Yes);
+        dialog.setEscapeButton(QMessageBox::No);
+        break;
+    }
+    return QMessageBox::StandardButton(dialog.exec());
+}
+
+bool present(QWidget *parent, const Shown &box)
+{
+    if (activeScript)
+        return scriptedAnswer(box);
+    return show(parent, box) == QMessageBox::Yes;
+}
+
+} // namespace
+
+void error(QWidget *parent, const QString &text, const QString &detail)
+{
+    present(parent, {Kind::Error, text, detail});
+}
+
+void information(QWidget *parent, const QString &text)
+{
+    present(parent, {Kind::Information, text, {}});
+}
+
+bool question(QWidget *parent, const QString &text)
+{
+    return present(parent, {Kind::Question, text, {}});
+}
+
+Script::Script()
+{
+    Q_ASSERT(!activeScript);
+    activeScript = this;
+}
+
+Script::~Script()
+{
+    activeScript = nullptr;
+}
+
+QStringList Script::texts() const
+{
+    QStringList result;
+    for (const Shown &box : m_shown)
+        result.append(box.text);
+    return result;
+}
+
+} // namespace MessageBox

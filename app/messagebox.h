@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+// Every modal box of the utility goes through here. The boxes carry no title of their own,
+// so each shows the application's name.
+namespace MessageBox {
+
+enum class Kind { Error, Information, Question };
+
+struct Shown
+{
+    Kind kind;
+    QString text;
+    QString detail;
+};
+
+// An error icon and OK; `detail` (the system's reason) is shown under the fixed text.
+void error(QWidget *parent, const QString &text, const QString &detail = {});
+// An information icon and OK.
+void information(QWidget *parent, const QString &text);
+// Yes and No, no icon, Yes the default button (Enter answers Yes). True only for Yes.
+[[nodiscard]] bool question(QWidget *parent, const QString &text);
+
+// While a Script lives, no box opens: each is recorded, and questions take the queued
+// answers in order, then the default button (Yes) once the queue is empty.
+class Script
+{
+public:
+    Script();
+    ~Script();
+    Script(const Script &) = delete;
+    Script &operator=(const Script &) = delete;
+
+    void answerNext(bool yes) { m_answers.append(yes); }
+    [[nodiscard]] const QList<Shown> &shown() const { return m_shown; }
+    [[nodiscard]] QStringList texts() const;
+
+private:
+    friend bool scriptedAnswer(const Shown &box);
+    QList<bool> m_answers;
+    QList<Shown> m_shown;
+};
+
+} // namespace MessageBox

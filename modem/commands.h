@@ -1,0 +1,60 @@
+#pragma once
+
+#include <span>
+
+// The modem's whole vocabulary. Every frame on the line is one of these texts (the
+// settings with the user's value appended) followed by CR LF.
+namespace Commands {
+inline constexpr char ModemType[] = "QM%D?";
+inline constexpr char SerialNumber[] = "QM%S?";
+inline constexpr char FirmwareRevision[] = "QM%V?";
+inline constexpr char RxFrequency[] = "QM&FR?";
+inline constexpr char SetRxFrequency[] = "QM&FR=";
+inline constexpr char TxFrequency[] = "QM&FT?";
+inline constexpr char SetTxFrequency[] = "QM&FT=";
+inline constexpr char RefFrequency[] = "QM&C?";
+inline constexpr char SetRefFrequency[] = "QM&C=";
+inline constexpr char ChannelSpacing[] = "QM&W?";
+inline constexpr char ChannelSpacing12_5[] = "QM&W=1250";
+inline constexpr char ChannelSpacing20[] = "QM&W=2000";
+inline constexpr char ChannelSpacing25[] = "QM&W=2500";
+inline constexpr char FecStatus[] = "QM%F?";
+inline constexpr char FecOn[] = "QM%F=1";
+inline constexpr char FecOff[] = "QM%F=0"; // the digit zero
+inline constexpr char NoiseLevel[] = "QM@F?";
+inline constexpr char Rssi[] = "QM@R?";
+inline constexpr char OutputPower[] = "QM@P?";
+inline constexpr char SetOutputPower[] = "QM@P=";
+inline constexpr char CompatibilityMode[] = "QM@S?";
+inline constexpr char SetCompatibilityMode[] = "QM@S=";
+inline constexpr char RepeaterMode[] = "QM@M?";
+inline constexpr char RepeaterOff[] = "QM@M=O"; // the letter O
+inline constexpr char RepeaterOn[] = "QM@M=R";
+inline constexpr char SerialParams[] = "QM%B?";
+inline constexpr char SetSerialParams[] = "QM%B=";
+inline constexpr char DisableTransmission[] = "QM+++";
+inline constexpr char EnableTransmission[] = "QM++O"; // the letter O
+inline constexpr char SaveSettings[] = "QM**>";
+inline constexpr char FactoryDefaults[] = "QM*R>";
+} // namespace Commands
+
+// A button whose whole job is to empty the log and send one constant command.
+struct FixedCommand
+{
+    const char *button;
+    const char *command;
+};
+
+// A button that empties the log and sends a setting with the text of its box, as typed.
+struct ValueCommand
+{
+    const char *button;
+    const char *valueBox;
+    const char *prefix;
+};
+
+[[nodiscard]] std::span<const FixedCommand> fixedCommands();
+[[nodiscard]] std::span<const ValueCommand> valueCommands();
+
+// What "?" shows beside the compatibility mode box: the six modes, joined by CR LF.
+[[nodiscard]] const char *compatibilityModeList();

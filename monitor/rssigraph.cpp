@@ -1,0 +1,88 @@
+// The live signal graph: a poll a second, the transmission cycle of six ticks, and the
+// one- to three-segment bar.
+
+#include "monitor/rssigraph.h"
+
+#include "app/form1.h"
+#include "app/signalshape.h"
+#include "modem/commands.h"
+#include "serial/module1.h"
+#include "serial/numbertext.h"
+#include "serial/responselog.h"
+
+std::optional<qint16> rssiFromLog(const QString &log)
+{
+    if (!log.contains(u"dBm"))
+        return std::nullopt;
+    const qsizetype minus = log.indexOf(u'-');
+    if (minus < 0)
+        return std::nullopt;
+    const std::optional<double> value = leadingNumber(QStringView(log).mid(minus, 4));
+    if (!value)
+        return std::nullopt;
+    return toInt16HalfEven(*value);
+}
+
+void Form1::Command34_Click()
+{
+    if (Command34->text() == u"Show RSSI graph") {
+        Text2->setText(QString());
+        Label8->show();
+        Timer1->start();
+        Command34->setText(QStringLiteral("Hide RSSI graph"));
+    } else if (Command34->text() == u"Hide RSSI graph") {
+        Timer1->stop();
+        Command34->setText(QStringLiteral("Show RSSI graph"));
+        Shape1->hide();
+        Shape2->hide();
+        Shape3->hide();
+        Label8->hide();
+        SendCommand(QString::fromLatin1(Commands::DisableTransmission));
+    }
+}
+
+void Form1::Timer1_Timer()
+{
+    ++Laskuri;
+    SendCommand(QString::fromLatin1(Commands::Rssi));
+    // Every sixth second the modem's transmitter gets a window: on at the third tick, off
+    // again at the sixth.
+    if (Laskuri == 3) {
+        Module1::PumpedWait(100);
+        SendCommand(QString::fromLatin1(Commands::EnableTransmission));
+    }
+    if (Laskuri == 6) {
+        Module1::PumpedWait(100);
+        SendCommand(QString::fromLatin1(Commands::DisableTransmission));
+        Laskuri = 0;
+    }
+}
+
+void Form1::RssiGraph_Update()
+{
+    const std::optional<qint16> reading = rssiFromLog(Text2->text());
+    if (!reading)
+        return;
+    RSSI = *reading;
+    const auto show = [](SignalShape *shape, bool shown, QRgb colour) {
+        shape->setFillColor(QColor::fromRgb(colour));
+        shape->setVisible(shown);
+    };
+    switch (bandFor(barLevel(RSSI))) {
+    case SignalBand::Strong:
+        show(Shape1, true, Colours::Green);
+        show(Shape2, true, Colours::Green);
+        show(Shape3, true, Colours::Green);
+        break;
+    case SignalBand::Fair:
+        show(Shape1, true, Colours::Yellow);
+        show(Shape2, true, Colours::Yellow);
+        Shape3->hide();
+        break;
+    case SignalBand::Weak:
+        show(Shape1, true, Colours::Red);
+        Shape2->hide();
+        Shape3->hide();
+        break;
+    }
+}

@@ -1,0 +1,69 @@
+#include "serial/module1.h"
+
+#include <QAbstractEventDispatcher>
+#include <QElapsedTimer>
+#include <QTimer>
+
+namespace Module1 {
+namespace {
+
+quint32 monotonicTick()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer c;
+        c.start();
+        return c;
+    }();
+    return quint32(clock.elapsed());
+}
+
+TickSource &tickSource()
+{
+    static TickSource source = monotonicTick;
+    return source;
+}
+
+} // namespace
+
+void setTickSource(TickSource source)
+{
+    tickSource() = source ? std::move(source) : TickSource(monotonicTick);
+}
+
+quint32 tickCount()
+{
+    return tickSource()();
+}
+
+qint32 PumpedWait(qint32 interval)
+{
+    Q_ASSERT(interval >= -1);
+    const bool unlimited = interval == -1;
+    // Modulo 2^32 on purpose: the difference read as signed stays right across 2^31 and
+    // across the wrap to 0.
+    const quint32 deadline = tickCount() + quint32(interval);
+
+    QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    bool timedOut = false;
+    QObject::connect(&wake, &QTimer::timeout, &wake, [&timedOut] { timedOut = true; });
+
+    for (;;) {
+        if (!unlimited) {
+            const qint32 remaining = qint32(deadline - tickCount());
+            // Above the interval means the tick went backwards: treat it as run out.
+            if (remaining < 0 || remaining > interval)
+                return WaitTimeout;
+            wake.start(remaining);
+        }
+        // One blocking pass: it sleeps until any event is pending (our wake-up included)
+        // and then dispatches what is pending, once.
+        dispatcher->processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+        if (timedOut)
+            return WaitTimeout;
+    }
+}
+
+} // namespace Module1

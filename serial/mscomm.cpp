@@ -1,0 +1,226 @@
+#include "serial/mscomm.h"
+
+#include "serial/portmap.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct LineSettings
+{
+    qint32 baud = 0;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+};
+
+std::optional<LineSettings> parseSettings(const QString &text)
+{
+    const QStringList fields = text.split(u',');
+    if (fields.size() != 4)
+        return std::nullopt;
+    LineSettings s;
+    bool ok = false;
+    s.baud = fields[0].toInt(&ok);
+    if (!ok || s.baud <= 0)
+        return std::nullopt;
+
+    const QString parity = fields[1].toUpper();
+    if (parity == u"N")
+        s.parity = QSerialPort::NoParity;
+    else if (parity == u"E")
+        s.parity = QSerialPort::EvenParity;
+    else if (parity == u"O")
+        s.parity = QSerialPort::OddParity;
+    else if (parity == u"M")
+        s.parity = QSerialPort::MarkParity;
+    else if (parity == u"S")
+        s.parity = QSerialPort::SpaceParity;
+    else
+        return std::nullopt;
+
+    const int dataBits = fields[2].toInt(&ok);
+    if (!ok || dataBits < 5 || dataBits > 8)
+        return std::nullopt;
+    s.dataBits = QSerialPort::DataBits(dataBits);
+
+    if (fields[3] == u"1")
+        s.stopBits = QSerialPort::OneStop;
+    else if (fields[3] == u"1.5")
+        s.stopBits = QSerialPort::OneAndHalfStop;
+    else if (fields[3] == u"2")
+        s.stopBits = QSerialPort::TwoStop;
+    else
+        return std::nullopt;
+    return s;
+}
+
+QString permissionAdvice(const QString &device)
+{
+    QString group;
+    struct stat st{};
+    if (::stat(QFile::encodeName(device).constData(), &st) == 0) {
+        if (const struct group *g = ::getgrgid(st.st_gid))
+            group = QString::fromLocal8Bit(g->gr_name);
+    }
+    if (group.isEmpty())
+        return QStringLiteral("Permission denied: %1.").arg(device);
+    return QStringLiteral("Permission denied: %1 belongs to the group \"%2\". Add your user to "
+                          "it (sudo usermod -aG %2 $USER), then log out and in again.")
+        .arg(device, group);
+}
+
+} // namespace
+
+MSComm::MSComm(QObject *parent)
+    : QObject(parent)
+{
+    m_port.setReadBufferSize(0);
+    connect(&m_port, &QSerialPort::readyRead, this, &MSComm::onReadyRead);
+    connect(&m_port, &QSerialPort::bytesWritten, this, &MSComm::onBytesWritten);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::onErrorOccurred);
+}
+
+MSComm::~MSComm() = default;
+
+CommStatus MSComm::setCommPort(int number)
+{
+    if (number < 1 || number > 32767)
+        return {CommError::InvalidPortNumber, tr("COM%1 is not a port number.").arg(number)};
+    if (m_port.isOpen())
+        return {CommError::PortAlreadyOpen,
+                tr("%1 is open; close it before choosing another port.").arg(m_device)};
+    m_commPort = qint16(number);
+    return {};
+}
+
+CommStatus MSComm::setSettings(const QString &settings)
+{
+    if (!parseSettings(settings))
+        return {CommError::InvalidPropertyValue, tr("\"%1\" is no line setting.").arg(settings)};
+    m_settings = settings;
+    return m_port.isOpen() ? applySettings() : CommStatus{};
+}
+
+CommStatus MSComm::applySettings()
+{
+    const LineSettings s = *parseSettings(m_settings);
+    const bool ok = m_port.setBaudRate(s.baud) && m_port.setParity(s.parity)
+        && m_port.setDataBits(s.dataBits) && m_port.setStopBits(s.stopBits)
+        && m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!ok)
+        return {CommError::CannotConfigure, m_port.errorString()};
+    return {};
+}
+
+CommStatus MSComm::setPortOpen(bool open)
+{
+    if (open)
+        return this->open();
+    if (m_port.isOpen())
+        m_port.close();
+    return {};
+}
+
+CommStatus MSComm::open()
+{
+    if (m_port.isOpen())
+        return {CommError::PortAlreadyOpen, tr("%1 is already open.").arg(m_device)};
+
+    const QString device = PortMap::devicePath(m_commPort);
+    if (device.isEmpty())
+        return {CommError::InvalidPortNumber, tr("No serial device is known as COM%1.").arg(m_commPort)};
+#ifndef Q_OS_WIN
+    if (!QFileInfo::exists(device))
+        return {CommError::InvalidPortNumber,
+                tr("COM%1 is %2, which does not exist.").arg(m_commPort).arg(device)};
+    // Qt reports a busy port and a missing permission alike; only the second is the
+    // user's to fix, so it is told apart before trying.
+    if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
+        return {CommError::DeviceUnavailable, permissionAdvice(device)};
+#endif
+
+    m_device = device;
+    m_port.setPortName(device);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QString reason = tr("%1: %2").arg(device, m_port.errorString());
+        switch (m_port.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            return {CommError::InvalidPortNumber, reason};
+        case QSerialPort::PermissionError:
+            return {CommError::PortAlreadyOpen, tr("%1 is in use by another program.").arg(device)};
+        default:
+            return {CommError::DeviceUnavailable, reason};
+        }
+    }
+    if (CommStatus status = applySettings(); !status.ok()) {
+        m_port.close();
+        return status;
+    }
+    return {};
+}
+
+CommStatus MSComm::setOutput(const QString &text)
+{
+    if (!m_port.isOpen())
+        return {CommError::PortNotOpen, tr("The port is not open.")};
+    const QByteArray bytes = text.toLatin1();
+    if (m_port.write(bytes) != bytes.size())
+        return {CommError::ReadWriteFailed, m_port.errorString()};
+    m_port.flush();
+    return {};
+}
+
+QString MSComm::Input()
+{
+    const QByteArray bytes = m_inputLen > 0 ? m_port.read(m_inputLen) : m_port.readAll();
+    return QString::fromLatin1(bytes);
+}
+
+int MSComm::InBufferCount() const
+{
+    return m_port.isOpen() ? int(m_port.bytesAvailable()) : 0;
+}
+
+bool MSComm::drainOutput(int msecs)
+{
+    const QDeadlineTimer deadline(msecs);
+    while (m_port.isOpen() && m_port.bytesToWrite() > 0) {
+        if (!m_port.waitForBytesWritten(int(deadline.remainingTime())))
+            return false;
+    }
+    return true;
+}
+
+void MSComm::onReadyRead()
+{
+    if (m_rThreshold <= 0 || m_port.bytesAvailable() < m_rThreshold)
+        return;
+    m_commEvent = CommEvents::Receive;
+    emit OnComm();
+}
+
+void MSComm::onBytesWritten()
+{
+    if (m_sThreshold <= 0 || m_port.bytesToWrite() > 0)
+        return;
+    m_commEvent = CommEvents::Send;
+    emit OnComm();
+}
+
+void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
+{
+    // Once a device has hung up, Qt keeps reporting the same read error for as long as
+    // the descriptor stays open, as fast as it can. Closing on the first one ends that.
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen())
+        return;
+    const QString reason = tr("%1: %2").arg(m_device, m_port.errorString());
+    m_port.clearError();
+    m_port.close();
+    emit deviceLost(reason);
+}

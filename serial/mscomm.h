@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+// Outcome of one operation of the serial component: 0 for success, otherwise the numeric
+// code the window maps to its fixed message, with the system's own words for the detail.
+struct CommStatus
+{
+    int code = 0;
+    QString reason;
+
+    [[nodiscard]] bool ok() const { return code == 0; }
+};
+
+namespace CommError {
+inline constexpr int Overflow = 6;
+inline constexpr int InvalidPropertyValue = 380;
+inline constexpr int InvalidPortNumber = 8002;
+inline constexpr int PortAlreadyOpen = 8005;
+inline constexpr int DeviceUnavailable = 8010;
+inline constexpr int CannotConfigure = 8015;
+inline constexpr int PortNotOpen = 8018;
+inline constexpr int ReadWriteFailed = 8020;
+} // namespace CommError
+
+namespace CommEvents {
+inline constexpr qint16 Send = 1;
+inline constexpr qint16 Receive = 2;
+} // namespace CommEvents
+
+// The serial component the window talks to: numbered COM ports, a settings string such as
+// "19200,N,8,1", text in and out one byte per character (Latin-1), and one event, OnComm,
+// raised through ordinary event dispatch. It reports through codes and signals only;
+// showing messages is the window's business.
+class MSComm : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MSComm(QObject *parent = nullptr);
+    ~MSComm() override;
+
+    [[nodiscard]] qint16 CommPort() const { return m_commPort; }
+    [[nodiscard]] CommStatus setCommPort(int number);
+
+    [[nodiscard]] QString Settings() const { return m_settings; }
+    [[nodiscard]] CommStatus setSettings(const QString &settings);
+
+    [[nodiscard]] qint16 InputLen() const { return m_inputLen; }
+    void setInputLen(qint16 length) { m_inputLen = length; }
+    [[nodiscard]] qint16 RThreshold() const { return m_rThreshold; }
+    void setRThreshold(qint16 threshold) { m_rThreshold = threshold; }
+    [[nodiscard]] qint16 SThreshold() const { return m_sThreshold; }
+    void setSThreshold(qint16 threshold) { m_sThreshold = threshold; }
+
+    [[nodiscard]] bool PortOpen() const { return m_port.isOpen(); }
+    [[nodiscard]] CommStatus setPortOpen(bool open);
+
+    // Writes at once, without waiting for the event loop, so a frame is on its way to the
+    // line when the call returns.
+    [[nodiscard]] CommStatus setOutput(const QString &text);
+    [[nodiscard]] QString Input();
+    [[nodiscard]] int InBufferCount() const;
+    [[nodiscard]] qint16 CommEvent() const { return m_commEvent; }
+
+    // Waits, at most `msecs`, until everything written has been handed to the device.
+    bool drainOutput(int msecs);
+    // The device the port was last opened on, as a path.
+    [[nodiscard]] QString deviceName() const { return m_device; }
+
+signals:
+    void OnComm();
+    // The device went away while open (adapter pulled, other end hung up). The port has
+    // already been closed, once, when this is emitted.
+    void deviceLost(const QString &reason);
+
+private:
+    [[nodiscard]] CommStatus open();
+    [[nodiscard]] CommStatus applySettings();
+    void onReadyRead();
+    void onBytesWritten();
+    void onErrorOccurred(QSerialPort::SerialPortError error);
+
+    QSerialPort m_port;
+    QString m_device;
+    qint16 m_commPort = 1;
+    QString m_settings = QStringLiteral("9600,N,8,1");
+    qint16 m_inputLen = 0;
+    qint16 m_rThreshold = 0;
+    qint16 m_sThreshold = 0;
+    qint16 m_commEvent = 0;
+};

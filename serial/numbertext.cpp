@@ -1,0 +1,67 @@
+#include "serial/numbertext.h"
+
+#include <array>
+#include <cmath>
+
+std::optional<double> leadingNumber(QStringView text)
+{
+    // Accumulate the digits as text and let the C library convert them once, so that
+    // "0.1" reads as the nearest double rather than a sum of rounded tenths.
+    QByteArray digits;
+    bool signSeen = false;
+    bool pointSeen = false;
+    bool anyDigit = false;
+    for (const QChar c : text) {
+        if (c == u' ' || c == u'\t' || c == u'\n')
+            continue;
+        if ((c == u'-' || c == u'+') && !signSeen && digits.isEmpty()) {
+            signSeen = true;
+            if (c == u'-')
+                digits.append('-');
+            continue;
+        }
+        if (c == u'.' && !pointSeen) {
+            pointSeen = true;
+            digits.append('.');
+            signSeen = true;
+            continue;
+        }
+        if (c >= u'0' && c <= u'9') {
+            digits.append(char(c.unicode()));
+            anyDigit = true;
+            signSeen = true;
+            continue;
+        }
+        break;
+    }
+    if (!anyDigit)
+        return std::nullopt;
+    return std::strtod(digits.constData(), nullptr);
+}
+
+std::optional<qint16> toInt16HalfEven(double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    const double rounded = std::nearbyint(value); // the default rounding mode is to even
+    if (rounded < -32768.0 || rounded > 32767.0)
+        return std::nullopt;
+    return qint16(rounded);
+}
+
+std::optional<QString> portSettingsForBaudText(const QString &baudText)
+{
+    static const std::array<std::pair<const char *, const char *>, 6> rows{{
+        {"1200", "1200,N,8,1"},
+        {"2400", "2400,N,8,1"},
+        {"4800", "4800,N,8,1"},
+        {"9600", "9600,N,8,1"},
+        {"19200", "19200,N,8,1"},
+        {"38400", "38400,N,8,1"},
+    }};
+    for (const auto &[rate, settings] : rows) {
+        if (baudText == QLatin1StringView(rate))
+            return QString::fromLatin1(settings);
+    }
+    return std::nullopt;
+}
