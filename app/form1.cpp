@@ -83,12 +83,8 @@ void setUp(ResponseLog *log, const ControlSpec &spec)
         QStringLiteral("QPlainTextEdit { %1 border: 1px solid rgb(0,0,0); }").arg(greyBox));
 }
 
-void setUp(QComboBox *combo, const ControlSpec &spec)
+void setUp(PickList *combo, const ControlSpec &spec)
 {
-    combo->setEditable(true);
-    // What the user types stays exactly as typed: no completion, never a new item.
-    combo->setCompleter(nullptr);
-    combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setMaxVisibleItems(8);
     if (spec.name != QByteArrayView("Combo2")) {
         combo->addItems({QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
@@ -190,9 +186,9 @@ Form1::Form1(QWidget *parent)
     Text5(make<QLineEdit>("Text5")),
     Text6(make<QLineEdit>("Text6")),
     Text7(make<QLineEdit>("Text7")),
-    Combo1(make<QComboBox>("Combo1")),
-    Combo2(make<QComboBox>("Combo2")),
-    Combo3(make<QComboBox>("Combo3")),
+    Combo1(make<PickList>("Combo1")),
+    Combo2(make<PickList>("Combo2")),
+    Combo3(make<PickList>("Combo3")),
     Check1(make<QCheckBox>("Check1")),
     Label1(make<QLabel>("Label1")),
     Label2(make<QLabel>("Label2")),
@@ -289,11 +285,10 @@ void Form1::connectHandlers()
                 this, [this, &command] { ValueCommand_Click(command); });
     }
 
-    // activated, not currentIndexChanged: only the user's own pick counts, never text set
-    // from code or typed into the edit field.
-    connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Click);
-    connect(Combo2, &QComboBox::activated, this, &Form1::Combo2_Click);
-    connect(Combo3, &QComboBox::activated, this, &Form1::Combo3_Click);
+    // Only the user's own pick counts, never text set from code or typed into the field.
+    connect(Combo1, &PickList::picked, this, &Form1::Combo1_Click);
+    connect(Combo2, &PickList::picked, this, &Form1::Combo2_Click);
+    connect(Combo3, &PickList::picked, this, &Form1::Combo3_Click);
     connect(Check1, &QCheckBox::stateChanged, this, &Form1::Check1_Click);
 
     connect(Text2, &ResponseLog::changed, this, &Form1::Text2_Change);

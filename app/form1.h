@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/controltable.h"
+#include "app/picklist.h"
 #include "serial/mscomm.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -112,7 +112,7 @@ public:
     QLineEdit *const Text1;
     ResponseLog *const Text2;
     QLineEdit *const Text3, *const Text4, *const Text5, *const Text6, *const Text7;
-    QComboBox *const Combo1, *const Combo2, *const Combo3;
+    PickList *const Combo1, *const Combo2, *const Combo3;
     QCheckBox *const Check1;
     QLabel *const Label1, *const Label2, *const Label3, *const Label4, *const Label5,
         *const Label6, *const Label7, *const Label8;

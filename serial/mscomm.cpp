@@ -122,8 +122,10 @@ CommStatus MSComm::setPortOpen(bool open)
 {
     if (open)
         return this->open();
-    if (m_port.isOpen())
+    if (m_port.isOpen()) {
         m_port.close();
+        emit portOpenChanged(false);
+    }
     return {};
 }
 
@@ -162,6 +164,7 @@ CommStatus MSComm::open()
         m_port.close();
         return status;
     }
+    emit portOpenChanged(true);
     return {};
 }
 
@@ -222,5 +225,6 @@ void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
     const QString reason = tr("%1: %2").arg(m_device, m_port.errorString());
     m_port.clearError();
     m_port.close();
+    emit portOpenChanged(false);
     emit deviceLost(reason);
 }

@@ -72,6 +72,8 @@ public:
 
 signals:
     void OnComm();
+    // The port opened or closed, by whatever means.
+    void portOpenChanged(bool open);
     // The device went away while open (adapter pulled, other end hung up). The port has
     // already been closed, once, when this is emitted.
     void deviceLost(const QString &reason);

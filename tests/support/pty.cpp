@@ -1,0 +1,130 @@
+#include "tests/support/pty.h"
+
+#include "app/settingsstore.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+PtyPair::PtyPair()
+{
+    char name[256] = {};
+    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
+        qFatal("openpty failed: %s", strerror(errno));
+    m_slavePath = QString::fromLocal8Bit(name);
+    termios raw{};
+    ::tcgetattr(m_slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(m_slave, TCSANOW, &raw);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+}
+
+PtyPair::~PtyPair()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+}
+
+void PtyPair::write(const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    const QDeadlineTimer deadline(5000);
+    while (done < bytes.size() && !deadline.hasExpired()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else
+            QTest::qWait(1); // the utility has not read the last chunk yet
+    }
+    QVERIFY2(done == bytes.size(), "the master could not write everything");
+}
+
+QByteArray PtyPair::readAvailable()
+{
+    QByteArray result;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        result.append(buffer, n);
+    }
+    return result;
+}
+
+QByteArray PtyPair::readCount(qsizetype count, int timeoutMs)
+{
+    QByteArray result = readAvailable();
+    const QDeadlineTimer deadline(timeoutMs);
+    while (result.size() < count && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        result += readAvailable();
+        if (result.size() < count)
+            QTest::qWait(1);
+    }
+    return result;
+}
+
+QByteArray PtyPair::readFrame(int timeoutMs)
+{
+    QByteArray result = readAvailable();
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!result.endsWith("\r\n") && !deadline.hasExpired()) {
+        QTest::qWait(1);
+        result += readAvailable();
+    }
+    return result;
+}
+
+QByteArray PtyPair::readFor(int ms)
+{
+    QByteArray result = readAvailable();
+    const QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QTest::qWait(5);
+        result += readAvailable();
+    }
+    return result;
+}
+
+speed_t PtyPair::lineSpeed() const
+{
+    termios t{};
+    ::tcgetattr(m_master, &t);
+    return ::cfgetospeed(&t);
+}
+
+void PtyPair::hangUp()
+{
+    ::close(m_master);
+    m_master = -1;
+    ::close(m_slave);
+    m_slave = -1;
+}
+
+void mapComPort(int number, const QString &device)
+{
+    SettingsStore::write(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(number), device);
+}
+
+void useTemporarySettings()
+{
+    static QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+}
+
+void resetSettings()
+{
+    QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
+    store.clear();
+    store.sync();
+}
