@@ -3,6 +3,7 @@
 #include "app/settingsstore.h"
 #include "app/signalshape.h"
 #include "modem/commands.h"
+#include "serial/portlisting.h"
 #include "serial/responselog.h"
 
 #include <QMouseEvent>
@@ -103,13 +104,7 @@ void setUp(PickList *combo, const ControlSpec &spec)
 void setUp(QCheckBox *box, const ControlSpec &spec)
 {
     box->setText(QString::fromLatin1(spec.text));
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Window, QColor::fromRgb(Colours::Window));
-    palette.setColor(QPalette::Base, QColor::fromRgb(Colours::Window));
-    palette.setColor(QPalette::WindowText, Qt::white);
-    palette.setColor(QPalette::Text, Qt::white);
-    box->setPalette(palette);
-    box->setAutoFillBackground(true);
+    box->setStyleSheet(QStringLiteral("QCheckBox { %1 }").arg(greyBox));
 }
 
 void setUp(SignalShape *shape, const ControlSpec &spec)
@@ -218,6 +213,7 @@ Form1::Form1(QWidget *parent)
     setTabOrderFromTable();
     connectHandlers();
     Form_Load();
+    refreshPortTooltips();
 }
 
 Form1::~Form1() = default;
@@ -289,6 +285,8 @@ void Form1::connectHandlers()
     connect(Combo1, &PickList::picked, this, &Form1::Combo1_Click);
     connect(Combo2, &PickList::picked, this, &Form1::Combo2_Click);
     connect(Combo3, &PickList::picked, this, &Form1::Combo3_Click);
+    // Adapters come and go while the utility runs; the list tells what is there now.
+    connect(Combo2, &PickList::aboutToPopUp, this, &Form1::refreshPortTooltips);
     connect(Check1, &QCheckBox::stateChanged, this, &Form1::Check1_Click);
 
     connect(Text2, &ResponseLog::changed, this, &Form1::Text2_Change);
@@ -312,6 +310,13 @@ void Form1::showEvent(QShowEvent *event)
     // another application; the baud rate is copied only when the window first appears.
     if (!std::exchange(m_activated, true))
         Form_Activate();
+}
+
+void Form1::refreshPortTooltips()
+{
+    const QMap<int, QString> tips = portTooltips();
+    for (int i = 0; i < Combo2->count(); ++i)
+        Combo2->setItemData(i, tips.value(i + 1), Qt::ToolTipRole);
 }
 
 void Form1::Form_Load()

@@ -94,6 +94,7 @@ private:
     void setTabOrderFromTable();
     void showPortError(const CommStatus &status);
     void onDeviceLost(const QString &reason);
+    void refreshPortTooltips();
 
     ClientArea *const m_client;
     QList<std::pair<const ControlSpec *, QWidget *>> m_controls;

@@ -1,18 +1,105 @@
 #include "app/form1.h"
+#include "serial/portlisting.h"
+#include "serial/portmap.h"
+#include "sim/simulatedmodem.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QScreen>
 #include <QStyleFactory>
 
+#include <cstdio>
+
+namespace {
+
+constexpr int ExitUsage = 2;
+
+struct Options
+{
+    bool demo = false;
+    bool listPorts = false;
+};
+
+// Parsed before any application object exists, so that --help, --version and --list-ports
+// work in a terminal without a display.
+int parse(int argc, char *argv[], Options &options)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Configures and inspects a UHF radio modem attached to a serial port."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Run against a built-in simulated modem on COM 3."));
+    const QCommandLineOption listPorts(QStringLiteral("list-ports"),
+                                       QStringLiteral("List the COM numbers and their devices, then exit."));
+    parser.addOptions({help, version, demo, listPorts});
+
+    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
+        const QString error = parser.errorText().isEmpty()
+            ? QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().constFirst())
+            : parser.errorText();
+        std::fprintf(stderr, "korvanet: %s\nTry 'korvanet --help' for the options.\n",
+                     qPrintable(error));
+        return ExitUsage;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("korvanet"))),
+                   stdout);
+        return EXIT_SUCCESS;
+    }
+    if (parser.isSet(version)) {
+        std::printf("korvanet %s\n", KORVANET_VERSION);
+        return EXIT_SUCCESS;
+    }
+    options.demo = parser.isSet(demo);
+    options.listPorts = parser.isSet(listPorts);
+    return -1;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    Options options;
+    if (const int exitCode = parse(argc, argv, options); exitCode >= 0)
+        return exitCode;
+
+    if (options.listPorts) {
+        QCoreApplication app(argc, argv);
+        std::fputs(qPrintable(portListing()), stdout);
+        return EXIT_SUCCESS;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvanet"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Korvanet"));
+    QApplication::setApplicationDisplayName(options.demo ? QStringLiteral("Korvanet (demo, simulated modem)")
+                                                         : QStringLiteral("Korvanet"));
     QApplication::setApplicationVersion(QStringLiteral(KORVANET_VERSION));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
+    SimulatedModem modem;
+    if (options.demo) {
+        QString error;
+        if (!modem.start(&error)) {
+            std::fprintf(stderr, "korvanet: the simulated modem did not start: %s\n", qPrintable(error));
+            return EXIT_FAILURE;
+        }
+        PortMap::setSessionOverride(3, modem.slavePath());
+    }
+
     Form1 form;
+    if (options.demo) {
+        // Ready to open the simulated modem at its rate; nothing of this is stored.
+        form.Combo2->setEditText(QStringLiteral("3"));
+        form.Combo1->setEditText(QString::number(modem.serialRate()));
+    }
     form.move(form.screen()->availableGeometry().center() - form.rect().center());
     form.show();
     return QApplication::exec();

@@ -20,6 +20,7 @@ PickList::PickList(QWidget *parent)
 void PickList::showPopup()
 {
     m_picking = true;
+    emit aboutToPopUp();
     QComboBox::showPopup();
 }
 

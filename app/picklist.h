@@ -17,6 +17,7 @@ public:
 
 signals:
     void picked();
+    void aboutToPopUp();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

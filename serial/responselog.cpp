@@ -2,7 +2,6 @@
 
 #include <QMimeData>
 #include <QScopedValueRollback>
-#include <QScrollBar>
 
 namespace {
 
@@ -67,10 +66,9 @@ void ResponseLog::setText(const QString &text)
     m_text = text;
     {
         const QScopedValueRollback guard(m_updating, true);
+        // Shown from the top: after the log is emptied the first reply is the answer the
+        // user asked for, and it is also the value the signal bar reads.
         setPlainText(displayFor(m_text));
-        // The newest reply is what the user is waiting for: keep the end in view.
-        moveCursor(QTextCursor::End);
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     }
     emit changed();
 }

@@ -1,0 +1,80 @@
+#include "serial/portlisting.h"
+
+#include "serial/portmap.h"
+
+#include <QFileInfo>
+#include <QSerialPortInfo>
+#include <QTextStream>
+
+#include <algorithm>
+
+#include <unistd.h>
+
+namespace {
+
+QSerialPortInfo infoFor(const QString &device)
+{
+    // Overrides often name a /dev/serial/by-id link; Qt knows the device by its real node.
+    const QString real = QFileInfo(device).canonicalFilePath();
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        if (info.systemLocation() == device || info.systemLocation() == real)
+            return info;
+    }
+    return {};
+}
+
+QString adapterOf(const QSerialPortInfo &info)
+{
+    QStringList parts;
+    if (!info.description().isEmpty())
+        parts.append(info.description());
+    if (!info.manufacturer().isEmpty())
+        parts.append(info.manufacturer());
+    if (!info.serialNumber().isEmpty())
+        parts.append(QStringLiteral("serial %1").arg(info.serialNumber()));
+    return parts.join(QStringLiteral(", "));
+}
+
+QString stateOf(const QString &device)
+{
+    if (!QFileInfo::exists(device))
+        return QStringLiteral("missing");
+    if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
+        return QStringLiteral("no permission");
+    return QStringLiteral("ready");
+}
+
+} // namespace
+
+QString portListing()
+{
+    const QList<PortMap::Entry> entries = PortMap::entries();
+    if (entries.isEmpty())
+        return QStringLiteral("No serial ports found.\n");
+    QString text;
+    QTextStream out(&text);
+    out << qSetFieldWidth(8) << Qt::left << "COM" << qSetFieldWidth(30) << "Device"
+        << qSetFieldWidth(15) << "State" << qSetFieldWidth(0) << "Adapter\n";
+    for (const PortMap::Entry &entry : entries) {
+        const QString device = entry.device + (entry.overridden ? QStringLiteral(" *") : QString());
+        out << qSetFieldWidth(8) << entry.number << qSetFieldWidth(30) << device
+            << qSetFieldWidth(15) << stateOf(entry.device) << qSetFieldWidth(0)
+            << adapterOf(infoFor(entry.device)) << '\n';
+    }
+    if (std::any_of(entries.cbegin(), entries.cend(), [](const auto &e) { return e.overridden; }))
+        out << "* set in the \"Ports\" section of the settings file\n";
+    return text;
+}
+
+QMap<int, QString> portTooltips()
+{
+    QMap<int, QString> tips;
+    for (const PortMap::Entry &entry : PortMap::entries()) {
+        if (!QFileInfo::exists(entry.device))
+            continue;
+        const QString adapter = adapterOf(infoFor(entry.device));
+        tips.insert(entry.number, adapter.isEmpty() ? entry.device
+                                                    : QStringLiteral("%1 (%2)").arg(entry.device, adapter));
+    }
+    return tips;
+}
