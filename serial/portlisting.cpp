@@ -51,14 +51,20 @@ QString portListing()
     const QList<PortMap::Entry> entries = PortMap::entries();
     if (entries.isEmpty())
         return QStringLiteral("No serial ports found.\n");
+    const auto devices = [](const PortMap::Entry &entry) {
+        return entry.device + (entry.overridden ? QStringLiteral(" *") : QString());
+    };
+    qsizetype deviceWidth = 6;
+    for (const PortMap::Entry &entry : entries)
+        deviceWidth = std::max(deviceWidth, devices(entry).size());
+
     QString text;
     QTextStream out(&text);
-    out << qSetFieldWidth(8) << Qt::left << "COM" << qSetFieldWidth(30) << "Device"
+    out << Qt::left << qSetFieldWidth(6) << "COM" << qSetFieldWidth(int(deviceWidth) + 2) << "Device"
         << qSetFieldWidth(15) << "State" << qSetFieldWidth(0) << "Adapter\n";
     for (const PortMap::Entry &entry : entries) {
-        const QString device = entry.device + (entry.overridden ? QStringLiteral(" *") : QString());
-        out << qSetFieldWidth(8) << entry.number << qSetFieldWidth(30) << device
-            << qSetFieldWidth(15) << stateOf(entry.device) << qSetFieldWidth(0)
+        out << qSetFieldWidth(6) << entry.number << qSetFieldWidth(int(deviceWidth) + 2)
+            << devices(entry) << qSetFieldWidth(15) << stateOf(entry.device) << qSetFieldWidth(0)
             << adapterOf(infoFor(entry.device)) << '\n';
     }
     if (std::any_of(entries.cbegin(), entries.cend(), [](const auto &e) { return e.overridden; }))
