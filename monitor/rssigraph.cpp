@@ -7,21 +7,7 @@
 #include "app/signalshape.h"
 #include "modem/commands.h"
 #include "serial/module1.h"
-#include "serial/numbertext.h"
 #include "serial/responselog.h"
-
-std::optional<qint16> rssiFromLog(const QString &log)
-{
-    if (!log.contains(u"dBm"))
-        return std::nullopt;
-    const qsizetype minus = log.indexOf(u'-');
-    if (minus < 0)
-        return std::nullopt;
-    const std::optional<double> value = leadingNumber(QStringView(log).mid(minus, 4));
-    if (!value)
-        return std::nullopt;
-    return toInt16HalfEven(*value);
-}
 
 void Form1::Command34_Click()
 {

@@ -7,6 +7,10 @@ namespace {
 
 constexpr char16_t ControlPictures = 0x2400; // U+2400..U+241F stand for 0x00..0x1F
 constexpr char16_t DeletePicture = 0x2421;
+// The document turns a no-break space into a plain one on the way back; show it as the
+// visible-space sign instead so a typed edit does not change the modem's byte 0xA0.
+constexpr char16_t NoBreakSpace = 0x00a0;
+constexpr char16_t NoBreakSpacePicture = 0x2423;
 
 } // namespace
 
@@ -18,6 +22,8 @@ ResponseLog::ResponseLog(QWidget *parent)
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAnywhere);
     setUndoRedoEnabled(false);
+    // Tab walks the window's controls, as from every other box; it never types into the log.
+    setTabChangesFocus(true);
     connect(this, &QPlainTextEdit::textChanged, this, &ResponseLog::onEdited);
 }
 
@@ -34,6 +40,8 @@ QString ResponseLog::displayFor(const QString &exact)
             shown.append(QChar(char16_t(ControlPictures + c)));
         } else if (c == 0x7f) {
             shown.append(QChar(DeletePicture));
+        } else if (c == NoBreakSpace) {
+            shown.append(QChar(NoBreakSpacePicture));
         } else {
             shown.append(QChar(c));
         }
@@ -53,6 +61,8 @@ QString ResponseLog::exactFor(const QString &display)
             exact.append(QChar(char16_t(c - ControlPictures)));
         else if (c == DeletePicture)
             exact.append(QChar(char16_t(0x7f)));
+        else if (c == NoBreakSpacePicture)
+            exact.append(QChar(NoBreakSpace));
         else
             exact.append(ch);
     }
