@@ -1,0 +1,28 @@
+#pragma once
+
+#include "sim/modemsettings.h"
+#include "sim/signalmodel.h"
+
+// Everything the modem keeps between commands, and the rules for what survives a power cycle.
+struct ModemState
+{
+    ModemSettings current;
+    ModemSettings saved;
+    SignalModel signal;
+
+    void save()
+    {
+        saved = current;
+        saved.transmissionEnabled = ModemSettings().transmissionEnabled;
+    }
+
+    // Whether the modem transmits is not a setting, so a factory reset leaves it alone.
+    void restoreFactoryDefaults()
+    {
+        const bool transmitting = current.transmissionEnabled;
+        current = saved = ModemSettings();
+        current.transmissionEnabled = transmitting;
+    }
+
+    void powerCycle() { current = saved; }
+};
