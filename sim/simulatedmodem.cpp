@@ -1,0 +1,180 @@
+#include "sim/simulatedmodem.h"
+
+#include "sim/modemcommands.h"
+#include "sim/serialline.h"
+
+#include <cerrno>
+#include <climits>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+bool fail(QString *error, const char *what)
+{
+    if (error)
+        *error = QLatin1String(what) + QLatin1String(": ") + qt_error_string(errno);
+    return false;
+}
+
+bool addFlags(int fd, int getCommand, int setCommand, int flags)
+{
+    const int present = ::fcntl(fd, getCommand);
+    return present >= 0 && ::fcntl(fd, setCommand, present | flags) == 0;
+}
+
+} // namespace
+
+SimulatedModem::SimulatedModem(QObject *parent)
+    : QObject(parent)
+{
+    m_state.current.serialRate = m_state.saved.serialRate = m_serialRate;
+    m_replyTimer.setSingleShot(true);
+    m_replyTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_replyTimer, &QTimer::timeout, this, &SimulatedModem::sendDueReplies);
+    connect(&m_hostNotifier, &QSocketNotifier::activated, this, &SimulatedModem::readHost);
+}
+
+SimulatedModem::~SimulatedModem()
+{
+    m_hostNotifier.setEnabled(false);
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+}
+
+bool SimulatedModem::start(QString *error)
+{
+    Q_ASSERT(m_master < 0);
+
+    // Raw from the start: a slave left in cooked mode would echo every reply straight back to
+    // the modem as a new command until the utility gets round to configuring it.
+    termios raw{};
+    ::cfmakeraw(&raw);
+    raw.c_cc[VMIN] = 1;
+    ::cfsetspeed(&raw, SerialLine::speedFor(m_serialRate));
+    if (::openpty(&m_master, &m_slave, nullptr, &raw, nullptr) != 0)
+        return fail(error, "openpty");
+
+    if (!addFlags(m_master, F_GETFL, F_SETFL, O_NONBLOCK)
+        || !addFlags(m_master, F_GETFD, F_SETFD, FD_CLOEXEC)
+        || !addFlags(m_slave, F_GETFD, F_SETFD, FD_CLOEXEC)) {
+        return fail(error, "fcntl");
+    }
+
+    char path[PATH_MAX];
+    if (::ttyname_r(m_slave, path, sizeof path) != 0)
+        return fail(error, "ttyname_r");
+    m_slavePath = QString::fromLocal8Bit(path);
+
+    // The slave stays open here for good: the master then never reads as hung up when the
+    // utility closes its end, so the notifier cannot spin on an endless EIO.
+    m_hostNotifier.setSocket(m_master);
+    m_hostNotifier.setEnabled(true);
+    return true;
+}
+
+bool SimulatedModem::setSerialRate(int baud)
+{
+    if (!SerialLine::isSupportedRate(baud))
+        return false;
+    m_state.current.serialRate = m_state.saved.serialRate = baud;
+    moveLineTo(baud);
+    return true;
+}
+
+void SimulatedModem::powerCycle()
+{
+    m_pending.clear();
+    m_replyTimer.stop();
+    m_splitter.clear();
+    m_state.powerCycle();
+    moveLineTo(m_state.current.serialRate);
+}
+
+void SimulatedModem::readHost()
+{
+    char buffer[4096];
+    const ssize_t count = ::read(m_master, buffer, sizeof buffer);
+    if (count < 0 && errno != EAGAIN && errno != EINTR) {
+        qWarning("SimulatedModem: reading the line failed: %s", qPrintable(qt_error_string(errno)));
+        m_hostNotifier.setEnabled(false);
+        return;
+    }
+    if (count <= 0)
+        return;
+
+    // The speed is taken per chunk, as the utility may change it between two writes.
+    const int rate = hostRate();
+    if (rate != m_serialRate) {
+        m_splitter.clear();
+        emit lineMismatched(rate);
+        queueReply(SerialLine::garble(count));
+        return;
+    }
+    for (const LineSplitter::Line &line : m_splitter.feed(QByteArrayView(buffer, count)))
+        answer(line);
+}
+
+void SimulatedModem::answer(const LineSplitter::Line &line)
+{
+    emit frameReceived(line.text);
+    if (line.overlong) {
+        queueReply(QByteArray(errorReply) + "\r\n");
+        return;
+    }
+
+    const CommandOutcome outcome = executeCommand(line.text, m_state);
+    const bool movesLine = outcome.effect == CommandOutcome::Effect::SerialRateChanged;
+    // The acknowledgement still goes out at the old speed; only then does the UART switch.
+    queueReply(outcome.reply + "\r\n", movesLine ? m_state.current.serialRate : 0);
+    if (outcome.effect == CommandOutcome::Effect::Saved)
+        emit settingsSaved();
+    else if (outcome.effect == CommandOutcome::Effect::FactoryReset)
+        emit factoryReset();
+}
+
+void SimulatedModem::queueReply(const QByteArray &bytes, int nextRate)
+{
+    m_pending.push_back({bytes, QDeadlineTimer(m_replyDelay, Qt::PreciseTimer), nextRate});
+    if (!m_replyTimer.isActive())
+        m_replyTimer.start(m_replyDelay);
+}
+
+void SimulatedModem::sendDueReplies()
+{
+    while (!m_pending.empty() && m_pending.front().due.hasExpired()) {
+        const PendingReply reply = std::move(m_pending.front());
+        m_pending.pop_front();
+        // A host that stops reading loses what no longer fits, as with a real UART: the modem
+        // never waits for it.
+        [[maybe_unused]] const ssize_t written =
+                ::write(m_master, reply.bytes.constData(), size_t(reply.bytes.size()));
+        emit replySent(reply.bytes);
+        if (reply.nextRate != 0)
+            moveLineTo(reply.nextRate);
+    }
+    if (!m_pending.empty())
+        m_replyTimer.start(std::chrono::milliseconds(m_pending.front().due.remainingTime()));
+}
+
+void SimulatedModem::moveLineTo(int baud)
+{
+    if (baud == m_serialRate)
+        return;
+    m_serialRate = baud;
+    emit serialRateChanged(baud);
+}
+
+int SimulatedModem::hostRate() const
+{
+    // On Linux the master reports the slave's settings, which are the ones the utility chose.
+    termios settings{};
+    if (::tcgetattr(m_master, &settings) != 0)
+        return 0;
+    return SerialLine::rateOf(::cfgetospeed(&settings));
+}

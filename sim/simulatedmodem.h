@@ -1,0 +1,80 @@
+#pragma once
+
+#include "sim/linesplitter.h"
+#include "sim/modemstate.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QString>
+#include <QTimer>
+
+#include <deque>
+#include <optional>
+
+// A modem at the far end of a pseudo-terminal: the utility opens slavePath() as if it were the
+// serial port the modem is plugged into. Everything runs from the owning thread's event loop.
+class SimulatedModem : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SimulatedModem(QObject *parent = nullptr);
+    ~SimulatedModem() override;
+
+    [[nodiscard]] bool start(QString *error = nullptr);
+    [[nodiscard]] QString slavePath() const { return m_slavePath; }
+
+    void setReplyDelay(int ms) { m_replyDelay = ms; }
+    [[nodiscard]] int replyDelay() const { return m_replyDelay; }
+
+    // Also becomes the configured and saved rate, as if the modem had been set up that way long
+    // ago. False, and no change, for a speed its UART cannot run at.
+    [[nodiscard]] bool setSerialRate(int baud);
+    [[nodiscard]] int serialRate() const { return m_serialRate; }
+
+    // Pins the received signal strength; std::nullopt lets it drift again.
+    void setSignalLevel(std::optional<int> dBm) { m_state.signal.pin(dBm); }
+
+    [[nodiscard]] const ModemSettings &current() const { return m_state.current; }
+    [[nodiscard]] const ModemSettings &saved() const { return m_state.saved; }
+
+    // Loses whatever was in flight and comes back up with the saved settings, the line included.
+    void powerCycle();
+
+signals:
+    void frameReceived(const QByteArray &commandText);
+    void replySent(const QByteArray &bytes);
+    // Bytes came in at hostRate (0: a speed the modem does not know) instead of serialRate().
+    void lineMismatched(int hostRate);
+    void settingsSaved();
+    void factoryReset();
+    void serialRateChanged(int baud);
+
+private:
+    struct PendingReply
+    {
+        QByteArray bytes;
+        QDeadlineTimer due;
+        int nextRate = 0;   // the line moves here once the reply is out; 0 keeps it
+    };
+
+    void readHost();
+    void answer(const LineSplitter::Line &line);
+    void queueReply(const QByteArray &bytes, int nextRate = 0);
+    void sendDueReplies();
+    void moveLineTo(int baud);
+    [[nodiscard]] int hostRate() const;
+
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+    QSocketNotifier m_hostNotifier{QSocketNotifier::Read};
+    QTimer m_replyTimer;
+    std::deque<PendingReply> m_pending;
+    LineSplitter m_splitter;
+    ModemState m_state;
+    int m_replyDelay = 5;
+    int m_serialRate = 19200;
+};
