@@ -1,0 +1,79 @@
+#include "sim/eventlog.h"
+#include "sim/simulatedmodem.h"
+#include "sim/unixsignals.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+int failWith(const QString &message)
+{
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                 qPrintable(message));
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("korvanet-modem-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANET_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+            "Simulated radio modem on a pseudo-terminal.\n"
+            "Prints the terminal's device path, then one line per event.\n"
+            "SIGUSR1 power-cycles the modem; SIGTERM and SIGINT end it."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption delayOption(QStringLiteral("delay"),
+                                         QStringLiteral("Reply delay in milliseconds."),
+                                         QStringLiteral("ms"), QStringLiteral("5"));
+    const QCommandLineOption rateOption(QStringLiteral("rate"),
+                                        QStringLiteral("Serial rate the modem is set to."),
+                                        QStringLiteral("baud"), QStringLiteral("19200"));
+    const QCommandLineOption signalOption(QStringLiteral("signal"),
+                                          QStringLiteral("Pin the received signal strength."),
+                                          QStringLiteral("dBm"));
+    parser.addOptions({delayOption, rateOption, signalOption});
+    parser.process(app);
+
+    SimulatedModem modem;
+    bool ok = false;
+    const int delay = parser.value(delayOption).toInt(&ok);
+    if (!ok || delay < 0)
+        return failWith(QStringLiteral("--delay wants a number of milliseconds"));
+    modem.setReplyDelay(delay);
+    if (!modem.setSerialRate(parser.value(rateOption).toInt()))
+        return failWith(QStringLiteral("--rate wants one of 1200, 2400, 4800, 9600, 19200, "
+                                       "38400, 57600, 115200"));
+    if (parser.isSet(signalOption)) {
+        const int level = parser.value(signalOption).toInt(&ok);
+        if (!ok || level >= 0)
+            return failWith(QStringLiteral("--signal wants a negative level in dBm"));
+        modem.setSignalLevel(level);
+    }
+
+    UnixSignals unixSignals;
+    QString error;
+    if (!unixSignals.watch({SIGINT, SIGTERM, SIGUSR1}, &error) || !modem.start(&error))
+        return failWith(error);
+    QObject::connect(&unixSignals, &UnixSignals::received, &modem, [&modem](int signalNumber) {
+        if (signalNumber != SIGUSR1) {
+            QCoreApplication::quit();
+            return;
+        }
+        EventLog::print("power cycle");
+        modem.powerCycle();
+    });
+
+    EventLog::print(modem.slavePath().toLocal8Bit());
+    EventLog::follow(modem);
+    return app.exec();
+}

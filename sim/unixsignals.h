@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <QString>
+
+#include <initializer_list>
+
+// Delivers Unix signals through the event loop. The handler itself only writes the signal
+// number into a pipe, which is all that is safe to do there. One instance per process.
+class UnixSignals : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    [[nodiscard]] bool watch(std::initializer_list<int> signalNumbers, QString *error = nullptr);
+
+signals:
+    void received(int signalNumber);
+
+private:
+    void drain();
+
+    QSocketNotifier m_notifier{QSocketNotifier::Read};
+};
