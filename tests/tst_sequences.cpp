@@ -1,0 +1,517 @@
+// The paced command sequences: serial parameter change, save settings and factory defaults,
+// checked byte for byte on a real pseudo-terminal, with the lower bounds of their waits.
+
+#include "app/form1.h"
+#include "app/messagebox.h"
+#include "serial/responselog.h"
+#include "tests/support/framestamps.h"
+#include "tests/support/pty.h"
+
+#include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSignalSpy>
+
+namespace {
+
+const QString SaveQuestion = QStringLiteral("All changed settings will be saved. Are you sure?");
+const QString NotSaved = QStringLiteral("Settings NOT saved.");
+const QString FactoryQuestion = QStringLiteral(
+    "ALL SETTINGS ARE RESTORED TO FACTORY DEFAULTS AND MODEM NEEDS TO BE POWER CYCLED!!! "
+    "Are you sure?");
+const QString FactoryRestored = QStringLiteral(
+    "Factory defaults restored. Power cycle the modem and connect again. Baudrate is 9600.");
+const QString FactoryNotRestored = QStringLiteral("Factory defaults NOT restored.");
+const QString FactoryPortClosed
+    = QStringLiteral("Factory defaults NOT restored. The port is not open.");
+
+void prepare(const PtyPair &pty)
+{
+    resetSettings();
+    mapComPort(3, pty.slavePath());
+}
+
+// Shows the window with `rate` in the baud-rate list (copied into Combo3 on the first show)
+// and presses "Open port".
+[[nodiscard]] bool openAt(Form1 &form, const QString &rate)
+{
+    form.Combo1->setEditText(rate);
+    form.show();
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    return form.MSComm1->PortOpen() && form.Command1->text() == u"Port is open";
+}
+
+[[nodiscard]] bool showMoreSettings(Form1 &form)
+{
+    QTest::mouseClick(form.Check1, Qt::LeftButton);
+    return form.Check1->isChecked() && !form.Command35->isHidden();
+}
+
+// "Kind: text" for each box, so a wrong kind fails as clearly as a wrong text.
+QStringList boxes(const MessageBox::Script &script)
+{
+    QStringList result;
+    for (const MessageBox::Shown &box : script.shown()) {
+        const char *kind = box.kind == MessageBox::Kind::Error ? "Error"
+            : box.kind == MessageBox::Kind::Question           ? "Question"
+                                                               : "Information";
+        result.append(QLatin1StringView(kind) + QStringLiteral(": ") + box.text);
+    }
+    return result;
+}
+
+QString question(const QString &text) { return QStringLiteral("Question: ") + text; }
+
+QString information(const QString &text) { return QStringLiteral("Information: ") + text; }
+
+QString error(const QString &text) { return QStringLiteral("Error: ") + text; }
+
+struct PortEvent
+{
+    bool open;
+    qint64 at; // nanoseconds
+    QByteArray masterBytes; // what the modem had received by then
+};
+
+// Records every open and close of the port with its time, and what had reached the modem
+// at that moment.
+void recordPortEvents(
+    Form1 &form, PtyPair &pty, const QElapsedTimer &clock, QList<PortEvent> &events)
+{
+    QObject::connect(
+        form.MSComm1, &MSComm::portOpenChanged, &form, [&pty, &clock, &events](bool open) {
+            events.append({ open, clock.nsecsElapsed(), pty.readAvailable() });
+        });
+}
+
+} // namespace
+
+class tst_Sequences : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void setSerialParams_data();
+    void setSerialParams();
+    void getSerialParams();
+    void getSerialParamsReopenFails_data();
+    void getSerialParamsReopenFails();
+    void saveSettings_data();
+    void saveSettings();
+    void factoryDefaults_data();
+    void factoryDefaults();
+    void factoryDefaultsPortLostDuringWait_data();
+    void factoryDefaultsPortLostDuringWait();
+    void enterAnswersYes_data();
+    void enterAnswersYes();
+};
+
+void tst_Sequences::setSerialParams_data()
+{
+    QTest::addColumn<QString>("openRate");
+    QTest::addColumn<QString>("combo1Typed"); // typed into Combo1 after opening, if any
+    QTest::addColumn<QString>("combo3How"); // "set", "pick" (Down key) or "type"
+    QTest::addColumn<QString>("combo3Text");
+    QTest::addColumn<QString>("text5");
+    QTest::addColumn<bool>("moreSettings");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<uint>("speedBefore");
+    QTest::addColumn<uint>("speedAfter");
+    QTest::addColumn<QString>("combo1After");
+
+    // clang-format off
+    QTest::newRow("modem told 9600, port stays at Combo1's 19200")
+        << "19200" << "" << "set" << "9600" << ",8,N,1" << false
+        << QByteArray("QM%B=9600,8,N,1\r\n") << uint(B19200) << uint(B19200) << "19200";
+    QTest::newRow("Text5 emptied")
+        << "19200" << "" << "set" << "9600" << "" << false
+        << QByteArray("QM%B=9600\r\n") << uint(B19200) << uint(B19200) << "19200";
+    QTest::newRow("38400 picked follows into Combo1 and the port")
+        << "19200" << "" << "pick" << "38400" << ",8,N,1" << true
+        << QByteArray("QM%B=38400,8,N,1\r\n") << uint(B19200) << uint(B38400) << "38400";
+    QTest::newRow("38400 typed goes to the modem only")
+        << "19200" << "" << "type" << "38400" << ",8,N,1" << true
+        << QByteArray("QM%B=38400,8,N,1\r\n") << uint(B19200) << uint(B19200) << "19200";
+    QTest::newRow("reopen takes Combo1 as it reads then; parity stays the modem's")
+        << "9600" << "4800" << "set" << "9600" << ",7,E,2" << false
+        << QByteArray("QM%B=9600,7,E,2\r\n") << uint(B9600) << uint(B4800) << "4800";
+    // clang-format on
+}
+
+void tst_Sequences::setSerialParams()
+{
+    QFETCH(QString, openRate);
+    QFETCH(QString, combo1Typed);
+    QFETCH(QString, combo3How);
+    QFETCH(QString, combo3Text);
+    QFETCH(QString, text5);
+    QFETCH(bool, moreSettings);
+    QFETCH(QByteArray, frame);
+    QFETCH(uint, speedBefore);
+    QFETCH(uint, speedAfter);
+    QFETCH(QString, combo1After);
+
+    PtyPair pty;
+    prepare(pty);
+    MessageBox::Script script;
+    Form1 form;
+    QVERIFY(openAt(form, openRate));
+    if (moreSettings)
+        QVERIFY(showMoreSettings(form));
+    if (!combo1Typed.isEmpty()) {
+        form.Combo1->setFocus();
+        form.Combo1->lineEdit()->selectAll();
+        QTest::keyClicks(form.Combo1, combo1Typed);
+    }
+    form.Text5->setText(text5);
+    if (combo3How == u"pick") {
+        // The item before the wanted one, then one step down, as the user's arrow key does.
+        form.Combo3->setCurrentIndex(form.Combo3->findText(combo3Text) - 1);
+        form.Combo3->setFocus();
+        QTest::keyClick(form.Combo3, Qt::Key_Down);
+    } else if (combo3How == u"type") {
+        form.Combo3->setFocus();
+        form.Combo3->lineEdit()->selectAll();
+        QTest::keyClicks(form.Combo3, combo3Text);
+    } else {
+        form.Combo3->setEditText(combo3Text);
+    }
+    QCOMPARE(form.Combo3->currentText(), combo3Text);
+
+    QElapsedTimer clock;
+    clock.start();
+    QList<PortEvent> events;
+    recordPortEvents(form, pty, clock, events);
+    // The rate the frame goes out at: nothing changes the line before the close.
+    QCOMPARE(uint(pty.lineSpeed()), speedBefore);
+    const qint64 clicked = clock.nsecsElapsed();
+    QTest::mouseClick(form.Command21, Qt::LeftButton);
+
+    QCOMPARE(events.size(), 2);
+    QCOMPARE(events[0].open, false);
+    QCOMPARE(events[1].open, true);
+    // The frame went out, whole, before the close.
+    QCOMPARE(events[0].masterBytes, frame);
+    QVERIFY2(waitedAtLeast(events[0].at - clicked, 200), milliseconds(events[0].at - clicked));
+    QVERIFY2(
+        waitedAtLeast(events[1].at - events[0].at, 200), milliseconds(events[1].at - events[0].at));
+    QCOMPARE(events[1].masterBytes, QByteArray());
+    QCOMPARE(pty.readFor(50), QByteArray());
+
+    QCOMPARE(uint(pty.lineSpeed()), speedAfter);
+    termios line {};
+    QCOMPARE(::tcgetattr(pty.masterFd(), &line), 0);
+    QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(line.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
+
+    QCOMPARE(form.Combo1->currentText(), combo1After);
+    QCOMPARE(form.Command1->text(), QStringLiteral("Port is open"));
+    QVERIFY(!form.Text2->isHidden());
+    QVERIFY(!form.Command21->isHidden());
+    QCOMPARE(form.Check1->isChecked(), moreSettings);
+    QVERIFY(form.Command35->isHidden());
+    QVERIFY(form.Command34->isHidden());
+    QCOMPARE(boxes(script), QStringList());
+}
+
+void tst_Sequences::getSerialParams()
+{
+    PtyPair pty;
+    prepare(pty);
+    MessageBox::Script script;
+    Form1 form;
+    QVERIFY(openAt(form, QStringLiteral("19200")));
+    form.Text2->setText(QStringLiteral("old\r\n"));
+
+    QElapsedTimer clock;
+    clock.start();
+    QList<PortEvent> events;
+    recordPortEvents(form, pty, clock, events);
+    // A line from the modem during the first wait: it belongs to the log after the emptying.
+    QTimer::singleShot(50, &form, [&pty] { pty.write("A"); });
+    const qint64 clicked = clock.nsecsElapsed();
+    QTest::mouseClick(form.Command2, Qt::LeftButton);
+
+    QCOMPARE(events.size(), 2);
+    QCOMPARE(events[0].open, false);
+    QCOMPARE(events[1].open, true);
+    // Nothing reached the modem before the close, nor between the close and the reopen.
+    QCOMPARE(events[0].masterBytes, QByteArray());
+    QCOMPARE(events[1].masterBytes, QByteArray());
+    QVERIFY2(waitedAtLeast(events[0].at - clicked, 200), milliseconds(events[0].at - clicked));
+    QVERIFY2(
+        waitedAtLeast(events[1].at - events[0].at, 200), milliseconds(events[1].at - events[0].at));
+    QCOMPARE(pty.readFor(50), QByteArray("QM%B?\r\n"));
+
+    pty.write("9600,8,N,1\r\n");
+    QTRY_COMPARE(form.Text2->text(), QStringLiteral("A\r\n9600,8,N,1\r\n\r\n"));
+    QCOMPARE(form.Command1->text(), QStringLiteral("Port is open"));
+    QCOMPARE(uint(pty.lineSpeed()), uint(B19200));
+    QCOMPARE(boxes(script), QStringList());
+}
+
+void tst_Sequences::getSerialParamsReopenFails_data()
+{
+    QTest::addColumn<int>("atMs");
+
+    // Remapped rather than hung up: a freed pseudo-terminal number is soon reused by another
+    // process, and the reopen would then find that one.
+    QTest::newRow("COM3 remapped to a missing device during the first wait") << 50;
+    QTest::newRow("COM3 remapped while the port is closed") << 300;
+}
+
+void tst_Sequences::getSerialParamsReopenFails()
+{
+    QFETCH(int, atMs);
+
+    PtyPair pty;
+    prepare(pty);
+    MessageBox::Script script;
+    Form1 form;
+    QVERIFY(openAt(form, QStringLiteral("19200")));
+
+    QElapsedTimer clock;
+    clock.start();
+    QList<PortEvent> events;
+    recordPortEvents(form, pty, clock, events);
+    QTimer::singleShot(
+        atMs, &form, [] { mapComPort(3, QStringLiteral("/nonexistent/korvanet-tty")); });
+    QTest::mouseClick(form.Command2, Qt::LeftButton);
+
+    QCOMPARE(boxes(script), QStringList { error(QStringLiteral("Invalid port number.")) });
+    QCOMPARE(events.size(), 1);
+    QCOMPARE(events[0].open, false);
+    QCOMPARE(events[0].masterBytes, QByteArray());
+    QVERIFY(!form.MSComm1->PortOpen());
+    QCOMPARE(form.Command1->text(), QStringLiteral("Open port"));
+    QCOMPARE(pty.readFor(100), QByteArray());
+}
+
+void tst_Sequences::saveSettings_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QByteArrayList>("frames");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("logAfter");
+
+    QTest::newRow("Yes: log emptied, one frame, no message")
+        << true << QByteArrayList { "QM**>\r\n" } << QStringList { question(SaveQuestion) }
+        << QStringLiteral("OK\r\n\r\n");
+    QTest::newRow("No: nothing sent, log kept")
+        << false << QByteArrayList {}
+        << QStringList { question(SaveQuestion), information(NotSaved) }
+        << QStringLiteral("old\r\n");
+}
+
+void tst_Sequences::saveSettings()
+{
+    QFETCH(bool, answer);
+    QFETCH(QByteArrayList, frames);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, logAfter);
+
+    PtyPair pty;
+    prepare(pty);
+    MessageBox::Script script;
+    Form1 form;
+    QVERIFY(openAt(form, QStringLiteral("19200")));
+    form.Text2->setText(QStringLiteral("old\r\n"));
+
+    FrameStamps stamps(pty);
+    // The modem acknowledges at once, so its reply lands inside the handler's wait.
+    stamps.setOnFrame([&pty](const FrameStamps::Frame &) { pty.write("OK\r\n"); });
+    script.answerNext(answer);
+    QElapsedTimer took;
+    took.start();
+    QTest::mouseClick(form.Command11, Qt::LeftButton);
+    const qint64 returnedAfter = took.nsecsElapsed();
+
+    if (answer) {
+        QVERIFY2(waitedAtLeast(returnedAfter, 200), milliseconds(returnedAfter));
+        QVERIFY(stamps.waitForCount(1));
+    } else {
+        QVERIFY(!stamps.waitForCount(1, 300));
+    }
+    QCOMPARE(stamps.bytes(), frames);
+    QCOMPARE(stamps.pending(), QByteArray());
+    QTRY_COMPARE(form.Text2->text(), logAfter);
+    QCOMPARE(boxes(script), shown);
+}
+
+void tst_Sequences::factoryDefaults_data()
+{
+    QTest::addColumn<QString>("rate");
+    QTest::addColumn<uint>("speed");
+    QTest::addColumn<bool>("answer");
+
+    QTest::newRow("Yes at 19200") << "19200" << uint(B19200) << true;
+    QTest::newRow("Yes at 38400: nothing moves to 9600") << "38400" << uint(B38400) << true;
+    QTest::newRow("No") << "19200" << uint(B19200) << false;
+}
+
+void tst_Sequences::factoryDefaults()
+{
+    QFETCH(QString, rate);
+    QFETCH(uint, speed);
+    QFETCH(bool, answer);
+
+    PtyPair pty;
+    prepare(pty);
+    MessageBox::Script script;
+    Form1 form;
+    QVERIFY(openAt(form, rate));
+    QVERIFY(showMoreSettings(form));
+    QCOMPARE(form.Combo3->currentText(), rate);
+    form.Text2->setText(QStringLiteral("old\r\n"));
+
+    QSignalSpy reopened(form.MSComm1, &MSComm::portOpenChanged);
+    QVERIFY(reopened.isValid());
+    FrameStamps stamps(pty);
+    stamps.setOnFrame([&pty](const FrameStamps::Frame &) { pty.write("OK\r\n"); });
+    script.answerNext(answer);
+    stamps.mark();
+    QTest::mouseClick(form.Command35, Qt::LeftButton);
+    const qint64 returned = stamps.now();
+
+    if (answer) {
+        QVERIFY(stamps.waitForCount(2));
+        QCOMPARE(stamps.bytes(), (QByteArrayList { "QM*R>\r\n", "QM**>\r\n" }));
+        const QList<FrameStamps::Frame> &frames = stamps.frames();
+        const qint64 between = frames[1].latest - frames[0].earliest;
+        QVERIFY2(waitedAtLeast(between, 200), milliseconds(between));
+        // The message is the handler's last step.
+        const qint64 toMessage = returned - frames[1].earliest;
+        QVERIFY2(waitedAtLeast(toMessage, 200), milliseconds(toMessage));
+        QCOMPARE(boxes(script),
+            (QStringList { question(FactoryQuestion), information(FactoryRestored) }));
+        QTRY_COMPARE(form.Text2->text(), QStringLiteral("old\r\nOK\r\n\r\nOK\r\n\r\n"));
+    } else {
+        QVERIFY(!stamps.waitForCount(1, 300));
+        QCOMPARE(boxes(script),
+            (QStringList { question(FactoryQuestion), information(FactoryNotRestored) }));
+        QCOMPARE(form.Text2->text(), QStringLiteral("old\r\n"));
+    }
+    QCOMPARE(stamps.pending(), QByteArray());
+    QCOMPARE(form.Combo1->currentText(), rate);
+    QCOMPARE(form.Combo3->currentText(), rate);
+    QVERIFY(form.MSComm1->PortOpen());
+    QCOMPARE(reopened.count(), 0);
+    QCOMPARE(uint(pty.lineSpeed()), speed);
+    QCOMPARE(form.Command1->text(), QStringLiteral("Port is open"));
+}
+
+void tst_Sequences::factoryDefaultsPortLostDuringWait_data()
+{
+    QTest::addColumn<bool>("hangUp");
+
+    QTest::newRow("Close port pressed") << false;
+    QTest::newRow("modem hung up") << true;
+}
+
+void tst_Sequences::factoryDefaultsPortLostDuringWait()
+{
+    QFETCH(bool, hangUp);
+
+    PtyPair pty;
+    prepare(pty);
+    MessageBox::Script script;
+    Form1 form;
+    QVERIFY(openAt(form, QStringLiteral("19200")));
+    QVERIFY(showMoreSettings(form));
+
+    FrameStamps stamps(pty);
+    QTimer::singleShot(50, &form, [&form, &pty, hangUp] {
+        if (hangUp)
+            pty.hangUp();
+        else
+            form.Command36_Click();
+    });
+    QTest::mouseClick(form.Command35, Qt::LeftButton);
+    stamps.take();
+
+    QCOMPARE(stamps.bytes(), QByteArrayList { "QM*R>\r\n" });
+    QCOMPARE(stamps.pending(), QByteArray());
+    const QStringList shown = boxes(script);
+    QVERIFY2(!shown.contains(information(FactoryRestored)), qPrintable(shown.join(u'|')));
+    QCOMPARE(shown.first(), question(FactoryQuestion));
+    QCOMPARE(shown.last(), error(FactoryPortClosed));
+    QCOMPARE(shown.count(error(QStringLiteral("Unknown error."))), hangUp ? 1 : 0);
+    QCOMPARE(shown.size(), hangUp ? 3 : 2);
+    QVERIFY(!form.MSComm1->PortOpen());
+    QCOMPARE(form.Command1->text(), QStringLiteral("Open port"));
+    if (!hangUp)
+        QCOMPARE(pty.readFor(100), QByteArray());
+}
+
+void tst_Sequences::enterAnswersYes_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QStringList>("shown");
+
+    QTest::newRow("Save settings")
+        << "Command11" << QByteArray("QM**>\r\n") << QStringList { SaveQuestion };
+    QTest::newRow("Set factory defaults") << "Command35" << QByteArray("QM*R>\r\nQM**>\r\n")
+                                          << QStringList { FactoryQuestion, FactoryRestored };
+}
+
+// The real boxes, no script: Enter on the question must mean Yes.
+void tst_Sequences::enterAnswersYes()
+{
+    QFETCH(QString, button);
+    QFETCH(QByteArray, written);
+    QFETCH(QStringList, shown);
+
+    PtyPair pty;
+    prepare(pty);
+    Form1 form;
+    QVERIFY(openAt(form, QStringLiteral("19200")));
+    QVERIFY(showMoreSettings(form));
+
+    struct SeenBox
+    {
+        QString text;
+        bool asks;
+        bool yesIsDefault;
+    };
+    QList<SeenBox> seen;
+    QPointer<QMessageBox> current;
+    QElapsedTimer sinceEnter;
+    // The boxes run their own event loop inside the handler, so the test answers them from
+    // a timer: Enter goes where the keyboard focus is, as the user's key would.
+    QTimer answerer;
+    answerer.setInterval(10);
+    connect(&answerer, &QTimer::timeout, &answerer, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        if (box != current) {
+            current = box;
+            const QAbstractButton *yes = box->button(QMessageBox::Yes);
+            seen.append({ box->text(), yes != nullptr,
+                yes && static_cast<QAbstractButton *>(box->defaultButton()) == yes });
+            QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+            sinceEnter.start();
+        } else if (sinceEnter.elapsed() > 2000) {
+            box->done(QMessageBox::Cancel); // Enter did nothing: fail below instead of hanging
+        }
+    });
+    answerer.start();
+
+    QTest::mouseClick(form.findChild<QPushButton *>(button), Qt::LeftButton);
+    answerer.stop();
+
+    QCOMPARE(pty.readCount(written.size(), 1000), written);
+    QStringList texts;
+    for (const SeenBox &box : std::as_const(seen))
+        texts.append(box.text);
+    QCOMPARE(texts, shown);
+    QVERIFY(seen.first().asks);
+    QVERIFY(seen.first().yesIsDefault);
+    QCOMPARE(pty.readFor(50), QByteArray());
+}
+
+KORVANET_TEST_MAIN(tst_Sequences)
+#include "tst_sequences.moc"
