@@ -1,0 +1,585 @@
+// Open port, Close port and the response log, over a real pseudo-terminal: the exact line
+// speed the utility sets, the exact failure messages, and the log byte for byte.
+
+#include "app/form1.h"
+#include "app/messagebox.h"
+#include "serial/responselog.h"
+#include "tests/support/pty.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QSet>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <ctime>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+using Names = QSet<QString>;
+
+// Shown by Open port: the log, its label and the main command panel.
+const Names portControls = {
+    "Text2",     "Label3",    "Label4",    "Label5",    "Label6",    "Check1",    "Command22",
+    "Command23", "Command2",  "Command21", "Command7",  "Command9",  "Command8",  "Command10",
+    "Command29", "Command30", "Command11", "Command12", "Command13", "Command14", "Command15",
+    "Command16", "Command17", "Command18", "Command6",  "Command31", "Command32", "Text5",
+    "Text3",     "Text4",     "Text1",     "Combo3",
+};
+
+// Hidden by Close port besides those: the "More settings..." panel and the graph's label.
+const Names panelControls = {
+    "Command3",  "Command4",  "Command5",  "Command19", "Command20", "Command24",
+    "Command25", "Command26", "Command27", "Command28", "Command34", "Command35",
+    "Text6",     "Text7",     "Label7",    "Label8",
+};
+
+Names visibleControls(const Form1 &form)
+{
+    Names visible;
+    for (const ControlSpec &spec : controlTable()) {
+        const auto *control = form.findChild<QWidget *>(QLatin1StringView(spec.name));
+        if (control && control->isVisible())
+            visible.insert(QString::fromLatin1(spec.name));
+    }
+    return visible;
+}
+
+QStringList sorted(const Names &names)
+{
+    QStringList list(names.cbegin(), names.cend());
+    list.sort();
+    return list;
+}
+
+QString boxes(const MessageBox::Script &script)
+{
+    QStringList lines;
+    for (const MessageBox::Shown &box : script.shown())
+        lines.append(box.text + QStringLiteral(" / ") + box.detail);
+    return lines.join(u" | ");
+}
+
+qint64 cpuTimeNs()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// A window with its port list and baud-rate list set as the user left them.
+struct Window
+{
+    explicit Window(const QString &port = QStringLiteral(" 3"),
+                    const QString &baud = QStringLiteral("19200"))
+    {
+        form.Combo2->setEditText(port);
+        form.Combo1->setEditText(baud);
+        form.show();
+    }
+    Form1 form;
+};
+
+bool openPort(Form1 &form, const MessageBox::Script &script)
+{
+    const qsizetype boxesBefore = script.shown().size();
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    return form.MSComm1->PortOpen() && script.shown().size() == boxesBefore;
+}
+
+} // namespace
+
+class tst_PortHandling : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { resetSettings(); }
+
+    void openMapsPortNumber_data()
+    {
+        QTest::addColumn<QString>("portText");
+        QTest::addColumn<int>("number");
+        QTest::newRow("default, no blank") << "3" << 3;
+        QTest::newRow("list item") << " 7" << 7;
+        QTest::newRow("blanks and tab") << " \t 12" << 12;
+        QTest::newRow("half up to even") << "7.5" << 8;
+        QTest::newRow("half down to even") << "6.5" << 6;
+        QTest::newRow("digits then letters") << "5x" << 5;
+        QTest::newRow("largest") << "32767" << 32767;
+    }
+
+    void openMapsPortNumber()
+    {
+        QFETCH(QString, portText);
+        QFETCH(int, number);
+        PtyPair pty;
+        mapComPort(number, pty.slavePath());
+        MessageBox::Script script;
+        Window w(portText);
+        const Names before = visibleControls(w.form);
+
+        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        QCOMPARE(w.form.MSComm1->CommPort(), number);
+        QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
+        const Names after = visibleControls(w.form);
+        QCOMPARE(sorted(after - before), sorted(portControls));
+        QCOMPARE(sorted(before - after), QStringList());
+        // Opening neither writes nor empties anything.
+        QCOMPARE(pty.readFor(50), QByteArray());
+        QCOMPARE(w.form.Text2->text(), QString());
+    }
+
+    void openAppliesLineSettings_data()
+    {
+        QTest::addColumn<QString>("earlierBaud"); // opened and closed first; empty: never
+        QTest::addColumn<QString>("baud");
+        QTest::addColumn<speed_t>("speed");
+        QTest::addColumn<QString>("settings");
+        QTest::newRow("1200") << "" << "1200" << speed_t(B1200) << "1200,N,8,1";
+        QTest::newRow("2400") << "" << "2400" << speed_t(B2400) << "2400,N,8,1";
+        QTest::newRow("4800") << "" << "4800" << speed_t(B4800) << "4800,N,8,1";
+        QTest::newRow("9600") << "" << "9600" << speed_t(B9600) << "9600,N,8,1";
+        QTest::newRow("19200") << "" << "19200" << speed_t(B19200) << "19200,N,8,1";
+        QTest::newRow("38400") << "" << "38400" << speed_t(B38400) << "38400,N,8,1";
+        QTest::newRow("57600, first time") << "" << "57600" << speed_t(B9600) << "9600,N,8,1";
+        QTest::newRow("trailing blank, first time")
+            << "" << "9600 " << speed_t(B9600) << "9600,N,8,1";
+        QTest::newRow("57600 after 2400") << "2400" << "57600" << speed_t(B2400) << "2400,N,8,1";
+        QTest::newRow("blank after 38400")
+            << "38400" << "9600 " << speed_t(B38400) << "38400,N,8,1";
+        QTest::newRow("leading blank after 1200")
+            << "1200" << " 4800" << speed_t(B1200) << "1200,N,8,1";
+        QTest::newRow("empty after 4800") << "4800" << "" << speed_t(B4800) << "4800,N,8,1";
+    }
+
+    void openAppliesLineSettings()
+    {
+        QFETCH(QString, earlierBaud);
+        QFETCH(QString, baud);
+        QFETCH(speed_t, speed);
+        QFETCH(QString, settings);
+        PtyPair pty;
+        mapComPort(3, pty.slavePath());
+        MessageBox::Script script;
+        Window w(QStringLiteral(" 3"), earlierBaud);
+        if (!earlierBaud.isEmpty()) {
+            QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+            QTest::mouseClick(w.form.Command36, Qt::LeftButton);
+            QVERIFY(!w.form.MSComm1->PortOpen());
+        }
+        // Whatever the line was set to before, only this open may set it now.
+        termios line{};
+        QCOMPARE(::tcgetattr(pty.masterFd(), &line), 0);
+        ::cfsetspeed(&line, B50);
+        QCOMPARE(::tcsetattr(pty.masterFd(), TCSANOW, &line), 0);
+
+        w.form.Combo1->setEditText(baud);
+        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        QCOMPARE(pty.lineSpeed(), speed);
+        QCOMPARE(w.form.MSComm1->Settings(), settings);
+        QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
+        termios applied{};
+        QCOMPARE(::tcgetattr(pty.masterFd(), &applied), 0);
+        QCOMPARE(applied.c_cflag & CSIZE, tcflag_t(CS8));
+        QCOMPARE(applied.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
+    }
+
+    void openFails_data()
+    {
+        QTest::addColumn<QString>("portText");
+        QTest::addColumn<int>("mapNumber"); // mapped to `device`; 0: nothing mapped
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("message");
+        const QString invalid = QStringLiteral("Invalid port number.");
+        const QString unknown = QStringLiteral("Unknown error.");
+        const QString missing = QStringLiteral("/nonexistent/ttyKorvanet0");
+        QTest::newRow("no device for the number") << " 999" << 0 << QString() << invalid;
+        QTest::newRow("mapped device missing") << " 9" << 9 << missing << invalid;
+        QTest::newRow("COM3 reads as 0") << "COM3" << 0 << QString() << invalid;
+        QTest::newRow("zero") << " 0" << 0 << QString() << invalid;
+        QTest::newRow("negative") << "-3" << 0 << QString() << invalid;
+        QTest::newRow("empty") << "" << 0 << QString() << invalid;
+        QTest::newRow("above 16 bits") << "40000" << 0 << QString() << unknown;
+        QTest::newRow("below 16 bits") << "-40000" << 0 << QString() << unknown;
+        QTest::newRow("rounds past 32767") << "32767.5" << 0 << QString() << unknown;
+    }
+
+    void openFails()
+    {
+        QFETCH(QString, portText);
+        QFETCH(int, mapNumber);
+        QFETCH(QString, device);
+        QFETCH(QString, message);
+        if (mapNumber > 0)
+            mapComPort(mapNumber, device);
+        MessageBox::Script script;
+        Window w(portText);
+        const Names before = visibleControls(w.form);
+
+        QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+        QCOMPARE(script.texts(), QStringList{message});
+        QCOMPARE(script.shown().constFirst().kind, MessageBox::Kind::Error);
+        QVERIFY(!w.form.MSComm1->PortOpen());
+        QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
+        QCOMPARE(sorted(visibleControls(w.form)), sorted(before));
+    }
+
+    void openWhileOpen_data()
+    {
+        QTest::addColumn<QString>("portText");
+        QTest::addColumn<QString>("baud");
+        QTest::newRow("same choice") << " 3" << "19200";
+        QTest::newRow("other port") << " 4" << "19200";
+        QTest::newRow("other rate") << " 3" << "2400";
+    }
+
+    void openWhileOpen()
+    {
+        QFETCH(QString, portText);
+        QFETCH(QString, baud);
+        PtyPair pty;
+        PtyPair other;
+        mapComPort(3, pty.slavePath());
+        mapComPort(4, other.slavePath());
+        MessageBox::Script script;
+        Window w;
+        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+
+        w.form.Combo2->setEditText(portText);
+        w.form.Combo1->setEditText(baud);
+        QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+        QCOMPARE(script.texts(), QStringList{QStringLiteral("Port already open.")});
+        QVERIFY(w.form.MSComm1->PortOpen());
+        QCOMPARE(w.form.MSComm1->CommPort(), 3);
+        QCOMPARE(pty.lineSpeed(), speed_t(B19200));
+        QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
+        // Still the same working line.
+        pty.write("OK\r\n");
+        QTRY_COMPARE(w.form.Text2->text(), QStringLiteral("OK\r\n\r\n"));
+    }
+
+    void openHeldByAnotherProcess()
+    {
+        PtyPair pty;
+        mapComPort(3, pty.slavePath());
+        QProcess holder;
+        holder.start(QStringLiteral(KORVANET_HOLDPORT), {pty.slavePath()});
+        QVERIFY2(holder.waitForReadyRead(5000), holder.readAllStandardError().constData());
+        QCOMPARE(holder.readLine(), QByteArray("open\n"));
+
+        MessageBox::Script script;
+        Window w;
+        QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+        QCOMPARE(script.texts(), QStringList{QStringLiteral("Port already open.")});
+        QVERIFY(!w.form.MSComm1->PortOpen());
+        QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
+
+        // Once the other program lets go, the same click opens it.
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(5000));
+        QCOMPARE(holder.exitCode(), 0);
+        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+    }
+
+    void closePort_data()
+    {
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<bool>("panel");
+        QTest::addColumn<bool>("graph");
+        QTest::newRow("never opened") << false << false << false;
+        QTest::newRow("open") << true << false << false;
+        QTest::newRow("open with panel") << true << true << false;
+        QTest::newRow("open with panel and graph") << true << true << true;
+    }
+
+    void closePort()
+    {
+        QFETCH(bool, open);
+        QFETCH(bool, panel);
+        QFETCH(bool, graph);
+        PtyPair pty;
+        mapComPort(3, pty.slavePath());
+        MessageBox::Script script;
+        Window w;
+        const Names atStart = visibleControls(w.form);
+        if (open)
+            QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        if (panel) {
+            QTest::mouseClick(w.form.Check1, Qt::LeftButton);
+            QVERIFY(w.form.Command35->isVisible());
+        }
+        if (graph) {
+            QTest::mouseClick(w.form.Command34, Qt::LeftButton);
+            QVERIFY(w.form.Label8->isVisible());
+        }
+        w.form.Text2->setText(QStringLiteral("kept\r\n"));
+
+        for (int time = 1; time <= 2; ++time) {
+            QTest::mouseClick(w.form.Command36, Qt::LeftButton);
+            QVERIFY2(script.shown().isEmpty(), qPrintable(boxes(script)));
+            QVERIFY(!w.form.MSComm1->PortOpen());
+            QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
+            QCOMPARE(sorted(visibleControls(w.form)), sorted(atStart));
+            QCOMPARE(w.form.Text2->text(), QStringLiteral("kept\r\n"));
+            QCOMPARE(w.form.Check1->isChecked(), panel);
+        }
+        if (open) {
+            // Nothing goes to the modem on closing.
+            QCOMPARE(pty.readFor(50).contains("QM"), false);
+        }
+
+        // Reopening shows the log as it was, and the panel only when ticked again.
+        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        QCOMPARE(sorted(visibleControls(w.form) - atStart), sorted(portControls));
+        QCOMPARE(w.form.Text2->text(), QStringLiteral("kept\r\n"));
+    }
+
+    void receivedTextInLog_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QByteArrayList>("events");
+        QTest::addColumn<QString>("expected");
+        const QString x86(86, u'x');
+        const QString x87(87, u'x');
+        QTest::newRow("one event") << "" << QByteArrayList{"AB\r\n"} << "AB\r\n\r\n";
+        QTest::newRow("two events") << "" << QByteArrayList{"A", "B\r\n"} << "A\r\nB\r\n\r\n";
+        QTest::newRow("appended to typed text") << "typed" << QByteArrayList{"OK"} << "typedOK\r\n";
+        QTest::newRow("90 + 12") << QString(90, u'x') << QByteArrayList{"0123456789AB"} << "";
+        QTest::newRow("exactly 100") << x86 << QByteArrayList{"0123456789AB"}
+                                     << x86 + "0123456789AB\r\n";
+        QTest::newRow("101") << x87 << QByteArrayList{"0123456789AB"} << "";
+        QTest::newRow("after emptying") << QString(90, u'x')
+                                        << QByteArrayList{"0123456789AB", "OK\r\n"} << "OK\r\n\r\n";
+        QTest::newRow("lone CR and LF") << "" << QByteArrayList{"a\rb\nc"} << "a\rb\nc\r\n";
+    }
+
+    void receivedTextInLog()
+    {
+        QFETCH(QString, before);
+        QFETCH(QByteArrayList, events);
+        QFETCH(QString, expected);
+        PtyPair pty;
+        mapComPort(3, pty.slavePath());
+        MessageBox::Script script;
+        Window w;
+        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        w.form.Text2->setText(before);
+        QCOMPARE(w.form.Text2->text(), before);
+
+        QSignalSpy received(w.form.MSComm1, &MSComm::OnComm);
+        for (const QByteArray &bytes : events) {
+            const qsizetype seen = received.count();
+            pty.write(bytes);
+            // Each piece is its own receive event: the next is written only once this landed.
+            QTRY_VERIFY(received.count() > seen);
+        }
+        QTRY_COMPARE(w.form.Text2->text(), expected);
+        QCOMPARE(w.form.Text2->toPlainText(), ResponseLog::displayFor(expected));
+    }
+
+    void logLimitOnAnyChange_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("typed"); // empty: `before` set from code
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("set 100") << QString(100, u'y') << "" << QString(100, u'y');
+        QTest::newRow("set 101") << QString(101, u'y') << "" << "";
+        QTest::newRow("typed to 100") << QString(99, u'y') << "z" << QString(99, u'y') + u'z';
+        QTest::newRow("typed to 101") << QString(100, u'y') << "z" << "";
+        // A typed line break is CR LF: two characters.
+        QTest::newRow("typed break to 100")
+            << QString(98, u'y') << "\n" << QString(98, u'y') + "\r\n";
+        QTest::newRow("typed break to 101") << QString(99, u'y') << "\n" << "";
+    }
+
+    void logLimitOnAnyChange()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, typed);
+        QFETCH(QString, expected);
+        Window w;
+        w.form.Text2->show();
+        w.form.Text2->setText(before);
+        if (!typed.isEmpty()) {
+            w.form.Text2->setFocus();
+            QTest::keyClick(w.form.Text2, Qt::Key_End, Qt::ControlModifier);
+            if (typed == u"\n")
+                QTest::keyClick(w.form.Text2, Qt::Key_Return);
+            else
+                QTest::keyClicks(w.form.Text2, typed);
+        }
+        QCOMPARE(w.form.Text2->text(), expected);
+        QCOMPARE(w.form.Text2->toPlainText(), ResponseLog::displayFor(expected));
+    }
+
+    void doubleClickEmptiesLog()
+    {
+        PtyPair pty;
+        mapComPort(3, pty.slavePath());
+        MessageBox::Script script;
+        Window w;
+        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        pty.write("RSSI -80 dBm\r\n");
+        QTRY_COMPARE(w.form.Text2->text(), QStringLiteral("RSSI -80 dBm\r\n\r\n"));
+        QTest::mouseDClick(w.form.Text2->viewport(), Qt::LeftButton);
+        QCOMPARE(w.form.Text2->text(), QString());
+        QCOMPARE(w.form.Text2->toPlainText(), QString());
+    }
+
+    void sendEventChangesNothing()
+    {
+        PtyPair pty;
+        mapComPort(3, pty.slavePath());
+        MessageBox::Script script;
+        Window w;
+        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        w.form.Text2->setText(QStringLiteral("before"));
+        QList<qint16> events;
+        connect(w.form.MSComm1, &MSComm::OnComm, this,
+                [&] { events.append(w.form.MSComm1->CommEvent()); });
+
+        QVERIFY(w.form.MSComm1->setOutput(QStringLiteral("QM&W?\r\n")).ok());
+        QCOMPARE(pty.readCount(7), QByteArray("QM&W?\r\n"));
+        QTRY_VERIFY(events.contains(CommEvents::Send));
+        QVERIFY(!events.contains(CommEvents::Receive));
+        QCOMPARE(w.form.Text2->text(), QStringLiteral("before"));
+    }
+
+    void bytesAfterReadAreKept()
+    {
+        PtyPair pty;
+        mapComPort(3, pty.slavePath());
+        MessageBox::Script script;
+        Window w;
+        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        // A second descriptor on the slave only looks at how much waits there.
+        const int probe = ::open(qPrintable(pty.slavePath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(probe >= 0);
+        const auto closeProbe = qScopeGuard([probe] { ::close(probe); });
+
+        // More bytes reach the line while the receive handler is between reading its input
+        // and finishing: the log's change runs right after the read.
+        bool late = false;
+        int waitingAtSlave = 0;
+        connect(w.form.Text2, &ResponseLog::changed, this, [&] {
+            if (std::exchange(late, true))
+                return;
+            pty.write("LATE");
+            const QDeadlineTimer deadline(2000);
+            while (!deadline.hasExpired()
+                   && (::ioctl(probe, FIONREAD, &waitingAtSlave) != 0 || waitingAtSlave < 4))
+                ::usleep(200);
+        });
+        pty.write("EARLY");
+        QTRY_VERIFY(late);
+        QCOMPARE(waitingAtSlave, 4);
+        QTRY_COMPARE(w.form.Text2->text(), QStringLiteral("EARLY\r\nLATE\r\n"));
+    }
+
+    void burstArrivesWhole()
+    {
+        PtyPair pty;
+        mapComPort(3, pty.slavePath());
+        MessageBox::Script script;
+        Window w;
+        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        QString all;
+        connect(w.form.Text2, &ResponseLog::changed, this,
+                [&] { all = w.form.Text2->text(); });
+
+        QByteArray sent;
+        for (char c = 'a'; c < 'a' + 6; ++c) {
+            const QByteArray chunk(8, c);
+            pty.write(chunk);
+            sent += chunk;
+        }
+        // However the chunks fell into receive events, each event adds only its CR LF.
+        QTRY_COMPARE(QString(all).remove(QStringLiteral("\r\n")), QString::fromLatin1(sent));
+    }
+
+    void everyByteReachesLog()
+    {
+        PtyPair pty;
+        mapComPort(3, pty.slavePath());
+        MessageBox::Script script;
+        Window w;
+        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        QByteArray all(256, 0);
+        for (int i = 0; i < 256; ++i)
+            all[i] = char(i);
+        for (qsizetype start = 0; start < all.size(); start += 40) {
+            const QByteArray chunk = all.mid(start, 40);
+            w.form.Text2->setText(QString());
+            pty.write(chunk);
+            QTRY_COMPARE(w.form.Text2->text(), QString::fromLatin1(chunk) + QStringLiteral("\r\n"));
+            QCOMPARE(ResponseLog::exactFor(w.form.Text2->toPlainText()), w.form.Text2->text());
+        }
+    }
+
+    void displayRoundTrip_data()
+    {
+        QTest::addColumn<QString>("exact");
+        QTest::addColumn<QString>("shown"); // null: any picture, as long as it comes back
+        QTest::newRow("CR LF") << "A\r\nB" << "A\nB";
+        QTest::newRow("lone CR") << "A\rB" << QStringLiteral("A\u240DB");
+        QTest::newRow("lone LF") << "A\nB" << QStringLiteral("A\u240AB");
+        QTest::newRow("NUL") << QStringLiteral("A%1B").arg(QChar(0)) << QStringLiteral("A\u2400B");
+        QTest::newRow("CR CR LF") << "\r\r\n" << QStringLiteral("\u240D\n");
+        QTest::newRow("CR LF LF") << "\r\n\n" << QStringLiteral("\n\u240A");
+        QTest::newRow("DEL") << "\x7f" << QStringLiteral("\u2421");
+        // The document turns a no-break space into a plain one unless it is shown otherwise.
+        QTest::newRow("no-break space") << QStringLiteral("1\u00A02") << QString();
+    }
+
+    void displayRoundTrip()
+    {
+        QFETCH(QString, exact);
+        QFETCH(QString, shown);
+        if (!shown.isNull())
+            QCOMPARE(ResponseLog::displayFor(exact), shown);
+        QCOMPARE(ResponseLog::exactFor(ResponseLog::displayFor(exact)), exact);
+
+        // Typing after such a reply keeps every character of it.
+        Window w;
+        w.form.Text2->show();
+        w.form.Text2->setText(exact);
+        w.form.Text2->setFocus();
+        QTest::keyClick(w.form.Text2, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(w.form.Text2, QStringLiteral("z"));
+        QCOMPARE(w.form.Text2->text(), exact + u'z');
+    }
+
+    void deviceLost()
+    {
+        PtyPair pty;
+        mapComPort(3, pty.slavePath());
+        MessageBox::Script script;
+        Window w;
+        const Names atStart = visibleControls(w.form);
+        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+
+        const qint64 cpuBefore = cpuTimeNs();
+        pty.hangUp();
+        QEventLoop loop;
+        QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const qint64 cpuMs = (cpuTimeNs() - cpuBefore) / 1000000;
+
+        QVERIFY(!w.form.MSComm1->PortOpen());
+        QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
+        QCOMPARE(sorted(visibleControls(w.form)), sorted(atStart));
+        QCOMPARE(script.texts(), QStringList{QStringLiteral("Unknown error.")});
+        QCOMPARE(script.shown().constFirst().kind, MessageBox::Kind::Error);
+        QVERIFY(!script.shown().constFirst().detail.isEmpty());
+        // Only a loop that keeps waking up on the dead line comes near this.
+        QVERIFY2(cpuMs < 300, qPrintable(QStringLiteral("%1 ms of CPU in 1 s").arg(cpuMs)));
+    }
+};
+
+KORVANET_TEST_MAIN(tst_PortHandling)
+#include "tst_porthandling.moc"
