@@ -95,6 +95,9 @@ int main(int argc, char *argv[])
     }
 
     Form1 form;
+    // Without a title of its own Qt leaves WM_NAME empty and fills only _NET_WM_NAME, so
+    // window lists and tools that read WM_NAME (xdotool, wmctrl) would find no name.
+    form.setWindowTitle(QApplication::applicationDisplayName());
     if (options.demo) {
         // Ready to open the simulated modem at its rate; nothing of this is stored.
         form.Combo2->setEditText(QStringLiteral("3"));
