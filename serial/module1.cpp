@@ -47,8 +47,6 @@ qint32 PumpedWait(qint32 interval)
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
-    bool timedOut = false;
-    QObject::connect(&wake, &QTimer::timeout, &wake, [&timedOut] { timedOut = true; });
 
     for (;;) {
         if (!unlimited) {
@@ -56,13 +54,13 @@ qint32 PumpedWait(qint32 interval)
             // Above the interval means the tick went backwards: treat it as run out.
             if (remaining < 0 || remaining > interval)
                 return WaitTimeout;
-            wake.start(remaining);
+            // One past the deadline: the tick counts whole milliseconds, so waking at the
+            // deadline itself could be up to a millisecond short of the interval.
+            wake.start(remaining + 1);
         }
-        // One blocking pass: it sleeps until any event is pending (our wake-up included)
+        // One blocking pass: it sleeps until any event is pending (the wake-up included)
         // and then dispatches what is pending, once.
         dispatcher->processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
-        if (timedOut)
-            return WaitTimeout;
     }
 }
 

@@ -164,6 +164,8 @@ CommStatus MSComm::open()
         m_port.close();
         return status;
     }
+    // Whatever sat in the device's queue before this open was meant for nobody here.
+    m_port.clear(QSerialPort::Input);
     emit portOpenChanged(true);
     return {};
 }
