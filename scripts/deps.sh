@@ -2,7 +2,7 @@
 # Installs the Debian packages that building, running and testing need, when missing.
 # Sourced by the other scripts; runs apt-get as root, or through sudo for a normal user.
 set -eu
-packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
+packages="cmake ninja-build g++ clang libclang-rt-14-dev pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
 fonts-liberation2 xvfb xdotool x11-utils imagemagick desktop-file-utils dpkg-dev"
 missing=""
 for p in $packages; do

@@ -1,3 +1,4 @@
+#include "app/form1.h"
 #include "serial/portmap.h"
 #include "tests/support/pty.h"
 
@@ -82,6 +83,26 @@ private slots:
         QCOMPARE(PortMap::devicePath(1), second.slavePath());
         QCOMPARE(PortMap::devicePath(0), QString());
         QCOMPARE(PortMap::devicePath(-3), QString());
+    }
+
+    void portListTooltips()
+    {
+        PtyPair pty;
+        mapComPort(12, pty.slavePath());
+        mapComPort(13, QStringLiteral("/dev/korvanet-no-such-device"));
+        Form1 form;
+        // The items keep their texts; only present devices get a tooltip, and it names them.
+        QCOMPARE(form.Combo2->itemText(11), QStringLiteral(" 12"));
+        QCOMPARE(form.Combo2->itemData(11, Qt::ToolTipRole).toString(), pty.slavePath());
+        QCOMPARE(form.Combo2->itemData(12, Qt::ToolTipRole).toString(), QString());
+
+        // A device that appears later is described when the list is next opened.
+        PtyPair later;
+        mapComPort(14, later.slavePath());
+        form.show();
+        form.Combo2->showPopup();
+        form.Combo2->hidePopup();
+        QCOMPARE(form.Combo2->itemData(13, Qt::ToolTipRole).toString(), later.slavePath());
     }
 
     void listPorts()
