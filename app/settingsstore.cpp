@@ -18,7 +18,9 @@ QString read(const QString &section, const QString &name, const QString &fallbac
 {
     const QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
     const QVariant value = store.value(path(section, name));
-    return value.isValid() ? value.toString() : fallback;
+    // Only strings are ever written here. Anything else (a list, a rectangle from a hand-
+    // edited file) reads as an empty text, which would stand in for the user's choice.
+    return value.typeId() == QMetaType::QString ? value.toString() : fallback;
 }
 
 void write(const QString &section, const QString &name, const QString &value)
