@@ -12,11 +12,11 @@
 
 namespace {
 
-QSerialPortInfo infoFor(const QString &device)
+QSerialPortInfo infoFor(const QList<QSerialPortInfo> &ports, const QString &device)
 {
     // Overrides often name a /dev/serial/by-id link; Qt knows the device by its real node.
     const QString real = QFileInfo(device).canonicalFilePath();
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+    for (const QSerialPortInfo &info : ports) {
         if (info.systemLocation() == device || info.systemLocation() == real)
             return info;
     }
@@ -58,6 +58,9 @@ QString portListing()
     for (const PortMap::Entry &entry : entries)
         deviceWidth = std::max(deviceWidth, devices(entry).size());
 
+    // One scan for the whole list: each walks every tty on the machine through udev and
+    // takes milliseconds, which once per device would add up.
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     QString text;
     QTextStream out(&text);
     out << Qt::left << qSetFieldWidth(6) << "COM" << qSetFieldWidth(int(deviceWidth) + 2) << "Device"
@@ -65,7 +68,7 @@ QString portListing()
     for (const PortMap::Entry &entry : entries) {
         out << qSetFieldWidth(6) << entry.number << qSetFieldWidth(int(deviceWidth) + 2)
             << devices(entry) << qSetFieldWidth(15) << stateOf(entry.device) << qSetFieldWidth(0)
-            << adapterOf(infoFor(entry.device)) << '\n';
+            << adapterOf(infoFor(ports, entry.device)) << '\n';
     }
     if (std::any_of(entries.cbegin(), entries.cend(), [](const auto &e) { return e.overridden; }))
         out << "* set in the \"Ports\" section of the settings file\n";
@@ -75,10 +78,12 @@ QString portListing()
 QMap<int, QString> portTooltips()
 {
     QMap<int, QString> tips;
+    // Built at start-up and each time the port list opens: one scan for all devices.
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const PortMap::Entry &entry : PortMap::entries()) {
         if (!QFileInfo::exists(entry.device))
             continue;
-        const QString adapter = adapterOf(infoFor(entry.device));
+        const QString adapter = adapterOf(infoFor(ports, entry.device));
         tips.insert(entry.number, adapter.isEmpty() ? entry.device
                                                     : QStringLiteral("%1 (%2)").arg(entry.device, adapter));
     }
