@@ -174,7 +174,12 @@ CommStatus MSComm::setOutput(const QString &text)
 {
     if (!m_port.isOpen())
         return {CommError::PortNotOpen, tr("The port is not open.")};
-    const QByteArray bytes = text.toLatin1();
+    // One byte per character as the user sees it: a character outside Latin-1 is one "?",
+    // even where it takes two UTF-16 units.
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (const char32_t c : text.toUcs4())
+        bytes.append(c <= 0xff ? char(c) : '?');
     if (m_port.write(bytes) != bytes.size())
         return {CommError::ReadWriteFailed, m_port.errorString()};
     m_port.flush();

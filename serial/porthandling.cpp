@@ -33,7 +33,10 @@ void Form1::Command1_Click()
     const QString portText = Combo2->currentText();
     const std::optional<qint16> number = toInt16HalfEven(leadingNumber(portText).value_or(0.0));
     if (!number) {
-        showPortError({CommError::Overflow, tr("\"%1\" is no port number.").arg(portText)});
+        // The text can be anything the user typed or the store held; a box shows only as
+        // much of it as tells which.
+        const QString shown = portText.size() > 40 ? portText.left(40) + u'\u2026' : portText;
+        showPortError({CommError::Overflow, tr("\"%1\" is no port number.").arg(shown)});
         return;
     }
     if (CommStatus status = MSComm1->setCommPort(*number); !status.ok()) {
