@@ -8,3 +8,4 @@ add_dependencies(tst_faults korvanet_holdport korvanet_openport)
 target_compile_definitions(tst_faults PRIVATE
     KORVANET_HOLDPORT="$<TARGET_FILE:korvanet_holdport>"
     KORVANET_OPENPORT="$<TARGET_FILE:korvanet_openport>")
+korvanet_add_test(tst_badinput SOURCES tst_badinput.cpp LABELS integration)

@@ -1,0 +1,485 @@
+// Hostile input from both sides: 10,000 characters in every box, every byte value and
+// terminal control sequences from the modem, characters the line cannot carry, a flood
+// typed into the log itself. Checked byte for byte at the far end of a real
+// pseudo-terminal.
+
+#include "app/form1.h"
+#include "app/messagebox.h"
+#include "app/signalshape.h"
+#include "modem/commands.h"
+#include "serial/responselog.h"
+#include "tests/support/pty.h"
+
+#include <QClipboard>
+#include <QDeadlineTimer>
+#include <QSocketNotifier>
+
+#include <sys/ioctl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qsizetype Long = 10000;
+
+// Printable ASCII in a pattern that does not repeat within a box, different per box, so a
+// dropped, doubled or swapped piece shows.
+QString longText(int box)
+{
+    QString text;
+    text.reserve(Long);
+    for (qsizetype i = 0; i < Long; ++i)
+        text.append(QChar(char16_t(u'!' + (i + i / 94 + box * 13) % 94)));
+    return text;
+}
+
+QString details(const MessageBox::Script &script)
+{
+    QStringList result;
+    for (const MessageBox::Shown &box : script.shown())
+        result.append(box.text + QStringLiteral(" / ") + box.detail);
+    return result.join(u" | ");
+}
+
+// The modem reads its line all the time; so does this, while events run, so that a long
+// frame never waits on a full buffer.
+class Drain
+{
+public:
+    explicit Drain(PtyPair &pty)
+        : m_pty(pty)
+        , m_notifier(pty.masterFd(), QSocketNotifier::Read)
+    {
+        QObject::connect(&m_notifier, &QSocketNotifier::activated, &m_notifier,
+                         [this] { m_bytes += m_pty.readAvailable(); });
+    }
+
+    // Everything the modem has received, once `count` bytes are there or the time is up.
+    QByteArray take(qsizetype count, int timeoutMs = 5000)
+    {
+        const QDeadlineTimer deadline(timeoutMs);
+        m_bytes += m_pty.readAvailable();
+        while (m_bytes.size() < count && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+            m_bytes += m_pty.readAvailable();
+        }
+        return std::exchange(m_bytes, {});
+    }
+
+private:
+    PtyPair &m_pty;
+    QSocketNotifier m_notifier;
+    QByteArray m_bytes;
+};
+
+// An open port on COM3 with the "More settings..." panel shown.
+struct OpenWindow
+{
+    OpenWindow()
+    {
+        resetSettings();
+        mapComPort(3, pty.slavePath());
+        form.Combo2->setEditText(QStringLiteral(" 3"));
+        form.Combo1->setEditText(QStringLiteral("19200"));
+        form.show();
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+        QTest::mouseClick(form.Check1, Qt::LeftButton);
+        QObject::connect(form.MSComm1, &MSComm::OnComm, &form, [this] {
+            if (form.MSComm1->CommEvent() == CommEvents::Receive)
+                ++receiveEvents;
+        });
+    }
+
+    [[nodiscard]] bool ready() const
+    {
+        return form.MSComm1->PortOpen() && form.Check1->isChecked() && script.shown().isEmpty();
+    }
+
+    // Writes `bytes` from the modem and lets the utility see them only once all of them wait
+    // at the port, so that they make exactly one receive event.
+    [[nodiscard]] bool deliverAsOneEvent(const QByteArray &bytes)
+    {
+        const int probe = ::open(qPrintable(pty.slavePath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (probe < 0)
+            return false;
+        const auto closeProbe = qScopeGuard([probe] { ::close(probe); });
+        if (::write(pty.masterFd(), bytes.constData(), size_t(bytes.size())) != bytes.size())
+            return false;
+        int waiting = 0;
+        const QDeadlineTimer deadline(2000);
+        while (!deadline.hasExpired()
+               && (::ioctl(probe, FIONREAD, &waiting) != 0 || waiting < bytes.size()))
+            ::usleep(200);
+        return waiting == bytes.size();
+    }
+
+    // As deliverAsOneEvent, and then lets the utility read them.
+    [[nodiscard]] bool receiveAsOneEvent(const QByteArray &bytes)
+    {
+        const int before = receiveEvents;
+        if (!deliverAsOneEvent(bytes))
+            return false;
+        const QDeadlineTimer deadline(2000);
+        while (receiveEvents == before && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        return receiveEvents == before + 1;
+    }
+
+    PtyPair pty;
+    MessageBox::Script script;
+    Form1 form;
+    int receiveEvents = 0;
+};
+
+QString bar(const Form1 &form)
+{
+    QString result;
+    for (const SignalShape *shape : {form.Shape1, form.Shape2, form.Shape3}) {
+        if (shape->isHidden())
+            result += u'-';
+        else if (shape->fillColor() == QColor::fromRgb(Colours::Green))
+            result += u'G';
+        else if (shape->fillColor() == QColor::fromRgb(Colours::Yellow))
+            result += u'Y';
+        else if (shape->fillColor() == QColor::fromRgb(Colours::Red))
+            result += u'R';
+        else
+            result += u'?';
+    }
+    return result;
+}
+
+// Types `text` as a keyboard layout delivers it: one key event per character, carrying it.
+void typeText(QWidget *widget, const QString &text)
+{
+    for (const char32_t c : text.toUcs4())
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown,
+                            QString::fromUcs4(&c, 1), Qt::NoModifier);
+}
+
+} // namespace
+
+class tst_BadInput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void longTextsGoOutWhole_data();
+    void longTextsGoOutWhole();
+    void longPortText_data();
+    void longPortText();
+    void everyByteInOneBurst();
+    void controlCharactersKept_data();
+    void controlCharactersKept();
+    void charactersTheLineCannotCarry_data();
+    void charactersTheLineCannotCarry();
+    void floodTypedIntoLog_data();
+    void floodTypedIntoLog();
+    void graphWithLongLog();
+};
+
+void tst_BadInput::longTextsGoOutWhole_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QByteArray>("frame");
+
+    for (const ValueCommand &command : valueCommands()) {
+        const int box = QByteArray(command.valueBox).mid(4).toInt();
+        QTest::newRow(command.button)
+            << QString::fromLatin1(command.button)
+            << QByteArray(command.prefix) + longText(box).toLatin1() + "\r\n";
+    }
+    QTest::newRow("Command21") << QStringLiteral("Command21")
+                               << QByteArray(Commands::SetSerialParams)
+            + longText(13).toLatin1() + longText(5).toLatin1() + "\r\n";
+}
+
+void tst_BadInput::longTextsGoOutWhole()
+{
+    QFETCH(QString, button);
+    QFETCH(QByteArray, frame);
+
+    OpenWindow w;
+    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    // Every box full at once; each button must take its own box and nothing else.
+    const QList<QLineEdit *> boxes{w.form.Text1, w.form.Text3, w.form.Text4,
+                                   w.form.Text5, w.form.Text6, w.form.Text7};
+    for (QLineEdit *box : boxes)
+        box->setText(longText(box->objectName().mid(4).toInt()));
+    w.form.Combo1->setEditText(longText(11));
+    w.form.Combo3->setEditText(longText(13));
+    QStringList typed;
+    for (QLineEdit *box : boxes)
+        typed.append(box->text());
+    typed << w.form.Combo1->currentText() << w.form.Combo3->currentText();
+    for (const QString &text : typed)
+        QCOMPARE(text.size(), Long);
+
+    Drain drain(w.pty);
+    QPushButton *pressed = w.form.findChild<QPushButton *>(button);
+    QVERIFY(pressed && pressed->isVisible());
+    QTest::mouseClick(pressed, Qt::LeftButton);
+
+    const QByteArray received = drain.take(frame.size());
+    QCOMPARE(received.size(), frame.size());
+    QVERIFY2(received == frame, "the frame differs from what was typed");
+    QCOMPARE(w.pty.readFor(50), QByteArray());
+    QVERIFY2(w.script.shown().isEmpty(), qPrintable(details(w.script)));
+    // Set serial params has closed and reopened; a baud-rate text of no known rate keeps
+    // the line as it was.
+    QVERIFY(w.form.MSComm1->PortOpen());
+    QCOMPARE(w.pty.lineSpeed(), speed_t(B19200));
+    QStringList after;
+    for (QLineEdit *box : boxes)
+        after.append(box->text());
+    after << w.form.Combo1->currentText() << w.form.Combo3->currentText();
+    QVERIFY(after == typed);
+}
+
+void tst_BadInput::longPortText_data()
+{
+    QTest::addColumn<QString>("portText");
+    QTest::addColumn<QString>("message"); // empty: opens COM3
+
+    const QString unknown = QStringLiteral("Unknown error.");
+    const QString invalid = QStringLiteral("Invalid port number.");
+    QTest::newRow("digits far beyond 16 bits") << QString(Long, u'7') << unknown;
+    QTest::newRow("letters") << QString(Long, u'x') << invalid;
+    QTest::newRow("a fraction that never ends") << "3." + QString(Long - 2, u'0') << QString();
+    QTest::newRow("blanks, then 3") << QString(Long - 1, u' ') + u'3' << QString();
+    QTest::newRow("zeros, then 3") << QString(Long - 1, u'0') + u'3' << QString();
+    QTest::newRow("3, then letters") << u'3' + QString(Long - 1, u'x') << QString();
+}
+
+void tst_BadInput::longPortText()
+{
+    QFETCH(QString, portText);
+    QFETCH(QString, message);
+
+    PtyPair pty;
+    resetSettings();
+    mapComPort(3, pty.slavePath());
+    MessageBox::Script script;
+    Form1 form;
+    form.Combo2->setEditText(portText);
+    form.show();
+    QCOMPARE(form.Combo2->currentText(), portText);
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+
+    QCOMPARE(form.Combo2->currentText(), portText);
+    if (message.isEmpty()) {
+        QVERIFY2(form.MSComm1->PortOpen(), qPrintable(details(script)));
+        QCOMPARE(form.MSComm1->CommPort(), qint16(3));
+        QVERIFY(script.shown().isEmpty());
+        return;
+    }
+    QVERIFY(!form.MSComm1->PortOpen());
+    QCOMPARE(script.texts(), QStringList{message});
+    QCOMPARE(script.shown().constFirst().kind, MessageBox::Kind::Error);
+    // The reason fits in a box: it names the text, but not all 10,000 characters of it.
+    const QString detail = script.shown().constFirst().detail;
+    QVERIFY2(!detail.isEmpty() && detail.size() < 200, qPrintable(detail.left(300)));
+    QVERIFY2(detail.contains(u"port number"), qPrintable(detail.left(300)));
+}
+
+void tst_BadInput::everyByteInOneBurst()
+{
+    OpenWindow w;
+    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    QByteArray all(256, 0);
+    for (int i = 0; i < 256; ++i)
+        all[i] = char(i);
+    // The widget redraws before the log's change handler runs; that is the moment to see
+    // what came in before the rule empties it.
+    QStringList seen;
+    connect(w.form.Text2, &QPlainTextEdit::textChanged, &w.form, [&] {
+        if (seen.isEmpty() || seen.constLast() != w.form.Text2->text())
+            seen.append(w.form.Text2->text());
+    });
+
+    QVERIFY(w.deliverAsOneEvent(all));
+    // The whole burst lands, every byte as its Latin-1 character, and then the log rule
+    // empties it: 258 characters are more than 100.
+    const QStringList expected{QString::fromLatin1(all) + QStringLiteral("\r\n"), QString()};
+    QTRY_COMPARE(seen.size(), 2);
+    QVERIFY(seen == expected);
+    QCOMPARE(w.form.Text2->text(), QString());
+    QCOMPARE(w.form.Text2->toPlainText(), QString());
+
+    // And the line goes on working.
+    w.pty.write("OK\r\n");
+    QTRY_COMPARE(w.form.Text2->text(), QStringLiteral("OK\r\n\r\n"));
+}
+
+void tst_BadInput::controlCharactersKept_data()
+{
+    QTest::addColumn<QByteArray>("burst");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("terminal escapes")
+        << QByteArray("\x00\x01\x1b[2J\r\r\n\b\x7f", 11)
+        << QStringLiteral("\u2400\u2401\u241b[2J\u240d\n\u2408\u2421\n");
+    QTest::newRow("window title and bell")
+        << QByteArray("\x1b]0;pwned\x07OK") << QStringLiteral("\u241b]0;pwned\u2407OK\n");
+    QByteArray controls;
+    QString pictures;
+    for (char16_t c = 0; c < 0x20; ++c) {
+        controls.append(char(c));
+        pictures.append(c == u'\t' ? QChar(u'\t') : QChar(char16_t(0x2400 + c)));
+    }
+    QTest::newRow("every control character") << controls << pictures + u'\n';
+}
+
+void tst_BadInput::controlCharactersKept()
+{
+    QFETCH(QByteArray, burst);
+    QFETCH(QString, shown);
+
+    OpenWindow w;
+    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    QVERIFY(w.deliverAsOneEvent(burst));
+    const QString exact = QString::fromLatin1(burst) + QStringLiteral("\r\n");
+    QTRY_COMPARE(w.form.Text2->text(), exact);
+    QCOMPARE(w.form.Text2->toPlainText(), shown);
+    QCOMPARE(ResponseLog::exactFor(w.form.Text2->toPlainText()), exact);
+
+    // The next reply is appended; nothing of the first is lost on the way.
+    QVERIFY(w.deliverAsOneEvent("OK"));
+    QTRY_COMPARE(w.form.Text2->text(), exact + QStringLiteral("OK\r\n"));
+    QCOMPARE(w.form.Text2->toPlainText(), shown + QStringLiteral("OK\n"));
+}
+
+void tst_BadInput::charactersTheLineCannotCarry_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("frame");
+
+    // One byte per character: what Latin-1 has goes as its byte, anything else as "?".
+    QTest::newRow("Greek, euro, CJK") << "Text1" << "Command30"
+                                      << QStringLiteral("\u03a9\u20ac\u4e2d")
+                                      << QByteArray("QM&C=???\r\n");
+    QTest::newRow("among digits") << "Text3" << "Command9" << QStringLiteral("430.3\u03a925")
+                                  << QByteArray("QM&FR=430.3?25\r\n");
+    QTest::newRow("Latin-1 letters") << "Text6" << "Command25" << QStringLiteral("\u00e9\u00b0")
+                                     << QByteArray("QM@P=\xe9\xb0\r\n");
+    QTest::newRow("outside the BMP") << "Text7" << "Command27" << QStringLiteral("1\U0001D11E2")
+                                     << QByteArray("QM@S=1?2\r\n");
+    QTest::newRow("modem rate") << "Combo3" << "Command21" << QStringLiteral("96\u20ac0")
+                                << QByteArray("QM%B=96?0,8,N,1\r\n");
+}
+
+void tst_BadInput::charactersTheLineCannotCarry()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, button);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, frame);
+
+    OpenWindow w;
+    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    w.form.Text5->setText(QStringLiteral(",8,N,1"));
+    QWidget *field = box == u"Combo3" ? static_cast<QWidget *>(w.form.Combo3->lineEdit())
+                                      : w.form.findChild<QLineEdit *>(box);
+    QVERIFY(field);
+    w.form.activateWindow();
+    field->setFocus();
+    if (auto *edit = qobject_cast<QLineEdit *>(field))
+        edit->clear();
+    typeText(field, typed);
+    const QString inBox = box == u"Combo3" ? w.form.Combo3->currentText()
+                                          : static_cast<QLineEdit *>(field)->text();
+    QCOMPARE(inBox, typed);
+
+    Drain drain(w.pty);
+    QTest::mouseClick(w.form.findChild<QPushButton *>(button), Qt::LeftButton);
+    QCOMPARE(drain.take(frame.size()), frame);
+    QVERIFY(w.script.shown().isEmpty());
+}
+
+void tst_BadInput::floodTypedIntoLog_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("left");
+
+    // 10,000 characters one by one: every 101st empties the log, and one is left.
+    QTest::newRow("key by key") << "keys" << QStringLiteral("!");
+    QTest::newRow("one key event") << "event" << QString();
+    QTest::newRow("paste") << "paste" << QString();
+}
+
+void tst_BadInput::floodTypedIntoLog()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, left);
+
+    OpenWindow w;
+    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    w.form.activateWindow();
+    w.form.Text2->setFocus();
+    int changes = 0;
+    qsizetype longest = 0;
+    connect(w.form.Text2, &ResponseLog::changed, &w.form, [&] {
+        ++changes;
+        longest = qMax(longest, w.form.Text2->text().size());
+    });
+    const QString flood(Long, u'!');
+    if (how == u"keys") {
+        for (qsizetype i = 0; i < Long; ++i)
+            QTest::keyClick(w.form.Text2, '!');
+    } else if (how == u"event") {
+        QTest::sendKeyEvent(QTest::Click, w.form.Text2, Qt::Key_unknown, flood, Qt::NoModifier);
+    } else {
+        QGuiApplication::clipboard()->setText(flood);
+        QTest::keyClick(w.form.Text2, Qt::Key_V, Qt::ControlModifier);
+    }
+
+    QVERIFY(changes > 0);
+    QCOMPARE(w.form.Text2->text(), left);
+    QCOMPARE(w.form.Text2->toPlainText(), left);
+    // Seen after the log's own change handler, the log never holds more than 100.
+    QVERIFY2(longest <= 100, qPrintable(QString::number(longest)));
+    // The log still takes the modem's replies.
+    w.pty.write("OK\r\n");
+    QTRY_COMPARE(w.form.Text2->text(), left + QStringLiteral("OK\r\n\r\n"));
+}
+
+void tst_BadInput::graphWithLongLog()
+{
+    OpenWindow w;
+    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    QTest::mouseClick(w.form.Command34, Qt::LeftButton);
+    QVERIFY(w.form.Timer1->isActive());
+    w.pty.write("-94 dBm\r\n");
+    QTRY_COMPARE(bar(w.form), QStringLiteral("YY-"));
+
+    // A long log is emptied by its own change before any reading could see it.
+    QString log;
+    while (log.size() < Long)
+        log += QStringLiteral("RSSI -50 dBm, ");
+    log.truncate(Long);
+    w.form.Text2->setText(log);
+    QCOMPARE(w.form.Text2->text(), QString());
+    QCOMPARE(bar(w.form), QStringLiteral("YY-"));
+    w.pty.write("-106 dBm\r\n");
+    QTRY_COMPARE(bar(w.form), QStringLiteral("R--"));
+
+    // So is the same from the modem, in three receive events of over 3,000 characters.
+    const QByteArray burst = log.toLatin1();
+    for (qsizetype start = 0; start < Long; start += 3334) {
+        QVERIFY(w.receiveAsOneEvent(burst.mid(start, 3334)));
+        QCOMPARE(w.form.Text2->text(), QString());
+    }
+    QCOMPARE(bar(w.form), QStringLiteral("R--"));
+    QCOMPARE(w.form.RSSI, qint16(-106));
+
+    // And a fresh reading still sets the bar.
+    w.pty.write("-93 dBm\r\n");
+    QTRY_COMPARE(bar(w.form), QStringLiteral("GGG"));
+    QCOMPARE(w.form.RSSI, qint16(-93));
+    QVERIFY(w.script.shown().isEmpty());
+}
+
+KORVANET_TEST_MAIN(tst_BadInput)
+#include "tst_badinput.moc"
