@@ -84,7 +84,7 @@ qint64 cpuMsWhileIdle(int ms)
 constexpr int IdleMs = 500;
 constexpr qint64 SpinLimitMs = 300;
 
-#define VERIFY_NO_SPIN(measure, overMs)                                                             \
+#define VERIFY_NO_SPIN(measure, overMs)                                                            \
     do {                                                                                           \
         const qint64 cpuMs = (measure);                                                            \
         QVERIFY2(cpuMs < SpinLimitMs,                                                              \
@@ -146,7 +146,8 @@ struct OpenWindow
         resetSettings();
         mapComPort(3, pty.slavePath());
         form.show();
-        picked = pick(form.Combo2, QStringLiteral(" 3")) && pick(form.Combo1, QStringLiteral("19200"));
+        picked = pick(form.Combo2, QStringLiteral(" 3"))
+            && pick(form.Combo1, QStringLiteral("19200"));
         QTest::mouseClick(form.Command1, Qt::LeftButton);
     }
 
@@ -517,7 +518,8 @@ void tst_Faults::garbageSettingsFile_data()
 
     QTest::newRow("random bytes") << random << defaultPort << defaultBaud;
     QTest::newRow("NUL bytes") << QByteArray(4096, '\0') << defaultPort << defaultBaud;
-    QTest::newRow("one huge line") << QByteArray(4 * 1024 * 1024, 'x') << defaultPort << defaultBaud;
+    QTest::newRow("one huge line")
+        << QByteArray(4 * 1024 * 1024, 'x') << defaultPort << defaultBaud;
     QTest::newRow("huge value")
         << "[Settings]\nComPort=" + QByteArray(20000, '7') + "\nBaudRate=4800\n"
         << QString(20000, u'7') << QStringLiteral("4800");
