@@ -1,10 +1,12 @@
 #include "app/form1.h"
 #include "serial/portlisting.h"
 #include "serial/portmap.h"
+#include "serial/responselog.h"
 #include "sim/simulatedmodem.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QScreen>
 #include <QStyleFactory>
 
@@ -63,6 +65,23 @@ int parse(int argc, char *argv[], Options &options)
     return -1;
 }
 
+// KORVANET_LOG_TRACE=<file> appends every new text of the response log to that file, one line
+// each, with backslash, CR and LF written as \\, \r and \n. The end-to-end tests read back
+// through it what the log holds; nobody else needs it.
+void traceLogTo(ResponseLog *log, const QString &path)
+{
+    auto *file = new QFile(path, log);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        std::fprintf(stderr, "korvanet: KORVANET_LOG_TRACE: %s\n", qPrintable(file->errorString()));
+        return;
+    }
+    QObject::connect(log, &ResponseLog::changed, file, [log, file] {
+        QByteArray line = log->text().toUtf8();
+        line.replace('\\', "\\\\").replace('\r', "\\r").replace('\n', "\\n");
+        file->write(line.append('\n'));
+    });
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -103,6 +122,8 @@ int main(int argc, char *argv[])
         form.Combo2->setEditText(QStringLiteral("3"));
         form.Combo1->setEditText(QString::number(modem.serialRate()));
     }
+    if (const QString trace = qEnvironmentVariable("KORVANET_LOG_TRACE"); !trace.isEmpty())
+        traceLogTo(form.Text2, trace);
     form.move(form.screen()->availableGeometry().center() - form.rect().center());
     form.show();
     return QApplication::exec();
