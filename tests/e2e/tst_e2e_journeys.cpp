@@ -1,0 +1,197 @@
+// A person's journeys through the real utility: korvanet and korvanet-modem-sim run as their
+// own processes on an X server of their own, the window is clicked and typed into with
+// xdotool, and what happened is read back from three sides: the frames the simulated modem
+// received and answered, the texts the response log had (its trace), and the screen's pixels.
+
+#include "app/controltable.h"
+#include "tests/e2e/e2esupport.h"
+#include "tests/support/pty.h"
+
+using namespace E2e;
+
+namespace {
+
+// One journey's world. Members end in reverse order: the utility, then the modem, then the
+// X server, whatever the journey's checks said.
+struct Session
+{
+    XServer x;
+    ModemSim sim;
+    Utility app{x};
+
+    // The modem on COM 3, the utility started and its port opened with "Open port".
+    bool open(const QStringList &simArguments, QString *error)
+    {
+        if (!x.start(error) || !sim.start(simArguments, error))
+            return false;
+        app.mapComPort(3, sim.slavePath());
+        // Should a click go astray, "Close software" must not reach a real COM1.
+        app.mapComPort(1, QStringLiteral("/nonexistent/ttyKorvanetE2e"));
+        if (!app.start({}, error))
+            return false;
+        if (!app.click("Command1")) {
+            *error = QStringLiteral("could not click \"Open port\"");
+            return false;
+        }
+        // The open port shows the response log: an empty grey box where the background was.
+        const QDeadlineTimer deadline(5000);
+        while (!filledWith(app.grab("Text2"), Colours::Window)) {
+            if (deadline.hasExpired()) {
+                *error = QStringLiteral("the response log did not show after \"Open port\"");
+                return false;
+            }
+            QTest::qWait(20);
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+class tst_E2eJourneys : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        const QString missing = missingTools();
+        QVERIFY2(missing.isEmpty(), qPrintable(missing));
+    }
+
+    void getRxFreqShowsReplyInLog()
+    {
+        Session s;
+        QString error;
+        QVERIFY2(s.open({}, &error), qPrintable(error));
+        QCOMPARE(lightPixels(s.app.grab("Text2")), 0);
+        const qsizetype mark = s.sim.lines().size();
+
+        QVERIFY(s.app.click("Command7"));
+        const qsizetype asked = s.sim.waitForLine("< QM&FR?", mark);
+        QVERIFY2(asked >= 0, qPrintable(s.sim.lines().join('\n')));
+        QVERIFY(s.sim.waitForLine("> 430.32500 MHz", asked) > asked);
+        // The reply with the receive event's own CR LF after the modem's; the log was empty
+        // already, so emptying it first left no trace.
+        QVERIFY2(s.app.waitForLogText("430.32500 MHz\\r\\n\\r\\n") >= 0,
+                 s.app.logTexts().join('|').constData());
+        QCOMPARE(s.app.logTexts(), QByteArrayList({"430.32500 MHz\\r\\n\\r\\n"}));
+        // And the person at the screen sees it: light text on the grey box.
+        QTRY_VERIFY_WITH_TIMEOUT(lightPixels(s.app.grab("Text2")) > 20, 3000);
+    }
+
+    void setTxFreqThenGetTxFreqReturnsIt()
+    {
+        Session s;
+        QString error;
+        QVERIFY2(s.open({}, &error), qPrintable(error));
+        const qsizetype mark = s.sim.lines().size();
+
+        QVERIFY(s.app.typeInto("Text4", QStringLiteral("431.12500")));
+        QVERIFY(s.app.click("Command10"));
+        const qsizetype set = s.sim.waitForLine("< QM&FT=431.12500", mark);
+        QVERIFY2(set >= 0, qPrintable(s.sim.lines().join('\n')));
+        QVERIFY(s.sim.waitForLine("> OK", set) > set);
+        QVERIFY(s.app.waitForLogText("OK\\r\\n\\r\\n") >= 0);
+
+        QVERIFY(s.app.click("Command8"));
+        const qsizetype asked = s.sim.waitForLine("< QM&FT?", set);
+        QVERIFY2(asked > set, qPrintable(s.sim.lines().join('\n')));
+        QVERIFY(s.sim.waitForLine("> 431.12500 MHz", asked) > asked);
+        QVERIFY2(s.app.waitForLogText("431.12500 MHz\\r\\n\\r\\n") >= 0,
+                 s.app.logTexts().join('|').constData());
+        QCOMPARE(s.sim.frames(), QByteArrayList({"QM&FT=431.12500", "QM&FT?"}));
+    }
+
+    void typingIntoLogAndDoubleClickEmptyIt()
+    {
+        Session s;
+        QString error;
+        QVERIFY2(s.open({}, &error), qPrintable(error));
+        QVERIFY(s.app.click("Command7"));
+        QVERIFY(s.app.waitForLogText("430.32500 MHz\\r\\n\\r\\n") >= 0);
+
+        // A note typed under the reply: the typed line break is CR LF in the log's text.
+        QVERIFY(s.app.click("Text2"));
+        QVERIFY(s.app.key(QStringLiteral("ctrl+End")));
+        QVERIFY(s.app.type(QStringLiteral("x\\y")));
+        QVERIFY(s.app.key(QStringLiteral("Return")));
+        QVERIFY2(s.app.waitForLogText("430.32500 MHz\\r\\n\\r\\nx\\\\y\\r\\n") >= 0,
+                 s.app.logTexts().join('|').constData());
+
+        const qsizetype mark = s.app.logTexts().size();
+        QVERIFY(s.app.doubleClick("Text2"));
+        QVERIFY2(s.app.waitForLogText("", mark) >= 0, s.app.logTexts().join('|').constData());
+        // Tab takes the caret out of the log; then the box is plain grey again.
+        QVERIFY(s.app.key(QStringLiteral("Tab")));
+        QTRY_VERIFY_WITH_TIMEOUT(filledWith(s.app.grab("Text2"), Colours::Window), 3000);
+        QCOMPARE(s.sim.frames(), QByteArrayList({"QM&FR?"}));
+    }
+
+    void rssiGraphShowsBarAndHideDisablesTransmission()
+    {
+        Session s;
+        QString error;
+        QVERIFY2(s.open({QStringLiteral("--signal=-87")}, &error), qPrintable(error));
+        QVERIFY(!isBarColour(centrePixel(s.app.grab("Shape1"))));
+
+        QVERIFY(s.app.click("Check1"));
+        // The extended panel is there when its button's olive face is.
+        QTRY_VERIFY_WITH_TIMEOUT(mostly(s.app.grab("Command34"), Colours::Query), 3000);
+        QVERIFY(s.app.click("Command34"));
+        QTRY_VERIFY_WITH_TIMEOUT(isBarColour(centrePixel(s.app.grab("Shape1"))), 3000);
+        // -87 dBm is a strong signal: three green segments.
+        QTRY_VERIFY_WITH_TIMEOUT(filledWith(s.app.grab("Shape3"), Colours::Green), 1000);
+        QVERIFY(filledWith(s.app.grab("Shape1"), Colours::Green));
+        QVERIFY(filledWith(s.app.grab("Shape2"), Colours::Green));
+        QVERIFY(s.sim.frames().contains("QM@R?"));
+
+        // Within the first five ticks the graph itself never disables transmission, so the
+        // frame after this click is the button's own.
+        const qsizetype mark = s.sim.lines().size();
+        QVERIFY(!s.sim.frames().contains("QM+++"));
+        QVERIFY(s.app.click("Command34"));
+        QVERIFY2(s.sim.waitForLine("< QM+++", mark) >= 0, qPrintable(s.sim.lines().join('\n')));
+        QTRY_VERIFY_WITH_TIMEOUT(!isBarColour(centrePixel(s.app.grab("Shape1"))), 3000);
+        QVERIFY(!isBarColour(centrePixel(s.app.grab("Shape3"))));
+    }
+
+    void saveSettingsAnsweredWithEnter()
+    {
+        Session s;
+        QString error;
+        QVERIFY2(s.open({}, &error), qPrintable(error));
+        const qsizetype mark = s.sim.lines().size();
+
+        QVERIFY(s.app.click("Command11"));
+        QVERIFY2(s.app.waitForDialog(), "no question box after \"Save settings\"");
+        // Nothing goes out before the answer.
+        QCOMPARE(s.sim.lines().size(), mark);
+        QVERIFY(s.app.key(QStringLiteral("Return")));
+        const qsizetype saved = s.sim.waitForLine("saved", mark);
+        QVERIFY2(saved >= 0, qPrintable(s.sim.lines().join('\n')));
+        QCOMPARE(s.sim.lines().at(saved - 1), QByteArray("< QM**>"));
+        QVERIFY2(s.app.waitForNoDialog(), "the question box stayed after Enter");
+    }
+
+    void closeSoftwareSendsEnableTransmissionLastAndEnds()
+    {
+        Session s;
+        QString error;
+        QVERIFY2(s.open({}, &error), qPrintable(error));
+        QVERIFY(s.app.click("Command7"));
+        QVERIFY(s.sim.waitForLine("> 430.32500 MHz") >= 0);
+
+        QVERIFY(s.app.click("Command33"));
+        QVERIFY2(s.app.process().waitForFinished(5000),
+                 "korvanet did not end after \"Close software\"");
+        QCOMPARE(s.app.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(s.app.process().exitCode(), 0);
+        QVERIFY2(s.sim.waitForLine("< QM++O") >= 0, qPrintable(s.sim.lines().join('\n')));
+        QCOMPARE(s.sim.frames().constLast(), QByteArray("QM++O"));
+        QCOMPARE(s.sim.frames(), QByteArrayList({"QM&FR?", "QM++O"}));
+    }
+};
+
+KORVANET_TEST_MAIN(tst_E2eJourneys)
+#include "tst_e2e_journeys.moc"
