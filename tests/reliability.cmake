@@ -1,6 +1,4 @@
-# Faults from outside and hostile input: the suites that show the utility stays up.
 korvanet_add_test(tst_faults SOURCES tst_faults.cpp LABELS integration)
-
 # Presses "Open port" and prints the boxes, for running as another user.
 qt_add_executable(korvanet_openport support/openport.cpp)
 target_link_libraries(korvanet_openport PRIVATE korvanet_core)
