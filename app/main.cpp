@@ -8,6 +8,8 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QStyleFactory>
 
 #include <cstdio>
@@ -104,7 +106,12 @@ int main(int argc, char *argv[])
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     SimulatedModem modem;
+    // The demo keeps its settings in a folder of its own that goes with the run: it starts at
+    // the defaults (COM 3, 19200 baud, where the simulated modem answers), and whatever is
+    // picked while trying it leaves the user's real choice alone.
+    QTemporaryDir demoSettings;
     if (options.demo) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, demoSettings.path());
         QString error;
         if (!modem.start(&error)) {
             std::fprintf(stderr, "korvanet: the simulated modem did not start: %s\n", qPrintable(error));
@@ -117,11 +124,6 @@ int main(int argc, char *argv[])
     // Without a title of its own Qt leaves WM_NAME empty and fills only _NET_WM_NAME, so
     // window lists and tools that read WM_NAME (xdotool, wmctrl) would find no name.
     form.setWindowTitle(QApplication::applicationDisplayName());
-    if (options.demo) {
-        // Ready to open the simulated modem at its rate; nothing of this is stored.
-        form.Combo2->setEditText(QStringLiteral("3"));
-        form.Combo1->setEditText(QString::number(modem.serialRate()));
-    }
     if (const QString trace = qEnvironmentVariable("KORVANET_LOG_TRACE"); !trace.isEmpty())
         traceLogTo(form.Text2, trace);
     form.move(form.screen()->availableGeometry().center() - form.rect().center());
