@@ -1,0 +1,78 @@
+#include "tests/support/windowonpty.h"
+
+#include "app/signalshape.h"
+
+#include <QTest>
+
+WindowOnPty::FirstRun::FirstRun(const PtyPair &pty)
+{
+    resetSettings();
+    mapComPort(3, pty.slavePath());
+}
+
+bool WindowOnPty::show()
+{
+    form.show();
+    return QTest::qWaitForWindowExposed(&form);
+}
+
+bool WindowOnPty::openPort()
+{
+    const qsizetype boxesBefore = script.shown().size();
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    return form.MSComm1->PortOpen() && form.Command1->text() == u"Port is open"
+        && script.shown().size() == boxesBefore;
+}
+
+bool WindowOnPty::openPanel()
+{
+    QTest::mouseClick(form.Check1, Qt::LeftButton);
+    if (!form.Check1->isChecked())
+        return false;
+    for (const ControlSpec &spec : controlTable()) {
+        if (spec.group != ControlGroup::ExtendedPanel)
+            continue;
+        const auto *control = form.findChild<QWidget *>(QLatin1StringView(spec.name));
+        if (!control || !control->isVisible())
+            return false;
+    }
+    return true;
+}
+
+QStringList boxes(const MessageBox::Script &script)
+{
+    QStringList result;
+    for (const MessageBox::Shown &box : script.shown()) {
+        const char *kind = box.kind == MessageBox::Kind::Error ? "Error"
+            : box.kind == MessageBox::Kind::Question           ? "Question"
+                                                               : "Information";
+        result.append(QLatin1StringView(kind) + QStringLiteral(": ") + box.text);
+    }
+    return result;
+}
+
+QString boxDetails(const MessageBox::Script &script)
+{
+    QStringList result;
+    for (const MessageBox::Shown &box : script.shown())
+        result.append(box.text + QStringLiteral(" / ") + box.detail);
+    return result.join(u" | ");
+}
+
+QString signalBar(const Form1 &form)
+{
+    QString result;
+    for (const SignalShape *shape : { form.Shape1, form.Shape2, form.Shape3 }) {
+        if (shape->isHidden())
+            result += u'-';
+        else if (shape->fillColor() == QColor::fromRgb(Colours::Green))
+            result += u'G';
+        else if (shape->fillColor() == QColor::fromRgb(Colours::Yellow))
+            result += u'Y';
+        else if (shape->fillColor() == QColor::fromRgb(Colours::Red))
+            result += u'R';
+        else
+            result += u'?';
+    }
+    return result;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/form1.h"
+#include "app/messagebox.h"
+#include "tests/support/pty.h"
+
+#include <QString>
+#include <QStringList>
+
+// The window as on a first run, COM3 on a pseudo-terminal, every box recorded instead of
+// shown. The members are built in the order they are declared and destroyed in the reverse
+// one: the store is emptied and COM3 mapped before the window reads them, and the window,
+// open port and all, goes before the pseudo-terminal, so it can never reopen a freed number
+// that the system has already handed to someone else.
+struct WindowOnPty
+{
+    // Shows the window and waits until it is on screen.
+    [[nodiscard]] bool show();
+    // Presses "Open port": true when the port opened and said so, and no box came up.
+    [[nodiscard]] bool openPort();
+    // Ticks "More settings...": true when the whole panel is on screen.
+    [[nodiscard]] bool openPanel();
+
+    // Runs between the pseudo-terminal and the window.
+    struct FirstRun
+    {
+        explicit FirstRun(const PtyPair &pty);
+    };
+
+    PtyPair pty;
+    FirstRun firstRun { pty };
+    MessageBox::Script script;
+    Form1 form;
+};
+
+// "Kind: text" per box, so a wrong kind fails as clearly as a wrong text.
+[[nodiscard]] QStringList boxes(const MessageBox::Script &script);
+// Every box with the system's reason, for a failure message.
+[[nodiscard]] QString boxDetails(const MessageBox::Script &script);
+// The signal bar as the user sees it, left to right: R, Y or G for a shown segment, - for a
+// hidden one.
+[[nodiscard]] QString signalBar(const Form1 &form);
