@@ -3,12 +3,9 @@
 // typed into the log itself. Checked byte for byte at the far end of a real
 // pseudo-terminal.
 
-#include "app/form1.h"
-#include "app/messagebox.h"
-#include "app/signalshape.h"
 #include "modem/commands.h"
 #include "serial/responselog.h"
-#include "tests/support/pty.h"
+#include "tests/support/windowonpty.h"
 
 #include <QClipboard>
 #include <QDeadlineTimer>
@@ -31,14 +28,6 @@ QString longText(int box)
     for (qsizetype i = 0; i < Long; ++i)
         text.append(QChar(char16_t(u'!' + (i + i / 94 + box * 13) % 94)));
     return text;
-}
-
-QString details(const MessageBox::Script &script)
-{
-    QStringList result;
-    for (const MessageBox::Shown &box : script.shown())
-        result.append(box.text + QStringLiteral(" / ") + box.detail);
-    return result.join(u" | ");
 }
 
 // The modem reads its line all the time; so does this, while events run, so that a long
@@ -73,27 +62,20 @@ private:
 };
 
 // An open port on COM3 with the "More settings..." panel shown.
-struct OpenWindow
+struct OpenWindow : WindowOnPty
 {
     OpenWindow()
     {
-        resetSettings();
-        mapComPort(3, pty.slavePath());
         form.Combo2->setEditText(QStringLiteral(" 3"));
         form.Combo1->setEditText(QStringLiteral("19200"));
-        form.show();
-        QTest::mouseClick(form.Command1, Qt::LeftButton);
-        QTest::mouseClick(form.Check1, Qt::LeftButton);
+        opened = show() && openPort() && openPanel();
         QObject::connect(form.MSComm1, &MSComm::OnComm, &form, [this] {
             if (form.MSComm1->CommEvent() == CommEvents::Receive)
                 ++receiveEvents;
         });
     }
 
-    [[nodiscard]] bool ready() const
-    {
-        return form.MSComm1->PortOpen() && form.Check1->isChecked() && script.shown().isEmpty();
-    }
+    [[nodiscard]] bool ready() const { return opened && script.shown().isEmpty(); }
 
     // Writes `bytes` from the modem and lets the utility see them only once all of them wait
     // at the port, so that they make exactly one receive event.
@@ -125,29 +107,9 @@ struct OpenWindow
         return receiveEvents == before + 1;
     }
 
-    PtyPair pty;
-    MessageBox::Script script;
-    Form1 form;
+    bool opened = false;
     int receiveEvents = 0;
 };
-
-QString bar(const Form1 &form)
-{
-    QString result;
-    for (const SignalShape *shape : {form.Shape1, form.Shape2, form.Shape3}) {
-        if (shape->isHidden())
-            result += u'-';
-        else if (shape->fillColor() == QColor::fromRgb(Colours::Green))
-            result += u'G';
-        else if (shape->fillColor() == QColor::fromRgb(Colours::Yellow))
-            result += u'Y';
-        else if (shape->fillColor() == QColor::fromRgb(Colours::Red))
-            result += u'R';
-        else
-            result += u'?';
-    }
-    return result;
-}
 
 // Types `text` as a keyboard layout delivers it: one key event per character, carrying it.
 void typeText(QWidget *widget, const QString &text)
@@ -200,7 +162,7 @@ void tst_BadInput::longTextsGoOutWhole()
     QFETCH(QByteArray, frame);
 
     OpenWindow w;
-    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     // Every box full at once; each button must take its own box and nothing else.
     const QList<QLineEdit *> boxes{w.form.Text1, w.form.Text3, w.form.Text4,
                                    w.form.Text5, w.form.Text6, w.form.Text7};
@@ -224,7 +186,7 @@ void tst_BadInput::longTextsGoOutWhole()
     QCOMPARE(received.size(), frame.size());
     QVERIFY2(received == frame, "the frame differs from what was typed");
     QCOMPARE(w.pty.readFor(50), QByteArray());
-    QVERIFY2(w.script.shown().isEmpty(), qPrintable(details(w.script)));
+    QVERIFY2(w.script.shown().isEmpty(), qPrintable(boxDetails(w.script)));
     // Set serial params has closed and reopened; a baud-rate text of no known rate keeps
     // the line as it was.
     QVERIFY(w.form.MSComm1->PortOpen());
@@ -256,28 +218,24 @@ void tst_BadInput::longPortText()
     QFETCH(QString, portText);
     QFETCH(QString, message);
 
-    PtyPair pty;
-    resetSettings();
-    mapComPort(3, pty.slavePath());
-    MessageBox::Script script;
-    Form1 form;
-    form.Combo2->setEditText(portText);
-    form.show();
-    QCOMPARE(form.Combo2->currentText(), portText);
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    WindowOnPty w;
+    w.form.Combo2->setEditText(portText);
+    QVERIFY(w.show());
+    QCOMPARE(w.form.Combo2->currentText(), portText);
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
 
-    QCOMPARE(form.Combo2->currentText(), portText);
+    QCOMPARE(w.form.Combo2->currentText(), portText);
     if (message.isEmpty()) {
-        QVERIFY2(form.MSComm1->PortOpen(), qPrintable(details(script)));
-        QCOMPARE(form.MSComm1->CommPort(), qint16(3));
-        QVERIFY(script.shown().isEmpty());
+        QVERIFY2(w.form.MSComm1->PortOpen(), qPrintable(boxDetails(w.script)));
+        QCOMPARE(w.form.MSComm1->CommPort(), qint16(3));
+        QVERIFY(w.script.shown().isEmpty());
         return;
     }
-    QVERIFY(!form.MSComm1->PortOpen());
-    QCOMPARE(script.texts(), QStringList{message});
-    QCOMPARE(script.shown().constFirst().kind, MessageBox::Kind::Error);
+    QVERIFY(!w.form.MSComm1->PortOpen());
+    QCOMPARE(w.script.texts(), QStringList{message});
+    QCOMPARE(w.script.shown().constFirst().kind, MessageBox::Kind::Error);
     // The reason fits in a box: it names the text, but not all 10,000 characters of it.
-    const QString detail = script.shown().constFirst().detail;
+    const QString detail = w.script.shown().constFirst().detail;
     QVERIFY2(!detail.isEmpty() && detail.size() < 200, qPrintable(detail.left(300)));
     QVERIFY2(detail.contains(u"port number"), qPrintable(detail.left(300)));
 }
@@ -285,7 +243,7 @@ void tst_BadInput::longPortText()
 void tst_BadInput::everyByteInOneBurst()
 {
     OpenWindow w;
-    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     QByteArray all(256, 0);
     for (int i = 0; i < 256; ++i)
         all[i] = char(i);
@@ -336,7 +294,7 @@ void tst_BadInput::controlCharactersKept()
     QFETCH(QString, shown);
 
     OpenWindow w;
-    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     QVERIFY(w.deliverAsOneEvent(burst));
     const QString exact = QString::fromLatin1(burst) + QStringLiteral("\r\n");
     QTRY_COMPARE(w.form.Text2->text(), exact);
@@ -378,7 +336,7 @@ void tst_BadInput::charactersTheLineCannotCarry()
     QFETCH(QByteArray, frame);
 
     OpenWindow w;
-    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     w.form.Text5->setText(QStringLiteral(",8,N,1"));
     QWidget *field = box == u"Combo3" ? static_cast<QWidget *>(w.form.Combo3->lineEdit())
                                       : w.form.findChild<QLineEdit *>(box);
@@ -415,7 +373,7 @@ void tst_BadInput::floodTypedIntoLog()
     QFETCH(QString, left);
 
     OpenWindow w;
-    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     w.form.activateWindow();
     w.form.Text2->setFocus();
     int changes = 0;
@@ -448,11 +406,11 @@ void tst_BadInput::floodTypedIntoLog()
 void tst_BadInput::graphWithLongLog()
 {
     OpenWindow w;
-    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     QTest::mouseClick(w.form.Command34, Qt::LeftButton);
     QVERIFY(w.form.Timer1->isActive());
     w.pty.write("-94 dBm\r\n");
-    QTRY_COMPARE(bar(w.form), QStringLiteral("YY-"));
+    QTRY_COMPARE(signalBar(w.form), QStringLiteral("YY-"));
 
     // A long log is emptied by its own change before any reading could see it.
     QString log;
@@ -461,9 +419,9 @@ void tst_BadInput::graphWithLongLog()
     log.truncate(Long);
     w.form.Text2->setText(log);
     QCOMPARE(w.form.Text2->text(), QString());
-    QCOMPARE(bar(w.form), QStringLiteral("YY-"));
+    QCOMPARE(signalBar(w.form), QStringLiteral("YY-"));
     w.pty.write("-106 dBm\r\n");
-    QTRY_COMPARE(bar(w.form), QStringLiteral("R--"));
+    QTRY_COMPARE(signalBar(w.form), QStringLiteral("R--"));
 
     // So is the same from the modem, in three receive events of over 3,000 characters.
     const QByteArray burst = log.toLatin1();
@@ -471,12 +429,12 @@ void tst_BadInput::graphWithLongLog()
         QVERIFY(w.receiveAsOneEvent(burst.mid(start, 3334)));
         QCOMPARE(w.form.Text2->text(), QString());
     }
-    QCOMPARE(bar(w.form), QStringLiteral("R--"));
+    QCOMPARE(signalBar(w.form), QStringLiteral("R--"));
     QCOMPARE(w.form.RSSI, qint16(-106));
 
     // And a fresh reading still sets the bar.
     w.pty.write("-93 dBm\r\n");
-    QTRY_COMPARE(bar(w.form), QStringLiteral("GGG"));
+    QTRY_COMPARE(signalBar(w.form), QStringLiteral("GGG"));
     QCOMPARE(w.form.RSSI, qint16(-93));
     QVERIFY(w.script.shown().isEmpty());
 }

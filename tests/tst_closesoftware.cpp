@@ -2,10 +2,8 @@
 // process ends, whatever state the port and the other handlers are in. The end itself is
 // recorded instead of ending this test.
 
-#include "app/form1.h"
-#include "app/messagebox.h"
 #include "serial/responselog.h"
-#include "tests/support/pty.h"
+#include "tests/support/windowonpty.h"
 
 #include <QSettings>
 #include <QTimer>
@@ -160,22 +158,17 @@ private slots:
     {
         QFETCH(QString, button);
         QFETCH(QByteArray, sentBefore);
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        script.answerNext(true);
-        Form1 form;
-        m_form = &form;
-        form.show();
-        form.Combo2->setEditText(QStringLiteral(" 3"));
-        QTest::mouseClick(form.Command1, Qt::LeftButton);
-        QVERIFY(form.MSComm1->PortOpen());
+        WindowOnPty w;
+        w.script.answerNext(true);
+        m_form = &w.form;
+        QVERIFY(w.show());
+        w.form.Combo2->setEditText(QStringLiteral(" 3"));
+        QVERIFY(w.openPort());
 
         // Pressed by the user while the other handler sits in its wait.
-        QTimer::singleShot(50, this,
-                           [&form] { QTest::mouseClick(form.Command33, Qt::LeftButton); });
+        QTimer::singleShot(50, this, [&w] { QTest::mouseClick(w.form.Command33, Qt::LeftButton); });
         m_insideWait = true;
-        QTest::mouseClick(form.findChild<QPushButton *>(button), Qt::LeftButton);
+        QTest::mouseClick(w.form.findChild<QPushButton *>(button), Qt::LeftButton);
         m_insideWait = false;
 
         QCOMPARE(m_ends.size(), 1);
@@ -183,7 +176,7 @@ private slots:
         QVERIFY2(m_ends[0].insideWait, "the end came only after the waiting handler returned");
         QVERIFY(!m_ends[0].portOpen);
         const QByteArray expected = sentBefore + enableFrame;
-        QCOMPARE(pty.readCount(expected.size()).left(expected.size()), expected);
+        QCOMPARE(w.pty.readCount(expected.size()).left(expected.size()), expected);
     }
 
     void failedOpenStillEnds()

@@ -1,10 +1,8 @@
 // Every command button, pressed as the user presses it, against a real pseudo-terminal: the
 // exact bytes on the line, nothing more, and the log emptied first.
 
-#include "app/form1.h"
-#include "app/messagebox.h"
 #include "serial/responselog.h"
-#include "tests/support/pty.h"
+#include "tests/support/windowonpty.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -46,27 +44,10 @@ constexpr int QuietMs = 50;
 
 // A window with the port open on a pty and "More settings..." ticked, so that every
 // command button is on screen.
-struct FirstRun
+struct OpenWindow : WindowOnPty
 {
-    FirstRun() { resetSettings(); }
-};
-
-struct OpenWindow
-{
-    OpenWindow()
-    {
-        mapComPort(3, pty.slavePath());
-        form.show();
-        if (!QTest::qWaitForWindowExposed(&form))
-            return;
-        QTest::mouseClick(form.Command1, Qt::LeftButton);
-        QTest::mouseClick(form.Check1, Qt::LeftButton);
-    }
-    [[nodiscard]] bool ready() const
-    {
-        return script.shown().isEmpty() && form.MSComm1->PortOpen() && form.Check1->isChecked()
-            && form.Command3->isVisible();
-    }
+    OpenWindow() { opened = show() && openPort() && openPanel(); }
+    [[nodiscard]] bool ready() const { return opened && script.shown().isEmpty(); }
     QPushButton *button(const QString &name) { return form.findChild<QPushButton *>(name); }
     // Something in the log that a click must remove: a reply, as the modem would send it.
     bool fillLog()
@@ -75,10 +56,7 @@ struct OpenWindow
         return QTest::qWaitFor([this] { return form.Text2->text() == u"K\r\n"; });
     }
 
-    FirstRun firstRun;
-    PtyPair pty;
-    MessageBox::Script script;
-    Form1 form;
+    bool opened = false;
 };
 
 // QTest::keyClicks takes ASCII only; other characters arrive as a keyboard layout would
@@ -229,36 +207,29 @@ private slots:
     void closedPort()
     {
         QFETCH(bool, openedBefore);
-        resetSettings();
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        WindowOnPty w;
+        QVERIFY(w.show());
         if (openedBefore) {
-            QTest::mouseClick(form.Command1, Qt::LeftButton);
-            QVERIFY(form.MSComm1->PortOpen());
-            QTest::mouseClick(form.Command36, Qt::LeftButton);
+            QVERIFY(w.openPort());
+            QTest::mouseClick(w.form.Command36, Qt::LeftButton);
         }
-        QVERIFY(!form.MSComm1->PortOpen());
+        QVERIFY(!w.form.MSComm1->PortOpen());
 
         for (const Frames rows : {Frames(fixedFrames), Frames(valueFrames)}) {
             for (const auto &[name, frame] : rows) {
-                auto *button = form.findChild<QPushButton *>(QLatin1StringView(name));
+                auto *button = w.form.findChild<QPushButton *>(QLatin1StringView(name));
                 QVERIFY(!button->isVisible());
-                form.Text2->setText(QStringLiteral("x"));
+                w.form.Text2->setText(QStringLiteral("x"));
                 button->click();
-                QVERIFY2(form.Text2->text().isEmpty(), name);
+                QVERIFY2(w.form.Text2->text().isEmpty(), name);
             }
         }
-        form.FixedCommand_Click("QM%D?");
-        QVERIFY2(script.shown().isEmpty(), qPrintable(script.texts().join(u'|')));
+        w.form.FixedCommand_Click("QM%D?");
+        QVERIFY2(w.script.shown().isEmpty(), qPrintable(w.script.texts().join(u'|')));
 
-        QTest::mouseClick(form.Command1, Qt::LeftButton);
-        QVERIFY(form.MSComm1->PortOpen());
-        QCOMPARE(pty.readFor(100), QByteArray());
-        QVERIFY(script.shown().isEmpty());
+        QVERIFY(w.openPort());
+        QCOMPARE(w.pty.readFor(100), QByteArray());
+        QVERIFY(w.script.shown().isEmpty());
     }
 };
 

@@ -4,12 +4,9 @@
 // garbage. Each time the utility keeps running, says so once at most, keeps everything
 // the user typed and picked, and does not spin afterwards.
 
-#include "app/form1.h"
-#include "app/messagebox.h"
-#include "app/signalshape.h"
 #include "serial/portmap.h"
 #include "serial/responselog.h"
-#include "tests/support/pty.h"
+#include "tests/support/windowonpty.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -39,28 +36,7 @@ const QString SaveQuestion = QStringLiteral("All changed settings will be saved.
 // reopen by the old path would find that one. Nothing can ever be created here.
 const QString GonePath = QStringLiteral("/dev/korvanet-gone");
 
-// "Kind: text" per box, so a wrong kind fails as clearly as a wrong text.
-QStringList boxes(const MessageBox::Script &script)
-{
-    QStringList result;
-    for (const MessageBox::Shown &box : script.shown()) {
-        const char *kind = box.kind == MessageBox::Kind::Error ? "Error"
-            : box.kind == MessageBox::Kind::Question           ? "Question"
-                                                               : "Information";
-        result.append(QLatin1StringView(kind) + QStringLiteral(": ") + box.text);
-    }
-    return result;
-}
-
 QString error(const QString &text) { return QStringLiteral("Error: ") + text; }
-
-QString details(const MessageBox::Script &script)
-{
-    QStringList result;
-    for (const MessageBox::Shown &box : script.shown())
-        result.append(box.text + QStringLiteral(" / ") + box.detail);
-    return result.join(u" | ");
-}
 
 qint64 cpuTimeNs()
 {
@@ -139,24 +115,15 @@ struct UserWork
 };
 
 // COM3 is the pseudo-terminal; the user has picked " 3" and "19200" and opened the port.
-struct OpenWindow
+struct OpenWindow : WindowOnPty
 {
     OpenWindow()
     {
-        resetSettings();
-        mapComPort(3, pty.slavePath());
-        form.show();
-        picked = pick(form.Combo2, QStringLiteral(" 3"))
-            && pick(form.Combo1, QStringLiteral("19200"));
-        QTest::mouseClick(form.Command1, Qt::LeftButton);
+        opened = show() && pick(form.Combo2, QStringLiteral(" 3"))
+            && pick(form.Combo1, QStringLiteral("19200")) && openPort();
     }
 
-    [[nodiscard]] bool ready() const
-    {
-        return picked && form.MSComm1->PortOpen() && script.shown().isEmpty()
-            && stored(QStringLiteral("ComPort")) == u" 3"
-            && stored(QStringLiteral("BaudRate")) == u"19200";
-    }
+    [[nodiscard]] bool ready() const { return opened && script.shown().isEmpty() && picksStored(); }
 
     [[nodiscard]] bool picksStored() const
     {
@@ -164,29 +131,8 @@ struct OpenWindow
             && stored(QStringLiteral("BaudRate")) == u"19200";
     }
 
-    PtyPair pty;
-    MessageBox::Script script;
-    Form1 form;
-    bool picked = false;
+    bool opened = false;
 };
-
-QString bar(const Form1 &form)
-{
-    QString result;
-    for (const SignalShape *shape : {form.Shape1, form.Shape2, form.Shape3}) {
-        if (shape->isHidden())
-            result += u'-';
-        else if (shape->fillColor() == QColor::fromRgb(Colours::Green))
-            result += u'G';
-        else if (shape->fillColor() == QColor::fromRgb(Colours::Yellow))
-            result += u'Y';
-        else if (shape->fillColor() == QColor::fromRgb(Colours::Red))
-            result += u'R';
-        else
-            result += u'?';
-    }
-    return result;
-}
 
 QString settingsFile()
 {
@@ -245,7 +191,7 @@ void tst_Faults::deviceVanishesDuringPacedWait()
     QFETCH(QStringList, shown);
 
     OpenWindow w;
-    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     const UserWork work(w.form);
     const QString device = w.pty.slavePath();
 
@@ -283,13 +229,13 @@ void tst_Faults::deviceVanishesDuringPacedWait()
 void tst_Faults::deviceVanishesWhileGraphPolls()
 {
     OpenWindow w;
-    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     const UserWork work(w.form);
     QTest::mouseClick(w.form.Check1, Qt::LeftButton);
     QTest::mouseClick(w.form.Command34, Qt::LeftButton);
     QVERIFY(w.form.Timer1->isActive());
     w.pty.write("-94 dBm\r\n");
-    QTRY_COMPARE(bar(w.form), QStringLiteral("YY-"));
+    QTRY_COMPARE(signalBar(w.form), QStringLiteral("YY-"));
 
     mapComPort(3, GonePath);
     w.pty.hangUp();
@@ -319,7 +265,7 @@ void tst_Faults::deviceVanishesWhileGraphPolls()
     QCOMPARE(boxes(w.script), QStringList{error(UnknownError)});
     QVERIFY(w.form.Timer1->isActive());
     QCOMPARE(w.form.Command34->text(), QStringLiteral("Hide RSSI graph"));
-    QCOMPARE(bar(w.form), QStringLiteral("YY-"));
+    QCOMPARE(signalBar(w.form), QStringLiteral("YY-"));
     QVERIFY(work.kept());
     QVERIFY(w.picksStored());
 }
@@ -327,7 +273,7 @@ void tst_Faults::deviceVanishesWhileGraphPolls()
 void tst_Faults::otherProgramTakesPortDuringReopen()
 {
     OpenWindow w;
-    QVERIFY2(w.ready(), qPrintable(details(w.script)));
+    QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     const UserWork work(w.form);
 
     // Another program opens the port in the gap that "Get serial params" leaves.
@@ -486,13 +432,13 @@ void tst_Faults::settingsFolderCannotBeWritten()
     QCOMPARE(form.Combo3->currentText(), QStringLiteral("4800"));
     QVERIFY(pick(form.Combo2, QStringLiteral(" 6")));
     QVERIFY(pick(form.Combo2, QStringLiteral(" 5")));
-    QVERIFY2(script.shown().isEmpty(), qPrintable(details(script)));
+    QVERIFY2(script.shown().isEmpty(), qPrintable(boxDetails(script)));
     QCOMPARE(form.Combo2->currentText(), QStringLiteral(" 5"));
     QCOMPARE(form.Combo1->currentText(), QStringLiteral("4800"));
 
     // And they work: the port opens at the picked rate.
     QTest::mouseClick(form.Command1, Qt::LeftButton);
-    QVERIFY2(form.MSComm1->PortOpen(), qPrintable(details(script)));
+    QVERIFY2(form.MSComm1->PortOpen(), qPrintable(boxDetails(script)));
     QCOMPARE(pty.lineSpeed(), speed_t(B4800));
     VERIFY_NO_SPIN(cpuMsWhileIdle(IdleMs), IdleMs);
     QVERIFY(script.shown().isEmpty());

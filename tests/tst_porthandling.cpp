@@ -1,10 +1,8 @@
 // Open port, Close port and the response log, over a real pseudo-terminal: the exact line
 // speed the utility sets, the exact failure messages, and the log byte for byte.
 
-#include "app/form1.h"
-#include "app/messagebox.h"
 #include "serial/responselog.h"
-#include "tests/support/pty.h"
+#include "tests/support/windowonpty.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -56,14 +54,6 @@ QStringList sorted(const Names &names)
     return list;
 }
 
-QString boxes(const MessageBox::Script &script)
-{
-    QStringList lines;
-    for (const MessageBox::Shown &box : script.shown())
-        lines.append(box.text + QStringLiteral(" / ") + box.detail);
-    return lines.join(u" | ");
-}
-
 qint64 cpuTimeNs()
 {
     timespec t{};
@@ -71,24 +61,25 @@ qint64 cpuTimeNs()
     return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
-// A window with its port list and baud-rate list set as the user left them.
+// A window with no pseudo-terminal behind it, its port list set as the user left it.
 struct Window
 {
-    explicit Window(const QString &port = QStringLiteral(" 3"),
-                    const QString &baud = QStringLiteral("19200"))
+    explicit Window(const QString &port = QStringLiteral(" 3"))
     {
         form.Combo2->setEditText(port);
-        form.Combo1->setEditText(baud);
+        form.Combo1->setEditText(QStringLiteral("19200"));
         form.show();
     }
     Form1 form;
 };
 
-bool openPort(Form1 &form, const MessageBox::Script &script)
+// COM3 on the pty, with the lists set as the user left them, on screen.
+[[nodiscard]] bool showWith(WindowOnPty &w, const QString &port = QStringLiteral(" 3"),
+                            const QString &baud = QStringLiteral("19200"))
 {
-    const qsizetype boxesBefore = script.shown().size();
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
-    return form.MSComm1->PortOpen() && script.shown().size() == boxesBefore;
+    w.form.Combo2->setEditText(port);
+    w.form.Combo1->setEditText(baud);
+    return w.show();
 }
 
 } // namespace
@@ -117,20 +108,19 @@ private slots:
     {
         QFETCH(QString, portText);
         QFETCH(int, number);
-        PtyPair pty;
-        mapComPort(number, pty.slavePath());
-        MessageBox::Script script;
-        Window w(portText);
+        WindowOnPty w;
+        mapComPort(number, w.pty.slavePath());
+        QVERIFY(showWith(w, portText));
         const Names before = visibleControls(w.form);
 
-        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         QCOMPARE(w.form.MSComm1->CommPort(), number);
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
         const Names after = visibleControls(w.form);
         QCOMPARE(sorted(after - before), sorted(portControls));
         QCOMPARE(sorted(before - after), QStringList());
         // Opening neither writes nor empties anything.
-        QCOMPARE(pty.readFor(50), QByteArray());
+        QCOMPARE(w.pty.readFor(50), QByteArray());
         QCOMPARE(w.form.Text2->text(), QString());
     }
 
@@ -163,28 +153,26 @@ private slots:
         QFETCH(QString, baud);
         QFETCH(speed_t, speed);
         QFETCH(QString, settings);
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Window w(QStringLiteral(" 3"), earlierBaud);
+        WindowOnPty w;
+        QVERIFY(showWith(w, QStringLiteral(" 3"), earlierBaud));
         if (!earlierBaud.isEmpty()) {
-            QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+            QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
             QTest::mouseClick(w.form.Command36, Qt::LeftButton);
             QVERIFY(!w.form.MSComm1->PortOpen());
         }
         // Whatever the line was set to before, only this open may set it now.
         termios line{};
-        QCOMPARE(::tcgetattr(pty.masterFd(), &line), 0);
+        QCOMPARE(::tcgetattr(w.pty.masterFd(), &line), 0);
         ::cfsetspeed(&line, B50);
-        QCOMPARE(::tcsetattr(pty.masterFd(), TCSANOW, &line), 0);
+        QCOMPARE(::tcsetattr(w.pty.masterFd(), TCSANOW, &line), 0);
 
         w.form.Combo1->setEditText(baud);
-        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
-        QCOMPARE(pty.lineSpeed(), speed);
+        QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
+        QCOMPARE(w.pty.lineSpeed(), speed);
         QCOMPARE(w.form.MSComm1->Settings(), settings);
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
         termios applied{};
-        QCOMPARE(::tcgetattr(pty.masterFd(), &applied), 0);
+        QCOMPARE(::tcgetattr(w.pty.masterFd(), &applied), 0);
         QCOMPARE(applied.c_cflag & CSIZE, tcflag_t(CS8));
         QCOMPARE(applied.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
     }
@@ -242,40 +230,36 @@ private slots:
     {
         QFETCH(QString, portText);
         QFETCH(QString, baud);
-        PtyPair pty;
         PtyPair other;
-        mapComPort(3, pty.slavePath());
+        WindowOnPty w;
         mapComPort(4, other.slavePath());
-        MessageBox::Script script;
-        Window w;
-        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        QVERIFY(showWith(w));
+        QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
 
         w.form.Combo2->setEditText(portText);
         w.form.Combo1->setEditText(baud);
         QTest::mouseClick(w.form.Command1, Qt::LeftButton);
-        QCOMPARE(script.texts(), QStringList{QStringLiteral("Port already open.")});
+        QCOMPARE(w.script.texts(), QStringList{QStringLiteral("Port already open.")});
         QVERIFY(w.form.MSComm1->PortOpen());
         QCOMPARE(w.form.MSComm1->CommPort(), 3);
-        QCOMPARE(pty.lineSpeed(), speed_t(B19200));
+        QCOMPARE(w.pty.lineSpeed(), speed_t(B19200));
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
         // Still the same working line.
-        pty.write("OK\r\n");
+        w.pty.write("OK\r\n");
         QTRY_COMPARE(w.form.Text2->text(), QStringLiteral("OK\r\n\r\n"));
     }
 
     void openHeldByAnotherProcess()
     {
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
+        WindowOnPty w;
         QProcess holder;
-        holder.start(QStringLiteral(KORVANET_HOLDPORT), {pty.slavePath()});
+        holder.start(QStringLiteral(KORVANET_HOLDPORT), {w.pty.slavePath()});
         QVERIFY2(holder.waitForReadyRead(5000), holder.readAllStandardError().constData());
         QCOMPARE(holder.readLine(), QByteArray("open\n"));
 
-        MessageBox::Script script;
-        Window w;
+        QVERIFY(showWith(w));
         QTest::mouseClick(w.form.Command1, Qt::LeftButton);
-        QCOMPARE(script.texts(), QStringList{QStringLiteral("Port already open.")});
+        QCOMPARE(w.script.texts(), QStringList{QStringLiteral("Port already open.")});
         QVERIFY(!w.form.MSComm1->PortOpen());
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
 
@@ -283,7 +267,7 @@ private slots:
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(5000));
         QCOMPARE(holder.exitCode(), 0);
-        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
     }
 
     void closePort_data()
@@ -302,13 +286,11 @@ private slots:
         QFETCH(bool, open);
         QFETCH(bool, panel);
         QFETCH(bool, graph);
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Window w;
+        WindowOnPty w;
+        QVERIFY(showWith(w));
         const Names atStart = visibleControls(w.form);
         if (open)
-            QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+            QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         if (panel) {
             QTest::mouseClick(w.form.Check1, Qt::LeftButton);
             QVERIFY(w.form.Command35->isVisible());
@@ -321,7 +303,7 @@ private slots:
 
         for (int time = 1; time <= 2; ++time) {
             QTest::mouseClick(w.form.Command36, Qt::LeftButton);
-            QVERIFY2(script.shown().isEmpty(), qPrintable(boxes(script)));
+            QVERIFY2(w.script.shown().isEmpty(), qPrintable(boxDetails(w.script)));
             QVERIFY(!w.form.MSComm1->PortOpen());
             QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
             QCOMPARE(sorted(visibleControls(w.form)), sorted(atStart));
@@ -330,11 +312,11 @@ private slots:
         }
         if (open) {
             // Nothing goes to the modem on closing.
-            QCOMPARE(pty.readFor(50).contains("QM"), false);
+            QCOMPARE(w.pty.readFor(50).contains("QM"), false);
         }
 
         // Reopening shows the log as it was, and the panel only when ticked again.
-        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         QCOMPARE(sorted(visibleControls(w.form) - atStart), sorted(portControls));
         QCOMPARE(w.form.Text2->text(), QStringLiteral("kept\r\n"));
     }
@@ -363,18 +345,16 @@ private slots:
         QFETCH(QString, before);
         QFETCH(QByteArrayList, events);
         QFETCH(QString, expected);
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Window w;
-        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        WindowOnPty w;
+        QVERIFY(showWith(w));
+        QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         w.form.Text2->setText(before);
         QCOMPARE(w.form.Text2->text(), before);
 
         QSignalSpy received(w.form.MSComm1, &MSComm::OnComm);
         for (const QByteArray &bytes : events) {
             const qsizetype seen = received.count();
-            pty.write(bytes);
+            w.pty.write(bytes);
             // Each piece is its own receive event: the next is written only once this landed.
             QTRY_VERIFY(received.count() > seen);
         }
@@ -419,12 +399,10 @@ private slots:
 
     void doubleClickEmptiesLog()
     {
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Window w;
-        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
-        pty.write("RSSI -80 dBm\r\n");
+        WindowOnPty w;
+        QVERIFY(showWith(w));
+        QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
+        w.pty.write("RSSI -80 dBm\r\n");
         QTRY_COMPARE(w.form.Text2->text(), QStringLiteral("RSSI -80 dBm\r\n\r\n"));
         QTest::mouseDClick(w.form.Text2->viewport(), Qt::LeftButton);
         QCOMPARE(w.form.Text2->text(), QString());
@@ -433,18 +411,16 @@ private slots:
 
     void sendEventChangesNothing()
     {
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Window w;
-        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        WindowOnPty w;
+        QVERIFY(showWith(w));
+        QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         w.form.Text2->setText(QStringLiteral("before"));
         QList<qint16> events;
         connect(w.form.MSComm1, &MSComm::OnComm, this,
                 [&] { events.append(w.form.MSComm1->CommEvent()); });
 
         QVERIFY(w.form.MSComm1->setOutput(QStringLiteral("QM&W?\r\n")).ok());
-        QCOMPARE(pty.readCount(7), QByteArray("QM&W?\r\n"));
+        QCOMPARE(w.pty.readCount(7), QByteArray("QM&W?\r\n"));
         QTRY_VERIFY(events.contains(CommEvents::Send));
         QVERIFY(!events.contains(CommEvents::Receive));
         QCOMPARE(w.form.Text2->text(), QStringLiteral("before"));
@@ -452,13 +428,11 @@ private slots:
 
     void bytesAfterReadAreKept()
     {
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Window w;
-        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        WindowOnPty w;
+        QVERIFY(showWith(w));
+        QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         // A second descriptor on the slave only looks at how much waits there.
-        const int probe = ::open(qPrintable(pty.slavePath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const int probe = ::open(qPrintable(w.pty.slavePath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
         QVERIFY(probe >= 0);
         const auto closeProbe = qScopeGuard([probe] { ::close(probe); });
 
@@ -469,13 +443,13 @@ private slots:
         connect(w.form.Text2, &ResponseLog::changed, this, [&] {
             if (std::exchange(late, true))
                 return;
-            pty.write("LATE");
+            w.pty.write("LATE");
             const QDeadlineTimer deadline(2000);
             while (!deadline.hasExpired()
                    && (::ioctl(probe, FIONREAD, &waitingAtSlave) != 0 || waitingAtSlave < 4))
                 ::usleep(200);
         });
-        pty.write("EARLY");
+        w.pty.write("EARLY");
         QTRY_VERIFY(late);
         QCOMPARE(waitingAtSlave, 4);
         QTRY_COMPARE(w.form.Text2->text(), QStringLiteral("EARLY\r\nLATE\r\n"));
@@ -483,11 +457,9 @@ private slots:
 
     void burstArrivesWhole()
     {
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Window w;
-        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        WindowOnPty w;
+        QVERIFY(showWith(w));
+        QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         QString all;
         connect(w.form.Text2, &ResponseLog::changed, this,
                 [&] { all = w.form.Text2->text(); });
@@ -495,7 +467,7 @@ private slots:
         QByteArray sent;
         for (char c = 'a'; c < 'a' + 6; ++c) {
             const QByteArray chunk(8, c);
-            pty.write(chunk);
+            w.pty.write(chunk);
             sent += chunk;
         }
         // However the chunks fell into receive events, each event adds only its CR LF.
@@ -504,18 +476,16 @@ private slots:
 
     void everyByteReachesLog()
     {
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Window w;
-        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        WindowOnPty w;
+        QVERIFY(showWith(w));
+        QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         QByteArray all(256, 0);
         for (int i = 0; i < 256; ++i)
             all[i] = char(i);
         for (qsizetype start = 0; start < all.size(); start += 40) {
             const QByteArray chunk = all.mid(start, 40);
             w.form.Text2->setText(QString());
-            pty.write(chunk);
+            w.pty.write(chunk);
             QTRY_COMPARE(w.form.Text2->text(), QString::fromLatin1(chunk) + QStringLiteral("\r\n"));
             QCOMPARE(ResponseLog::exactFor(w.form.Text2->toPlainText()), w.form.Text2->text());
         }
@@ -556,15 +526,13 @@ private slots:
 
     void deviceLost()
     {
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Window w;
+        WindowOnPty w;
+        QVERIFY(showWith(w));
         const Names atStart = visibleControls(w.form);
-        QVERIFY2(openPort(w.form, script), qPrintable(boxes(script)));
+        QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
 
         const qint64 cpuBefore = cpuTimeNs();
-        pty.hangUp();
+        w.pty.hangUp();
         QEventLoop loop;
         QTimer::singleShot(1000, &loop, &QEventLoop::quit);
         loop.exec();
@@ -573,9 +541,9 @@ private slots:
         QVERIFY(!w.form.MSComm1->PortOpen());
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
         QCOMPARE(sorted(visibleControls(w.form)), sorted(atStart));
-        QCOMPARE(script.texts(), QStringList{QStringLiteral("Unknown error.")});
-        QCOMPARE(script.shown().constFirst().kind, MessageBox::Kind::Error);
-        QVERIFY(!script.shown().constFirst().detail.isEmpty());
+        QCOMPARE(w.script.texts(), QStringList{QStringLiteral("Unknown error.")});
+        QCOMPARE(w.script.shown().constFirst().kind, MessageBox::Kind::Error);
+        QVERIFY(!w.script.shown().constFirst().detail.isEmpty());
         // Only a loop that keeps waking up on the dead line comes near this.
         QVERIFY2(cpuMs < 300, qPrintable(QStringLiteral("%1 ms of CPU in 1 s").arg(cpuMs)));
     }

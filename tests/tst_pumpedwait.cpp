@@ -1,11 +1,9 @@
 // The paced wait: how long it lasts, what it dispatches meanwhile, and that it sleeps
 // rather than spins.
 
-#include "app/form1.h"
-#include "app/messagebox.h"
 #include "serial/module1.h"
 #include "serial/responselog.h"
-#include "tests/support/pty.h"
+#include "tests/support/windowonpty.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -49,21 +47,17 @@ private slots:
     void replyArrivesDuringWait()
     {
         QFETCH(int, replyAfterMs);
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Form1 form;
-        form.show();
-        QTest::mouseClick(form.Command1, Qt::LeftButton);
-        QVERIFY(form.MSComm1->PortOpen());
+        WindowOnPty w;
+        QVERIFY(w.show());
+        QVERIFY(w.openPort());
 
-        QTimer::singleShot(replyAfterMs, this, [&pty] { pty.write("QM OK\r\n"); });
+        QTimer::singleShot(replyAfterMs, this, [&w] { w.pty.write("QM OK\r\n"); });
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(PumpedWait(200), Module1::WaitTimeout);
         const qint64 elapsed = clock.elapsed();
         // Already there, without any further event processing after the return.
-        QCOMPARE(form.Text2->text(), QStringLiteral("QM OK\r\n\r\n"));
+        QCOMPARE(w.form.Text2->text(), QStringLiteral("QM OK\r\n\r\n"));
         QVERIFY2(elapsed >= 200, qPrintable(QString::number(elapsed)));
     }
 
@@ -203,16 +197,10 @@ private slots:
     void idleWaitSleeps()
     {
         QFETCH(bool, portOpen);
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        if (portOpen) {
-            QTest::mouseClick(form.Command1, Qt::LeftButton);
-            QVERIFY(form.MSComm1->PortOpen());
-        }
+        WindowOnPty w;
+        QVERIFY(w.show());
+        if (portOpen)
+            QVERIFY(w.openPort());
 
         const qint64 before = cpuTimeMs();
         QElapsedTimer clock;

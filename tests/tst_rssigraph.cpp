@@ -1,13 +1,10 @@
 // The signal graph: reading the value out of the log, the bar, the poll and its six-tick
 // transmission cycle, checked on a real pseudo-terminal.
 
-#include "app/form1.h"
-#include "app/messagebox.h"
-#include "app/signalshape.h"
 #include "monitor/rssigraph.h"
 #include "serial/responselog.h"
 #include "tests/support/framestamps.h"
-#include "tests/support/pty.h"
+#include "tests/support/windowonpty.h"
 
 #include <QElapsedTimer>
 
@@ -18,39 +15,15 @@ const QByteArray TxOn("QM++O\r\n");
 const QByteArray TxOff("QM+++\r\n");
 
 // Opens COM3 (the pty) and ticks "More settings...", so the graph button is there.
-[[nodiscard]] bool openWithMoreSettings(PtyPair &pty, Form1 &form)
+[[nodiscard]] bool openWithMoreSettings(WindowOnPty &w)
 {
-    resetSettings();
-    mapComPort(3, pty.slavePath());
-    form.show();
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
-    QTest::mouseClick(form.Check1, Qt::LeftButton);
-    return form.MSComm1->PortOpen() && form.Check1->isChecked() && !form.Command34->isHidden();
+    return w.show() && w.openPort() && w.openPanel();
 }
 
 [[nodiscard]] bool graphOn(Form1 &form)
 {
     QTest::mouseClick(form.Command34, Qt::LeftButton);
     return form.Timer1->isActive() && form.Command34->text() == u"Hide RSSI graph";
-}
-
-// The bar as the user sees it, left to right: R, Y or G for a shown segment, - for a hidden
-// one.
-QString bar(const Form1 &form)
-{
-    QString result;
-    for (const SignalShape *shape : { form.Shape1, form.Shape2, form.Shape3 }) {
-        if (shape->isHidden()) {
-            result += u'-';
-            continue;
-        }
-        const QRgb fill = shape->fillColor().rgb();
-        result += fill == Colours::Red ? u'R'
-            : fill == Colours::Yellow  ? u'Y'
-            : fill == Colours::Green   ? u'G'
-                                       : u'?';
-    }
-    return result;
 }
 
 } // namespace
@@ -144,48 +117,44 @@ void tst_RssiGraph::barLevelAndBand()
 // The one test on the real timer's pace.
 void tst_RssiGraph::firstPollOneSecondAfterOn()
 {
-    PtyPair pty;
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openWithMoreSettings(pty, form));
-    form.Text2->setText(QStringLiteral("old\r\n"));
+    WindowOnPty w;
+    QVERIFY(openWithMoreSettings(w));
+    w.form.Text2->setText(QStringLiteral("old\r\n"));
 
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(graphOn(form));
-    QCOMPARE(form.Text2->text(), QString());
-    QVERIFY(form.Label8->isVisible());
-    QCOMPARE(form.Label8->text(), QStringLiteral("Signal:"));
-    QCOMPARE(bar(form), QStringLiteral("---"));
+    QVERIFY(graphOn(w.form));
+    QCOMPARE(w.form.Text2->text(), QString());
+    QVERIFY(w.form.Label8->isVisible());
+    QCOMPARE(w.form.Label8->text(), QStringLiteral("Signal:"));
+    QCOMPARE(signalBar(w.form), QStringLiteral("---"));
 
-    QCOMPARE(pty.readFor(900), QByteArray());
-    QCOMPARE(pty.readFrame(1500), Poll);
+    QCOMPARE(w.pty.readFor(900), QByteArray());
+    QCOMPARE(w.pty.readFrame(1500), Poll);
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(form.Laskuri, qint16(1));
-    QCOMPARE(bar(form), QStringLiteral("---"));
-    QVERIFY(script.shown().isEmpty());
+    QCOMPARE(w.form.Laskuri, qint16(1));
+    QCOMPARE(signalBar(w.form), QStringLiteral("---"));
+    QVERIFY(w.script.shown().isEmpty());
 }
 
 void tst_RssiGraph::frameScheduleOverTwelveTicks()
 {
-    PtyPair pty;
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openWithMoreSettings(pty, form));
+    WindowOnPty w;
+    QVERIFY(openWithMoreSettings(w));
 
-    FrameStamps stamps(pty);
+    FrameStamps stamps(w.pty);
     // The query of a tick with a wait is seen during that wait, while the count is 3 or 6.
     QList<int> countAtPoll;
-    stamps.setOnFrame([&form, &countAtPoll](const FrameStamps::Frame &frame) {
+    stamps.setOnFrame([&w, &countAtPoll](const FrameStamps::Frame &frame) {
         if (frame.bytes == Poll)
-            countAtPoll.append(form.Laskuri);
+            countAtPoll.append(w.form.Laskuri);
     });
     QList<int> countAfterTick;
     for (int tick = 1; tick <= 12; ++tick) {
         stamps.mark();
-        form.Timer1_Timer();
+        w.form.Timer1_Timer();
         stamps.take();
-        countAfterTick.append(form.Laskuri);
+        countAfterTick.append(w.form.Laskuri);
     }
 
     QCOMPARE(countAfterTick, (QList<int> { 1, 2, 3, 4, 5, 0, 1, 2, 3, 4, 5, 0 }));
@@ -201,7 +170,7 @@ void tst_RssiGraph::frameScheduleOverTwelveTicks()
         const qint64 gap = frames[i].latest - frames[i - 1].earliest;
         QVERIFY2(waitedAtLeast(gap, 100), QByteArray::number(i) + ": " + milliseconds(gap));
     }
-    QVERIFY(script.shown().isEmpty());
+    QVERIFY(w.script.shown().isEmpty());
 }
 
 void tst_RssiGraph::turningOffDisablesTransmission_data()
@@ -219,50 +188,46 @@ void tst_RssiGraph::turningOffDisablesTransmission()
     QFETCH(QByteArray, reading);
     QFETCH(QString, logAfter);
 
-    PtyPair pty;
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openWithMoreSettings(pty, form));
-    QVERIFY(graphOn(form));
+    WindowOnPty w;
+    QVERIFY(openWithMoreSettings(w));
+    QVERIFY(graphOn(w.form));
     if (!reading.isEmpty()) {
-        pty.write(reading);
-        QTRY_COMPARE(bar(form), QStringLiteral("GGG"));
+        w.pty.write(reading);
+        QTRY_COMPARE(signalBar(w.form), QStringLiteral("GGG"));
     }
 
-    QTest::mouseClick(form.Command34, Qt::LeftButton);
-    QCOMPARE(pty.readCount(TxOff.size()), TxOff);
-    QVERIFY(!form.Timer1->isActive());
-    QCOMPARE(form.Command34->text(), QStringLiteral("Show RSSI graph"));
-    QCOMPARE(bar(form), QStringLiteral("---"));
-    QVERIFY(form.Label8->isHidden());
-    QCOMPARE(form.Text2->text(), logAfter);
-    QCOMPARE(form.Laskuri, qint16(0));
+    QTest::mouseClick(w.form.Command34, Qt::LeftButton);
+    QCOMPARE(w.pty.readCount(TxOff.size()), TxOff);
+    QVERIFY(!w.form.Timer1->isActive());
+    QCOMPARE(w.form.Command34->text(), QStringLiteral("Show RSSI graph"));
+    QCOMPARE(signalBar(w.form), QStringLiteral("---"));
+    QVERIFY(w.form.Label8->isHidden());
+    QCOMPARE(w.form.Text2->text(), logAfter);
+    QCOMPARE(w.form.Laskuri, qint16(0));
 }
 
 void tst_RssiGraph::restartGoesOnWithTheCycle()
 {
-    PtyPair pty;
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openWithMoreSettings(pty, form));
-    QVERIFY(graphOn(form));
+    WindowOnPty w;
+    QVERIFY(openWithMoreSettings(w));
+    QVERIFY(graphOn(w.form));
     for (int tick = 1; tick <= 4; ++tick)
-        form.Timer1_Timer();
+        w.form.Timer1_Timer();
     const QByteArray fourTicks = Poll + Poll + Poll + TxOn + Poll;
-    QCOMPARE(pty.readCount(fourTicks.size()), fourTicks);
+    QCOMPARE(w.pty.readCount(fourTicks.size()), fourTicks);
 
-    QTest::mouseClick(form.Command34, Qt::LeftButton);
-    QCOMPARE(pty.readCount(TxOff.size()), TxOff);
-    QCOMPARE(form.Laskuri, qint16(4));
-    QVERIFY(graphOn(form));
+    QTest::mouseClick(w.form.Command34, Qt::LeftButton);
+    QCOMPARE(w.pty.readCount(TxOff.size()), TxOff);
+    QCOMPARE(w.form.Laskuri, qint16(4));
+    QVERIFY(graphOn(w.form));
 
-    form.Timer1_Timer();
-    QCOMPARE(form.Laskuri, qint16(5));
-    QCOMPARE(pty.readCount(Poll.size()), Poll);
-    form.Timer1_Timer();
-    QCOMPARE(form.Laskuri, qint16(0));
-    QCOMPARE(pty.readCount(Poll.size() + TxOff.size()), Poll + TxOff);
-    QVERIFY(script.shown().isEmpty());
+    w.form.Timer1_Timer();
+    QCOMPARE(w.form.Laskuri, qint16(5));
+    QCOMPARE(w.pty.readCount(Poll.size()), Poll);
+    w.form.Timer1_Timer();
+    QCOMPARE(w.form.Laskuri, qint16(0));
+    QCOMPARE(w.pty.readCount(Poll.size() + TxOff.size()), Poll + TxOff);
+    QVERIFY(w.script.shown().isEmpty());
 }
 
 void tst_RssiGraph::readingSetsBar_data()
@@ -297,104 +262,98 @@ void tst_RssiGraph::readingSetsBar()
     QFETCH(QString, bar);
     QFETCH(int, rssi);
 
-    PtyPair pty;
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openWithMoreSettings(pty, form));
-    QVERIFY(graphOn(form));
+    WindowOnPty w;
+    QVERIFY(openWithMoreSettings(w));
+    QVERIFY(graphOn(w.form));
 
     QString log;
     for (const QByteArray &step : std::as_const(steps)) {
         if (step == "<double-click>") {
-            QTest::mouseDClick(form.Text2->viewport(), Qt::LeftButton);
+            QTest::mouseDClick(w.form.Text2->viewport(), Qt::LeftButton);
             log.clear();
         } else if (step == "<Get noise level>") {
-            QTest::mouseClick(form.Command19, Qt::LeftButton);
+            QTest::mouseClick(w.form.Command19, Qt::LeftButton);
             log.clear();
         } else {
-            pty.write(step);
+            w.pty.write(step);
             log += QString::fromLatin1(step) + QStringLiteral("\r\n");
             // The update runs inside the receive event that appended the step.
-            QTRY_COMPARE(form.Text2->text(), log);
+            QTRY_COMPARE(w.form.Text2->text(), log);
             continue;
         }
-        QCOMPARE(form.Text2->text(), log);
+        QCOMPARE(w.form.Text2->text(), log);
     }
-    QCOMPARE(::bar(form), bar);
-    QCOMPARE(int(form.RSSI), rssi);
-    QVERIFY(form.Timer1->isActive());
-    QVERIFY(script.shown().isEmpty());
+    QCOMPARE(signalBar(w.form), bar);
+    QCOMPARE(int(w.form.RSSI), rssi);
+    QVERIFY(w.form.Timer1->isActive());
+    QVERIFY(w.script.shown().isEmpty());
 }
 
 void tst_RssiGraph::portClosedWhileGraphRuns()
 {
-    PtyPair pty;
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openWithMoreSettings(pty, form));
-    QVERIFY(graphOn(form));
-    pty.write("-94 dBm\r\n");
-    QTRY_COMPARE(bar(form), QStringLiteral("YY-"));
+    WindowOnPty w;
+    QVERIFY(openWithMoreSettings(w));
+    QVERIFY(graphOn(w.form));
+    w.pty.write("-94 dBm\r\n");
+    QTRY_COMPARE(signalBar(w.form), QStringLiteral("YY-"));
 
-    QTest::mouseClick(form.Command36, Qt::LeftButton);
-    QVERIFY(!form.MSComm1->PortOpen());
-    QVERIFY(form.Timer1->isActive());
-    QCOMPARE(bar(form), QStringLiteral("YY-"));
-    QVERIFY(form.Command34->isHidden());
-    QVERIFY(form.Label8->isHidden());
-    QCOMPARE(form.Command34->text(), QStringLiteral("Hide RSSI graph"));
-    (void)pty.readAvailable();
+    QTest::mouseClick(w.form.Command36, Qt::LeftButton);
+    QVERIFY(!w.form.MSComm1->PortOpen());
+    QVERIFY(w.form.Timer1->isActive());
+    QCOMPARE(signalBar(w.form), QStringLiteral("YY-"));
+    QVERIFY(w.form.Command34->isHidden());
+    QVERIFY(w.form.Label8->isHidden());
+    QCOMPARE(w.form.Command34->text(), QStringLiteral("Hide RSSI graph"));
+    (void)w.pty.readAvailable();
 
     // Four ticks with the port closed, both waiting ones among them.
-    form.Laskuri = 2;
+    w.form.Laskuri = 2;
     for (int tick = 1; tick <= 4; ++tick)
-        form.Timer1_Timer();
-    QCOMPARE(form.Laskuri, qint16(0));
-    QVERIFY(script.shown().isEmpty());
-    QCOMPARE(bar(form), QStringLiteral("YY-"));
+        w.form.Timer1_Timer();
+    QCOMPARE(w.form.Laskuri, qint16(0));
+    QVERIFY(w.script.shown().isEmpty());
+    QCOMPARE(signalBar(w.form), QStringLiteral("YY-"));
 
     // A fresh second for the real timer, so that no poll of its own falls into the check
     // below: whatever arrives then is a skipped frame sent late.
-    form.Timer1->start();
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
-    QVERIFY(form.MSComm1->PortOpen());
-    QCOMPARE(pty.readFor(200), QByteArray());
-    QVERIFY(script.shown().isEmpty());
+    w.form.Timer1->start();
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    QVERIFY(w.form.MSComm1->PortOpen());
+    QCOMPARE(w.pty.readFor(200), QByteArray());
+    QVERIFY(w.script.shown().isEmpty());
 
-    QVERIFY(form.Check1->isChecked());
-    QVERIFY(form.Command34->isHidden());
-    QTest::mouseClick(form.Check1, Qt::LeftButton);
-    QTest::mouseClick(form.Check1, Qt::LeftButton);
-    QVERIFY(!form.Command34->isHidden());
-    QCOMPARE(form.Command34->text(), QStringLiteral("Hide RSSI graph"));
-    QTest::mouseClick(form.Command34, Qt::LeftButton);
-    QVERIFY(!form.Timer1->isActive());
-    QCOMPARE(pty.readCount(TxOff.size()), TxOff);
-    QCOMPARE(bar(form), QStringLiteral("---"));
+    QVERIFY(w.form.Check1->isChecked());
+    QVERIFY(w.form.Command34->isHidden());
+    QTest::mouseClick(w.form.Check1, Qt::LeftButton);
+    QTest::mouseClick(w.form.Check1, Qt::LeftButton);
+    QVERIFY(!w.form.Command34->isHidden());
+    QCOMPARE(w.form.Command34->text(), QStringLiteral("Hide RSSI graph"));
+    QTest::mouseClick(w.form.Command34, Qt::LeftButton);
+    QVERIFY(!w.form.Timer1->isActive());
+    QCOMPARE(w.pty.readCount(TxOff.size()), TxOff);
+    QCOMPARE(signalBar(w.form), QStringLiteral("---"));
 }
 
 // The click lands in the 100 ms wait of the third tick; the tick still sends its own frame
 // afterwards, so transmission ends up enabled.
 void tst_RssiGraph::hideDuringThirdTickWait()
 {
-    PtyPair pty;
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openWithMoreSettings(pty, form));
-    QVERIFY(graphOn(form));
+    WindowOnPty w;
+    QVERIFY(openWithMoreSettings(w));
+    QVERIFY(graphOn(w.form));
 
-    FrameStamps stamps(pty);
-    form.Laskuri = 2;
-    QTimer::singleShot(30, &form, [&form] { QTest::mouseClick(form.Command34, Qt::LeftButton); });
-    form.Timer1_Timer();
+    FrameStamps stamps(w.pty);
+    w.form.Laskuri = 2;
+    QTimer::singleShot(30, &w.form, [&w] { QTest::mouseClick(w.form.Command34, Qt::LeftButton); });
+    w.form.Timer1_Timer();
     stamps.take();
 
     QCOMPARE(stamps.bytes(), (QByteArrayList { Poll, TxOff, TxOn }));
-    QVERIFY(!form.Timer1->isActive());
-    QCOMPARE(form.Command34->text(), QStringLiteral("Show RSSI graph"));
-    QCOMPARE(form.Laskuri, qint16(3));
-    QCOMPARE(bar(form), QStringLiteral("---"));
-    QVERIFY(form.Label8->isHidden());
+    QVERIFY(!w.form.Timer1->isActive());
+    QCOMPARE(w.form.Command34->text(), QStringLiteral("Show RSSI graph"));
+    QCOMPARE(w.form.Laskuri, qint16(3));
+    QCOMPARE(signalBar(w.form), QStringLiteral("---"));
+    QVERIFY(w.form.Label8->isHidden());
 }
 
 KORVANET_TEST_MAIN(tst_RssiGraph)

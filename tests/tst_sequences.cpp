@@ -1,11 +1,9 @@
 // The paced command sequences: serial parameter change, save settings and factory defaults,
 // checked byte for byte on a real pseudo-terminal, with the lower bounds of their waits.
 
-#include "app/form1.h"
-#include "app/messagebox.h"
 #include "serial/responselog.h"
 #include "tests/support/framestamps.h"
-#include "tests/support/pty.h"
+#include "tests/support/windowonpty.h"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
@@ -27,39 +25,12 @@ const QString FactoryNotRestored = QStringLiteral("Factory defaults NOT restored
 const QString FactoryPortClosed
     = QStringLiteral("Factory defaults NOT restored. The port is not open.");
 
-void prepare(const PtyPair &pty)
-{
-    resetSettings();
-    mapComPort(3, pty.slavePath());
-}
-
 // Shows the window with `rate` in the baud-rate list (copied into Combo3 on the first show)
 // and presses "Open port".
-[[nodiscard]] bool openAt(Form1 &form, const QString &rate)
+[[nodiscard]] bool openAt(WindowOnPty &w, const QString &rate)
 {
-    form.Combo1->setEditText(rate);
-    form.show();
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
-    return form.MSComm1->PortOpen() && form.Command1->text() == u"Port is open";
-}
-
-[[nodiscard]] bool showMoreSettings(Form1 &form)
-{
-    QTest::mouseClick(form.Check1, Qt::LeftButton);
-    return form.Check1->isChecked() && !form.Command35->isHidden();
-}
-
-// "Kind: text" for each box, so a wrong kind fails as clearly as a wrong text.
-QStringList boxes(const MessageBox::Script &script)
-{
-    QStringList result;
-    for (const MessageBox::Shown &box : script.shown()) {
-        const char *kind = box.kind == MessageBox::Kind::Error ? "Error"
-            : box.kind == MessageBox::Kind::Question           ? "Question"
-                                                               : "Information";
-        result.append(QLatin1StringView(kind) + QStringLiteral(": ") + box.text);
-    }
-    return result;
+    w.form.Combo1->setEditText(rate);
+    return w.show() && w.openPort();
 }
 
 QString question(const QString &text) { return QStringLiteral("Question: ") + text; }
@@ -77,12 +48,11 @@ struct PortEvent
 
 // Records every open and close of the port with its time, and what had reached the modem
 // at that moment.
-void recordPortEvents(
-    Form1 &form, PtyPair &pty, const QElapsedTimer &clock, QList<PortEvent> &events)
+void recordPortEvents(WindowOnPty &w, const QElapsedTimer &clock, QList<PortEvent> &events)
 {
     QObject::connect(
-        form.MSComm1, &MSComm::portOpenChanged, &form, [&pty, &clock, &events](bool open) {
-            events.append({ open, clock.nsecsElapsed(), pty.readAvailable() });
+        w.form.MSComm1, &MSComm::portOpenChanged, &w.form, [&w, &clock, &events](bool open) {
+            events.append({ open, clock.nsecsElapsed(), w.pty.readAvailable() });
         });
 }
 
@@ -153,41 +123,38 @@ void tst_Sequences::setSerialParams()
     QFETCH(uint, speedAfter);
     QFETCH(QString, combo1After);
 
-    PtyPair pty;
-    prepare(pty);
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openAt(form, openRate));
+    WindowOnPty w;
+    QVERIFY(openAt(w, openRate));
     if (moreSettings)
-        QVERIFY(showMoreSettings(form));
+        QVERIFY(w.openPanel());
     if (!combo1Typed.isEmpty()) {
-        form.Combo1->setFocus();
-        form.Combo1->lineEdit()->selectAll();
-        QTest::keyClicks(form.Combo1, combo1Typed);
+        w.form.Combo1->setFocus();
+        w.form.Combo1->lineEdit()->selectAll();
+        QTest::keyClicks(w.form.Combo1, combo1Typed);
     }
-    form.Text5->setText(text5);
+    w.form.Text5->setText(text5);
     if (combo3How == u"pick") {
         // The item before the wanted one, then one step down, as the user's arrow key does.
-        form.Combo3->setCurrentIndex(form.Combo3->findText(combo3Text) - 1);
-        form.Combo3->setFocus();
-        QTest::keyClick(form.Combo3, Qt::Key_Down);
+        w.form.Combo3->setCurrentIndex(w.form.Combo3->findText(combo3Text) - 1);
+        w.form.Combo3->setFocus();
+        QTest::keyClick(w.form.Combo3, Qt::Key_Down);
     } else if (combo3How == u"type") {
-        form.Combo3->setFocus();
-        form.Combo3->lineEdit()->selectAll();
-        QTest::keyClicks(form.Combo3, combo3Text);
+        w.form.Combo3->setFocus();
+        w.form.Combo3->lineEdit()->selectAll();
+        QTest::keyClicks(w.form.Combo3, combo3Text);
     } else {
-        form.Combo3->setEditText(combo3Text);
+        w.form.Combo3->setEditText(combo3Text);
     }
-    QCOMPARE(form.Combo3->currentText(), combo3Text);
+    QCOMPARE(w.form.Combo3->currentText(), combo3Text);
 
     QElapsedTimer clock;
     clock.start();
     QList<PortEvent> events;
-    recordPortEvents(form, pty, clock, events);
+    recordPortEvents(w, clock, events);
     // The rate the frame goes out at: nothing changes the line before the close.
-    QCOMPARE(uint(pty.lineSpeed()), speedBefore);
+    QCOMPARE(uint(w.pty.lineSpeed()), speedBefore);
     const qint64 clicked = clock.nsecsElapsed();
-    QTest::mouseClick(form.Command21, Qt::LeftButton);
+    QTest::mouseClick(w.form.Command21, Qt::LeftButton);
 
     QCOMPARE(events.size(), 2);
     QCOMPARE(events[0].open, false);
@@ -198,41 +165,38 @@ void tst_Sequences::setSerialParams()
     QVERIFY2(
         waitedAtLeast(events[1].at - events[0].at, 200), milliseconds(events[1].at - events[0].at));
     QCOMPARE(events[1].masterBytes, QByteArray());
-    QCOMPARE(pty.readFor(50), QByteArray());
+    QCOMPARE(w.pty.readFor(50), QByteArray());
 
-    QCOMPARE(uint(pty.lineSpeed()), speedAfter);
+    QCOMPARE(uint(w.pty.lineSpeed()), speedAfter);
     termios line {};
-    QCOMPARE(::tcgetattr(pty.masterFd(), &line), 0);
+    QCOMPARE(::tcgetattr(w.pty.masterFd(), &line), 0);
     QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
     QCOMPARE(line.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
 
-    QCOMPARE(form.Combo1->currentText(), combo1After);
-    QCOMPARE(form.Command1->text(), QStringLiteral("Port is open"));
-    QVERIFY(!form.Text2->isHidden());
-    QVERIFY(!form.Command21->isHidden());
-    QCOMPARE(form.Check1->isChecked(), moreSettings);
-    QVERIFY(form.Command35->isHidden());
-    QVERIFY(form.Command34->isHidden());
-    QCOMPARE(boxes(script), QStringList());
+    QCOMPARE(w.form.Combo1->currentText(), combo1After);
+    QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
+    QVERIFY(!w.form.Text2->isHidden());
+    QVERIFY(!w.form.Command21->isHidden());
+    QCOMPARE(w.form.Check1->isChecked(), moreSettings);
+    QVERIFY(w.form.Command35->isHidden());
+    QVERIFY(w.form.Command34->isHidden());
+    QCOMPARE(boxes(w.script), QStringList());
 }
 
 void tst_Sequences::getSerialParams()
 {
-    PtyPair pty;
-    prepare(pty);
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openAt(form, QStringLiteral("19200")));
-    form.Text2->setText(QStringLiteral("old\r\n"));
+    WindowOnPty w;
+    QVERIFY(openAt(w, QStringLiteral("19200")));
+    w.form.Text2->setText(QStringLiteral("old\r\n"));
 
     QElapsedTimer clock;
     clock.start();
     QList<PortEvent> events;
-    recordPortEvents(form, pty, clock, events);
+    recordPortEvents(w, clock, events);
     // A line from the modem during the first wait: it belongs to the log after the emptying.
-    QTimer::singleShot(50, &form, [&pty] { pty.write("A"); });
+    QTimer::singleShot(50, &w.form, [&w] { w.pty.write("A"); });
     const qint64 clicked = clock.nsecsElapsed();
-    QTest::mouseClick(form.Command2, Qt::LeftButton);
+    QTest::mouseClick(w.form.Command2, Qt::LeftButton);
 
     QCOMPARE(events.size(), 2);
     QCOMPARE(events[0].open, false);
@@ -243,13 +207,13 @@ void tst_Sequences::getSerialParams()
     QVERIFY2(waitedAtLeast(events[0].at - clicked, 200), milliseconds(events[0].at - clicked));
     QVERIFY2(
         waitedAtLeast(events[1].at - events[0].at, 200), milliseconds(events[1].at - events[0].at));
-    QCOMPARE(pty.readFor(50), QByteArray("QM%B?\r\n"));
+    QCOMPARE(w.pty.readFor(50), QByteArray("QM%B?\r\n"));
 
-    pty.write("9600,8,N,1\r\n");
-    QTRY_COMPARE(form.Text2->text(), QStringLiteral("A\r\n9600,8,N,1\r\n\r\n"));
-    QCOMPARE(form.Command1->text(), QStringLiteral("Port is open"));
-    QCOMPARE(uint(pty.lineSpeed()), uint(B19200));
-    QCOMPARE(boxes(script), QStringList());
+    w.pty.write("9600,8,N,1\r\n");
+    QTRY_COMPARE(w.form.Text2->text(), QStringLiteral("A\r\n9600,8,N,1\r\n\r\n"));
+    QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
+    QCOMPARE(uint(w.pty.lineSpeed()), uint(B19200));
+    QCOMPARE(boxes(w.script), QStringList());
 }
 
 void tst_Sequences::getSerialParamsReopenFails_data()
@@ -266,27 +230,24 @@ void tst_Sequences::getSerialParamsReopenFails()
 {
     QFETCH(int, atMs);
 
-    PtyPair pty;
-    prepare(pty);
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openAt(form, QStringLiteral("19200")));
+    WindowOnPty w;
+    QVERIFY(openAt(w, QStringLiteral("19200")));
 
     QElapsedTimer clock;
     clock.start();
     QList<PortEvent> events;
-    recordPortEvents(form, pty, clock, events);
+    recordPortEvents(w, clock, events);
     QTimer::singleShot(
-        atMs, &form, [] { mapComPort(3, QStringLiteral("/nonexistent/korvanet-tty")); });
-    QTest::mouseClick(form.Command2, Qt::LeftButton);
+        atMs, &w.form, [] { mapComPort(3, QStringLiteral("/nonexistent/korvanet-tty")); });
+    QTest::mouseClick(w.form.Command2, Qt::LeftButton);
 
-    QCOMPARE(boxes(script), QStringList { error(QStringLiteral("Invalid port number.")) });
+    QCOMPARE(boxes(w.script), QStringList { error(QStringLiteral("Invalid port number.")) });
     QCOMPARE(events.size(), 1);
     QCOMPARE(events[0].open, false);
     QCOMPARE(events[0].masterBytes, QByteArray());
-    QVERIFY(!form.MSComm1->PortOpen());
-    QCOMPARE(form.Command1->text(), QStringLiteral("Open port"));
-    QCOMPARE(pty.readFor(100), QByteArray());
+    QVERIFY(!w.form.MSComm1->PortOpen());
+    QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
+    QCOMPARE(w.pty.readFor(100), QByteArray());
 }
 
 void tst_Sequences::saveSettings_data()
@@ -312,20 +273,17 @@ void tst_Sequences::saveSettings()
     QFETCH(QStringList, shown);
     QFETCH(QString, logAfter);
 
-    PtyPair pty;
-    prepare(pty);
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openAt(form, QStringLiteral("19200")));
-    form.Text2->setText(QStringLiteral("old\r\n"));
+    WindowOnPty w;
+    QVERIFY(openAt(w, QStringLiteral("19200")));
+    w.form.Text2->setText(QStringLiteral("old\r\n"));
 
-    FrameStamps stamps(pty);
+    FrameStamps stamps(w.pty);
     // The modem acknowledges at once, so its reply lands inside the handler's wait.
-    stamps.setOnFrame([&pty](const FrameStamps::Frame &) { pty.write("OK\r\n"); });
-    script.answerNext(answer);
+    stamps.setOnFrame([&w](const FrameStamps::Frame &) { w.pty.write("OK\r\n"); });
+    w.script.answerNext(answer);
     QElapsedTimer took;
     took.start();
-    QTest::mouseClick(form.Command11, Qt::LeftButton);
+    QTest::mouseClick(w.form.Command11, Qt::LeftButton);
     const qint64 returnedAfter = took.nsecsElapsed();
 
     if (answer) {
@@ -336,8 +294,8 @@ void tst_Sequences::saveSettings()
     }
     QCOMPARE(stamps.bytes(), frames);
     QCOMPARE(stamps.pending(), QByteArray());
-    QTRY_COMPARE(form.Text2->text(), logAfter);
-    QCOMPARE(boxes(script), shown);
+    QTRY_COMPARE(w.form.Text2->text(), logAfter);
+    QCOMPARE(boxes(w.script), shown);
 }
 
 void tst_Sequences::factoryDefaults_data()
@@ -357,22 +315,19 @@ void tst_Sequences::factoryDefaults()
     QFETCH(uint, speed);
     QFETCH(bool, answer);
 
-    PtyPair pty;
-    prepare(pty);
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openAt(form, rate));
-    QVERIFY(showMoreSettings(form));
-    QCOMPARE(form.Combo3->currentText(), rate);
-    form.Text2->setText(QStringLiteral("old\r\n"));
+    WindowOnPty w;
+    QVERIFY(openAt(w, rate));
+    QVERIFY(w.openPanel());
+    QCOMPARE(w.form.Combo3->currentText(), rate);
+    w.form.Text2->setText(QStringLiteral("old\r\n"));
 
-    QSignalSpy reopened(form.MSComm1, &MSComm::portOpenChanged);
+    QSignalSpy reopened(w.form.MSComm1, &MSComm::portOpenChanged);
     QVERIFY(reopened.isValid());
-    FrameStamps stamps(pty);
-    stamps.setOnFrame([&pty](const FrameStamps::Frame &) { pty.write("OK\r\n"); });
-    script.answerNext(answer);
+    FrameStamps stamps(w.pty);
+    stamps.setOnFrame([&w](const FrameStamps::Frame &) { w.pty.write("OK\r\n"); });
+    w.script.answerNext(answer);
     stamps.mark();
-    QTest::mouseClick(form.Command35, Qt::LeftButton);
+    QTest::mouseClick(w.form.Command35, Qt::LeftButton);
     const qint64 returned = stamps.now();
 
     if (answer) {
@@ -384,22 +339,22 @@ void tst_Sequences::factoryDefaults()
         // The message is the handler's last step.
         const qint64 toMessage = returned - frames[1].earliest;
         QVERIFY2(waitedAtLeast(toMessage, 200), milliseconds(toMessage));
-        QCOMPARE(boxes(script),
+        QCOMPARE(boxes(w.script),
             (QStringList { question(FactoryQuestion), information(FactoryRestored) }));
-        QTRY_COMPARE(form.Text2->text(), QStringLiteral("old\r\nOK\r\n\r\nOK\r\n\r\n"));
+        QTRY_COMPARE(w.form.Text2->text(), QStringLiteral("old\r\nOK\r\n\r\nOK\r\n\r\n"));
     } else {
         QVERIFY(!stamps.waitForCount(1, 300));
-        QCOMPARE(boxes(script),
+        QCOMPARE(boxes(w.script),
             (QStringList { question(FactoryQuestion), information(FactoryNotRestored) }));
-        QCOMPARE(form.Text2->text(), QStringLiteral("old\r\n"));
+        QCOMPARE(w.form.Text2->text(), QStringLiteral("old\r\n"));
     }
     QCOMPARE(stamps.pending(), QByteArray());
-    QCOMPARE(form.Combo1->currentText(), rate);
-    QCOMPARE(form.Combo3->currentText(), rate);
-    QVERIFY(form.MSComm1->PortOpen());
+    QCOMPARE(w.form.Combo1->currentText(), rate);
+    QCOMPARE(w.form.Combo3->currentText(), rate);
+    QVERIFY(w.form.MSComm1->PortOpen());
     QCOMPARE(reopened.count(), 0);
-    QCOMPARE(uint(pty.lineSpeed()), speed);
-    QCOMPARE(form.Command1->text(), QStringLiteral("Port is open"));
+    QCOMPARE(uint(w.pty.lineSpeed()), speed);
+    QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
 }
 
 void tst_Sequences::factoryDefaultsPortLostDuringWait_data()
@@ -414,35 +369,32 @@ void tst_Sequences::factoryDefaultsPortLostDuringWait()
 {
     QFETCH(bool, hangUp);
 
-    PtyPair pty;
-    prepare(pty);
-    MessageBox::Script script;
-    Form1 form;
-    QVERIFY(openAt(form, QStringLiteral("19200")));
-    QVERIFY(showMoreSettings(form));
+    WindowOnPty w;
+    QVERIFY(openAt(w, QStringLiteral("19200")));
+    QVERIFY(w.openPanel());
 
-    FrameStamps stamps(pty);
-    QTimer::singleShot(50, &form, [&form, &pty, hangUp] {
+    FrameStamps stamps(w.pty);
+    QTimer::singleShot(50, &w.form, [&w, hangUp] {
         if (hangUp)
-            pty.hangUp();
+            w.pty.hangUp();
         else
-            form.Command36_Click();
+            w.form.Command36_Click();
     });
-    QTest::mouseClick(form.Command35, Qt::LeftButton);
+    QTest::mouseClick(w.form.Command35, Qt::LeftButton);
     stamps.take();
 
     QCOMPARE(stamps.bytes(), QByteArrayList { "QM*R>\r\n" });
     QCOMPARE(stamps.pending(), QByteArray());
-    const QStringList shown = boxes(script);
+    const QStringList shown = boxes(w.script);
     QVERIFY2(!shown.contains(information(FactoryRestored)), qPrintable(shown.join(u'|')));
     QCOMPARE(shown.first(), question(FactoryQuestion));
     QCOMPARE(shown.last(), error(FactoryPortClosed));
     QCOMPARE(shown.count(error(QStringLiteral("Unknown error."))), hangUp ? 1 : 0);
     QCOMPARE(shown.size(), hangUp ? 3 : 2);
-    QVERIFY(!form.MSComm1->PortOpen());
-    QCOMPARE(form.Command1->text(), QStringLiteral("Open port"));
+    QVERIFY(!w.form.MSComm1->PortOpen());
+    QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
     if (!hangUp)
-        QCOMPARE(pty.readFor(100), QByteArray());
+        QCOMPARE(w.pty.readFor(100), QByteArray());
 }
 
 void tst_Sequences::enterAnswersYes_data()
@@ -465,10 +417,14 @@ void tst_Sequences::enterAnswersYes()
     QFETCH(QStringList, shown);
 
     PtyPair pty;
-    prepare(pty);
+    resetSettings();
+    mapComPort(3, pty.slavePath());
     Form1 form;
-    QVERIFY(openAt(form, QStringLiteral("19200")));
-    QVERIFY(showMoreSettings(form));
+    form.show();
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QVERIFY(form.MSComm1->PortOpen() && form.Command1->text() == u"Port is open");
+    QTest::mouseClick(form.Check1, Qt::LeftButton);
+    QVERIFY(form.Check1->isChecked() && !form.Command35->isHidden());
 
     struct SeenBox
     {

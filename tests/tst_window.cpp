@@ -2,11 +2,9 @@
 // compared with an inventory written out here, independently of the product's own table,
 // and the controls that "Open port", "More settings..." and the graph show and hide.
 
-#include "app/form1.h"
-#include "app/messagebox.h"
 #include "app/signalshape.h"
 #include "serial/responselog.h"
-#include "tests/support/pty.h"
+#include "tests/support/windowonpty.h"
 
 #include <QCheckBox>
 #include <QHash>
@@ -479,19 +477,14 @@ private slots:
     // leaving the response log by Tab does not type into it.
     void tabKeyWalk()
     {
-        resetSettings();
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        QTest::mouseClick(form.Command1, Qt::LeftButton);
-        QTest::mouseClick(form.Check1, Qt::LeftButton);
-        QVERIFY(form.Command3->isVisible());
+        WindowOnPty w;
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        QVERIFY(w.openPort());
+        QVERIFY(w.openPanel());
 
         QStringList walk;
-        form.Combo3->setFocus(Qt::OtherFocusReason);
+        w.form.Combo3->setFocus(Qt::OtherFocusReason);
         for (int i = 0; i < 48; ++i) {
             QWidget *focus = QApplication::focusWidget();
             QVERIFY(focus);
@@ -511,75 +504,70 @@ private slots:
             "Text4",     "Text3",     "Command9",  "Command8",  "Command7",  "Command5",
             "Command4",  "Command3",  "Text2",     "Command2",  "Command1",  "Combo3"};
         QCOMPARE(walk, expected);
-        QCOMPARE(form.Text2->text(), QString());
-        QVERIFY(script.shown().isEmpty());
+        QCOMPARE(w.form.Text2->text(), QString());
+        QVERIFY(w.script.shown().isEmpty());
     }
 
     // Start, port open, panel open, the graph's label, and the way back.
     void visibilityStates()
     {
-        resetSettings();
-        PtyPair pty;
-        mapComPort(3, pty.slavePath());
-        MessageBox::Script script;
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        WindowOnPty w;
+        QVERIFY(w.show());
         const QStringList start = sorted(portGroup);
         const QStringList open = sorted(portGroup + needsOpenPort);
         const QStringList panel = sorted(portGroup + needsOpenPort + extendedPanel);
         QCOMPARE(needsOpenPort.size(), 32);
         QCOMPARE(extendedPanel.size(), 15);
 
-        QCOMPARE(visibleControls(form), start);
+        QCOMPARE(visibleControls(w.form), start);
 
-        QTest::mouseClick(form.Command1, Qt::LeftButton);
-        QVERIFY2(script.shown().isEmpty(), qPrintable(script.texts().join(u'|')));
-        QCOMPARE(form.Command1->text(), QStringLiteral("Port is open"));
-        QCOMPARE(visibleControls(form), open);
+        QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+        QVERIFY2(w.script.shown().isEmpty(), qPrintable(w.script.texts().join(u'|')));
+        QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
+        QCOMPARE(visibleControls(w.form), open);
 
-        QTest::mouseClick(form.Check1, Qt::LeftButton);
-        QVERIFY(form.Check1->isChecked());
-        QCOMPARE(visibleControls(form), panel);
+        QTest::mouseClick(w.form.Check1, Qt::LeftButton);
+        QVERIFY(w.form.Check1->isChecked());
+        QCOMPARE(visibleControls(w.form), panel);
         // Ticked and focused, the box keeps its grey face and white caption.
-        const QImage ticked = form.Check1->grab().toImage();
+        const QImage ticked = w.form.Check1->grab().toImage();
         QCOMPARE(colourName(dominantColour(ticked)), colourName(qRgb(63, 63, 63)));
         QVERIFY(hasPixel(ticked, nearWhite));
 
         // The graph shows its label; unchecking hides the panel and the label, and leaves
         // the graph's timer running.
-        QTest::mouseClick(form.Command34, Qt::LeftButton);
-        QCOMPARE(visibleControls(form), sorted(panel + QStringList{"Label8"}));
-        QTest::mouseClick(form.Check1, Qt::LeftButton);
-        QVERIFY(!form.Check1->isChecked());
-        QCOMPARE(visibleControls(form), open);
-        QVERIFY(form.Timer1->isActive());
-        form.Timer1->stop();
+        QTest::mouseClick(w.form.Command34, Qt::LeftButton);
+        QCOMPARE(visibleControls(w.form), sorted(panel + QStringList{"Label8"}));
+        QTest::mouseClick(w.form.Check1, Qt::LeftButton);
+        QVERIFY(!w.form.Check1->isChecked());
+        QCOMPARE(visibleControls(w.form), open);
+        QVERIFY(w.form.Timer1->isActive());
+        w.form.Timer1->stop();
 
         // Space on the focused box works like a click.
-        form.Check1->setFocus();
-        QTest::keyClick(form.Check1, Qt::Key_Space);
-        QVERIFY(form.Check1->isChecked());
-        QCOMPARE(visibleControls(form), panel);
+        w.form.Check1->setFocus();
+        QTest::keyClick(w.form.Check1, Qt::Key_Space);
+        QVERIFY(w.form.Check1->isChecked());
+        QCOMPARE(visibleControls(w.form), panel);
 
-        QTest::mouseClick(form.Command36, Qt::LeftButton);
-        QCOMPARE(form.Command1->text(), QStringLiteral("Open port"));
-        QCOMPARE(visibleControls(form), start);
-        QVERIFY(form.Check1->isChecked());
+        QTest::mouseClick(w.form.Command36, Qt::LeftButton);
+        QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
+        QCOMPARE(visibleControls(w.form), start);
+        QVERIFY(w.form.Check1->isChecked());
 
         // Reopened with the box still ticked: the tick shows, the panel does not.
-        QTest::mouseClick(form.Command1, Qt::LeftButton);
-        QVERIFY(form.Check1->isChecked());
-        QCOMPARE(visibleControls(form), open);
-        QTest::mouseClick(form.Check1, Qt::LeftButton);
-        QVERIFY(!form.Check1->isChecked());
-        QCOMPARE(visibleControls(form), open);
-        QTest::mouseClick(form.Check1, Qt::LeftButton);
-        QCOMPARE(visibleControls(form), panel);
+        QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+        QVERIFY(w.form.Check1->isChecked());
+        QCOMPARE(visibleControls(w.form), open);
+        QTest::mouseClick(w.form.Check1, Qt::LeftButton);
+        QVERIFY(!w.form.Check1->isChecked());
+        QCOMPARE(visibleControls(w.form), open);
+        QTest::mouseClick(w.form.Check1, Qt::LeftButton);
+        QCOMPARE(visibleControls(w.form), panel);
 
-        QVERIFY(script.shown().isEmpty());
+        QVERIFY(w.script.shown().isEmpty());
         // Showing and hiding panels sends nothing.
-        QCOMPARE(pty.readFor(20), QByteArray());
+        QCOMPARE(w.pty.readFor(20), QByteArray());
     }
 
 private:
