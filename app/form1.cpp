@@ -7,6 +7,7 @@
 #include "serial/responselog.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QWindow>
 
@@ -40,32 +41,30 @@ QFont controlFont(bool bold)
     return font;
 }
 
-QString rgb(QColor c)
+// Grey boxes with white text, through the palette: no style sheet, so the style-sheet
+// engine is never loaded.
+void paintGrey(QWidget *widget)
 {
-    return QStringLiteral("rgb(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue());
+    QPalette palette = widget->palette();
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+        palette.setColor(role, QColor::fromRgb(Colours::Window));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(role, QColor::fromRgb(Colours::Text));
+    widget->setPalette(palette);
 }
 
-const QString greyBox = QStringLiteral("background-color: rgb(63,63,63); color: white;");
-
-void setUp(QPushButton *button, const ControlSpec &spec)
+void setUp(ColourButton *button, const ControlSpec &spec)
 {
     button->setText(QString::fromLatin1(spec.text));
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    const QColor face = colourOf(spec.colour);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: %1; color: black; border: 1px solid "
-                       "rgb(0,0,0); }"
-                       "QPushButton:focus { border: 1px dotted black; }"
-                       "QPushButton:pressed { background-color: %2; }")
-            .arg(rgb(face), rgb(face.darker(130))));
+    button->setFace(colourOf(spec.colour));
 }
 
 void setUp(QLabel *label, const ControlSpec &spec)
 {
     label->setText(QString::fromLatin1(spec.text));
     label->setTextFormat(Qt::PlainText);
-    label->setStyleSheet(greyBox);
+    label->setAutoFillBackground(true);
+    paintGrey(label);
 }
 
 void setUp(QLineEdit *box, const ControlSpec &spec)
@@ -73,15 +72,14 @@ void setUp(QLineEdit *box, const ControlSpec &spec)
     box->setText(QString::fromLatin1(spec.text));
     box->setAlignment(Qt::AlignCenter);
     box->setFrame(false);
-    box->setStyleSheet(QStringLiteral("QLineEdit { %1 border: 1px solid rgb(0,0,0); }").arg(greyBox));
+    paintGrey(box);
 }
 
 void setUp(ResponseLog *log, const ControlSpec &spec)
 {
     log->setText(QString::fromLatin1(spec.text));
     log->setFrameShape(QFrame::NoFrame);
-    log->setStyleSheet(
-        QStringLiteral("QPlainTextEdit { %1 border: 1px solid rgb(0,0,0); }").arg(greyBox));
+    paintGrey(log);
 }
 
 void setUp(PickList *combo, const ControlSpec &spec)
@@ -93,18 +91,14 @@ void setUp(PickList *combo, const ControlSpec &spec)
     }
     combo->setCurrentIndex(-1);
     combo->setEditText(QString::fromLatin1(spec.text));
-    QPalette palette = combo->palette();
-    for (auto role : {QPalette::Base, QPalette::Button, QPalette::Window})
-        palette.setColor(role, QColor::fromRgb(Colours::Window));
-    for (auto role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText})
-        palette.setColor(role, Qt::white);
-    combo->setPalette(palette);
+    paintGrey(combo);
 }
 
 void setUp(QCheckBox *box, const ControlSpec &spec)
 {
     box->setText(QString::fromLatin1(spec.text));
-    box->setStyleSheet(QStringLiteral("QCheckBox { %1 }").arg(greyBox));
+    box->setAutoFillBackground(true);
+    paintGrey(box);
 }
 
 void setUp(SignalShape *shape, const ControlSpec &spec)
@@ -116,17 +110,37 @@ void setUp(SignalShape *shape, const ControlSpec &spec)
 
 ClientArea::ClientArea(QWidget *parent)
     : QWidget(parent)
-    , m_background(QStringLiteral(":/app/background.png"))
 {
     setObjectName(QStringLiteral("ClientArea"));
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void ClientArea::paintEvent(QPaintEvent *)
+// The background picture, 586 x 784 from the top-left corner: a quiet dark gradient near the
+// window's grey, faint horizontal rules, and faint radio-wave arcs around the lower right
+// corner, away from the captions. Drawn rather than decoded from a file: it costs less at
+// start-up than a bitmap, and nothing stays in memory for it.
+void ClientArea::paintEvent(QPaintEvent *event)
 {
+    constexpr QSize picture(586, 784);
     QPainter painter(this);
+    painter.setClipRegion(event->region());
     painter.fillRect(rect(), QColor::fromRgb(Colours::Window));
-    painter.drawPixmap(0, 0, m_background);
+
+    QLinearGradient gradient(0, 0, 0, picture.height());
+    gradient.setColorAt(0, QColor(74, 78, 84));
+    gradient.setColorAt(1, QColor(40, 42, 46));
+    painter.fillRect(QRect(QPoint(0, 0), picture), gradient);
+
+    painter.setPen(QColor(255, 255, 255, 9));
+    for (int y = 30; y < picture.height(); y += 30)
+        painter.drawLine(0, y, picture.width() - 1, y);
+
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(160, 200, 255, 26), 2));
+    const QPoint corner(picture.width(), picture.height());
+    for (const int radius : {110, 170, 230, 290})
+        painter.drawArc(QRect(corner - QPoint(radius, radius), QSize(2 * radius, 2 * radius)),
+                        90 * 16, 90 * 16);
 }
 
 void ClientArea::mousePressEvent(QMouseEvent *event)
@@ -138,42 +152,42 @@ void ClientArea::mousePressEvent(QMouseEvent *event)
 Form1::Form1(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , m_client(new ClientArea(this)),
-    Command1(make<QPushButton>("Command1")),
-    Command2(make<QPushButton>("Command2")),
-    Command3(make<QPushButton>("Command3")),
-    Command4(make<QPushButton>("Command4")),
-    Command5(make<QPushButton>("Command5")),
-    Command6(make<QPushButton>("Command6")),
-    Command7(make<QPushButton>("Command7")),
-    Command8(make<QPushButton>("Command8")),
-    Command9(make<QPushButton>("Command9")),
-    Command10(make<QPushButton>("Command10")),
-    Command11(make<QPushButton>("Command11")),
-    Command12(make<QPushButton>("Command12")),
-    Command13(make<QPushButton>("Command13")),
-    Command14(make<QPushButton>("Command14")),
-    Command15(make<QPushButton>("Command15")),
-    Command16(make<QPushButton>("Command16")),
-    Command17(make<QPushButton>("Command17")),
-    Command18(make<QPushButton>("Command18")),
-    Command19(make<QPushButton>("Command19")),
-    Command20(make<QPushButton>("Command20")),
-    Command21(make<QPushButton>("Command21")),
-    Command22(make<QPushButton>("Command22")),
-    Command23(make<QPushButton>("Command23")),
-    Command24(make<QPushButton>("Command24")),
-    Command25(make<QPushButton>("Command25")),
-    Command26(make<QPushButton>("Command26")),
-    Command27(make<QPushButton>("Command27")),
-    Command28(make<QPushButton>("Command28")),
-    Command29(make<QPushButton>("Command29")),
-    Command30(make<QPushButton>("Command30")),
-    Command31(make<QPushButton>("Command31")),
-    Command32(make<QPushButton>("Command32")),
-    Command33(make<QPushButton>("Command33")),
-    Command34(make<QPushButton>("Command34")),
-    Command35(make<QPushButton>("Command35")),
-    Command36(make<QPushButton>("Command36")),
+    Command1(make<ColourButton>("Command1")),
+    Command2(make<ColourButton>("Command2")),
+    Command3(make<ColourButton>("Command3")),
+    Command4(make<ColourButton>("Command4")),
+    Command5(make<ColourButton>("Command5")),
+    Command6(make<ColourButton>("Command6")),
+    Command7(make<ColourButton>("Command7")),
+    Command8(make<ColourButton>("Command8")),
+    Command9(make<ColourButton>("Command9")),
+    Command10(make<ColourButton>("Command10")),
+    Command11(make<ColourButton>("Command11")),
+    Command12(make<ColourButton>("Command12")),
+    Command13(make<ColourButton>("Command13")),
+    Command14(make<ColourButton>("Command14")),
+    Command15(make<ColourButton>("Command15")),
+    Command16(make<ColourButton>("Command16")),
+    Command17(make<ColourButton>("Command17")),
+    Command18(make<ColourButton>("Command18")),
+    Command19(make<ColourButton>("Command19")),
+    Command20(make<ColourButton>("Command20")),
+    Command21(make<ColourButton>("Command21")),
+    Command22(make<ColourButton>("Command22")),
+    Command23(make<ColourButton>("Command23")),
+    Command24(make<ColourButton>("Command24")),
+    Command25(make<ColourButton>("Command25")),
+    Command26(make<ColourButton>("Command26")),
+    Command27(make<ColourButton>("Command27")),
+    Command28(make<ColourButton>("Command28")),
+    Command29(make<ColourButton>("Command29")),
+    Command30(make<ColourButton>("Command30")),
+    Command31(make<ColourButton>("Command31")),
+    Command32(make<ColourButton>("Command32")),
+    Command33(make<ColourButton>("Command33")),
+    Command34(make<ColourButton>("Command34")),
+    Command35(make<ColourButton>("Command35")),
+    Command36(make<ColourButton>("Command36")),
     Text1(make<QLineEdit>("Text1")),
     Text2(make<ResponseLog>("Text2")),
     Text3(make<QLineEdit>("Text3")),
@@ -213,7 +227,6 @@ Form1::Form1(QWidget *parent)
     setTabOrderFromTable();
     connectHandlers();
     Form_Load();
-    refreshPortTooltips();
 }
 
 Form1::~Form1() = default;
@@ -285,7 +298,8 @@ void Form1::connectHandlers()
     connect(Combo1, &PickList::picked, this, &Form1::Combo1_Click);
     connect(Combo2, &PickList::picked, this, &Form1::Combo2_Click);
     connect(Combo3, &PickList::picked, this, &Form1::Combo3_Click);
-    // Adapters come and go while the utility runs; the list tells what is there now.
+    // Built when the list opens, not at start-up (a scan of every tty costs milliseconds),
+    // and again each time, since adapters come and go while the utility runs.
     connect(Combo2, &PickList::aboutToPopUp, this, &Form1::refreshPortTooltips);
     connect(Check1, &QCheckBox::stateChanged, this, &Form1::Check1_Click);
 

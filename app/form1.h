@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/colourbutton.h"
 #include "app/controltable.h"
 #include "app/picklist.h"
 #include "serial/mscomm.h"
@@ -7,7 +8,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
@@ -29,9 +29,6 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
-
-private:
-    QPixmap m_background;
 };
 
 // The one window. Its members are the controls, named as the modem's users know them, and
@@ -102,7 +99,7 @@ private:
     bool m_showingLoss = false;
 
 public:
-    QPushButton *const Command1, *const Command2, *const Command3, *const Command4, *const Command5,
+    ColourButton *const Command1, *const Command2, *const Command3, *const Command4, *const Command5,
         *const Command6, *const Command7, *const Command8, *const Command9, *const Command10,
         *const Command11, *const Command12, *const Command13, *const Command14, *const Command15,
         *const Command16, *const Command17, *const Command18, *const Command19, *const Command20,

@@ -91,7 +91,11 @@ private slots:
         mapComPort(12, pty.slavePath());
         mapComPort(13, QStringLiteral("/dev/korvanet-no-such-device"));
         Form1 form;
-        // The items keep their texts; only present devices get a tooltip, and it names them.
+        form.show();
+        // The items keep their texts; when the list opens, present devices get a tooltip
+        // that names them, and only those.
+        form.Combo2->showPopup();
+        form.Combo2->hidePopup();
         QCOMPARE(form.Combo2->itemText(11), QStringLiteral(" 12"));
         QCOMPARE(form.Combo2->itemData(11, Qt::ToolTipRole).toString(), pty.slavePath());
         QCOMPARE(form.Combo2->itemData(12, Qt::ToolTipRole).toString(), QString());
@@ -99,7 +103,7 @@ private slots:
         // A device that appears later is described when the list is next opened.
         PtyPair later;
         mapComPort(14, later.slavePath());
-        form.show();
+        QCOMPARE(form.Combo2->itemData(13, Qt::ToolTipRole).toString(), QString());
         form.Combo2->showPopup();
         form.Combo2->hidePopup();
         QCOMPARE(form.Combo2->itemData(13, Qt::ToolTipRole).toString(), later.slavePath());

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QPushButton>
+
+// A push button drawn flat in its own face colour, whatever the platform style: the colour
+// tells the user what kind of command the button sends.
+class ColourButton : public QPushButton
+{
+    Q_OBJECT
+
+public:
+    explicit ColourButton(QWidget *parent = nullptr);
+
+    [[nodiscard]] QColor face() const { return m_face; }
+    void setFace(const QColor &face);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QColor m_face;
+};
