@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/portnumbers.h"
 #include "app/settingsstore.h"
 #include "app/signalshape.h"
 #include "modem/commands.h"
@@ -85,7 +86,9 @@ void setUp(ResponseLog *log, const ControlSpec &spec)
 void setUp(PickList *combo, const ControlSpec &spec)
 {
     combo->setMaxVisibleItems(8);
-    if (spec.name != QByteArrayView("Combo2")) {
+    if (spec.name == QByteArrayView("Combo2")) {
+        combo->setModel(new PortNumbers(combo));
+    } else {
         combo->addItems({QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
                          QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400")});
     }
@@ -112,6 +115,9 @@ ClientArea::ClientArea(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("ClientArea"));
+    // Set before the controls exist, so that they are born with it and never lay out their
+    // text in the default font first (which would load a second font file).
+    setFont(controlFont(false));
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -219,6 +225,7 @@ Form1::Form1(QWidget *parent)
     setFixedSize(client + QSize(2 * border, 2 * border));
     m_client->setGeometry(QRect(QPoint(border, border), client));
 
+    m_portNumbers = qobject_cast<PortNumbers *>(Combo2->model());
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -328,15 +335,12 @@ void Form1::showEvent(QShowEvent *event)
 
 void Form1::refreshPortTooltips()
 {
-    const QMap<int, QString> tips = portTooltips();
-    for (int i = 0; i < Combo2->count(); ++i)
-        Combo2->setItemData(i, tips.value(i + 1), Qt::ToolTipRole);
+    m_portNumbers->setTooltips(portTooltips());
 }
 
 void Form1::Form_Load()
 {
-    for (int number = 1; number <= 1000; ++number)
-        Combo2->addItem(QStringLiteral(" %1").arg(number));
+    m_portNumbers->append(1000);
     Text2->setText(QString());
     Combo2->setCurrentIndex(-1);
     Combo2->setEditText(SettingsStore::read(QStringLiteral("Settings"), QStringLiteral("ComPort"),

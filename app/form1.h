@@ -13,6 +13,7 @@
 
 #include <functional>
 
+class PortNumbers;
 class ResponseLog;
 class SignalShape;
 struct ValueCommand;
@@ -94,6 +95,7 @@ private:
     void refreshPortTooltips();
 
     ClientArea *const m_client;
+    PortNumbers *m_portNumbers = nullptr;
     QList<std::pair<const ControlSpec *, QWidget *>> m_controls;
     bool m_activated = false;
     bool m_showingLoss = false;

@@ -74,13 +74,15 @@ void ResponseLog::setText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
-    {
-        const QScopedValueRollback guard(m_updating, true);
-        // Shown from the top: after the log is emptied the first reply is the answer the
-        // user asked for, and it is also the value the signal bar reads.
-        setPlainText(displayFor(m_text));
-    }
     emit changed();
+    // The change handler may already have replaced the text (the log's length rule empties
+    // it); that nested call showed its own text, and laying out this one would be wasted.
+    if (m_text != text)
+        return;
+    const QScopedValueRollback guard(m_updating, true);
+    // Shown from the top: after the log is emptied the first reply is the answer the user
+    // asked for, and it is also the value the signal bar reads.
+    setPlainText(displayFor(m_text));
 }
 
 void ResponseLog::onEdited()

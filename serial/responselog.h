@@ -14,7 +14,7 @@ public:
     explicit ResponseLog(QWidget *parent = nullptr);
 
     [[nodiscard]] const QString &text() const { return m_text; }
-    // Emits changed() at once, before returning, when the text differs.
+    // Emits changed() at once, before returning, when the text differs; the display follows.
     void setText(const QString &text);
 
     [[nodiscard]] static QString displayFor(const QString &exact);

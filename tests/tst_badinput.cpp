@@ -247,20 +247,19 @@ void tst_BadInput::everyByteInOneBurst()
     QByteArray all(256, 0);
     for (int i = 0; i < 256; ++i)
         all[i] = char(i);
-    // The widget redraws before the log's change handler runs; that is the moment to see
-    // what came in before the rule empties it.
+    // The rule empties the log inside the change that brought the burst, before anyone
+    // else hears of that change: an observer hears of both changes (the burst, the emptying)
+    // but sees only the emptied log, and the display never lays out the 258 characters.
     QStringList seen;
-    connect(w.form.Text2, &QPlainTextEdit::textChanged, &w.form, [&] {
-        if (seen.isEmpty() || seen.constLast() != w.form.Text2->text())
-            seen.append(w.form.Text2->text());
-    });
+    connect(w.form.Text2, &ResponseLog::changed, &w.form,
+            [&] { seen.append(w.form.Text2->text()); });
+    int laidOut = 0;
+    connect(w.form.Text2, &QPlainTextEdit::textChanged, &w.form,
+            [&] { laidOut = std::max(laidOut, int(w.form.Text2->toPlainText().size())); });
 
     QVERIFY(w.deliverAsOneEvent(all));
-    // The whole burst lands, every byte as its Latin-1 character, and then the log rule
-    // empties it: 258 characters are more than 100.
-    const QStringList expected{QString::fromLatin1(all) + QStringLiteral("\r\n"), QString()};
-    QTRY_COMPARE(seen.size(), 2);
-    QVERIFY(seen == expected);
+    QTRY_COMPARE(seen, (QStringList{QString(), QString()}));
+    QCOMPARE(laidOut, 0);
     QCOMPARE(w.form.Text2->text(), QString());
     QCOMPARE(w.form.Text2->toPlainText(), QString());
 
