@@ -11,7 +11,7 @@ using G = ControlGroup;
 constexpr const char *none = "";
 
 // Rows of one group stand in the order in which that group is shown and hidden.
-constexpr ControlSpec table[] = {
+constexpr ControlRow table[] = {
     // name         kind        caption or first text     hint  left  top  width height colour group tab bold
     {"Label2",    K::Label,    "Select comport:", none, 2280, 120, 1215, 255, C::Grey, G::Port, 53, false},
     {"Combo2",    K::ComboBox, "Combo2", none, 2400, 360, 1695, 315, C::Grey, G::Port, 23, true},
@@ -95,24 +95,24 @@ constexpr ControlSpec table[] = {
 
 } // namespace
 
-std::span<const ControlSpec> controlTable()
+std::span<const ControlRow> controlTable()
 {
     return table;
 }
 
-const ControlSpec &controlSpec(QAnyStringView name)
+const ControlRow &controlRow(QAnyStringView name)
 {
-    const auto it = std::find_if(std::begin(table), std::end(table), [name](const ControlSpec &row) {
+    const auto it = std::find_if(std::begin(table), std::end(table), [name](const ControlRow &row) {
         return QAnyStringView::equal(name, QLatin1StringView(row.name));
     });
-    Q_ASSERT_X(it != std::end(table), "controlSpec", "no such control");
+    Q_ASSERT_X(it != std::end(table), "controlRow", "no such control");
     return *it;
 }
 
-QRect pixelRect(const ControlSpec &spec)
+QRect pixelRect(const ControlRow &row)
 {
-    return {spec.left / TwipsPerPixel, spec.top / TwipsPerPixel, spec.width / TwipsPerPixel,
-            spec.height / TwipsPerPixel};
+    return {row.left / TwipsPerPixel, row.top / TwipsPerPixel, row.width / TwipsPerPixel,
+            row.height / TwipsPerPixel};
 }
 
 QColor colourOf(ColourClass colour)

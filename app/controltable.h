@@ -17,7 +17,7 @@ enum class ColourClass { Query, Setting, Grey, RedFill, YellowFill, GreenFill };
 // "More settings..." box, or the signal graph.
 enum class ControlGroup { Port, ResponseLog, MainPanel, ExtendedPanel, SignalGraph };
 
-struct ControlSpec
+struct ControlRow
 {
     const char *name;
     ControlKind kind;
@@ -37,9 +37,9 @@ inline constexpr int ClientWidthTwips = 8805;
 inline constexpr int ClientHeightTwips = 11715;
 inline constexpr int BorderTwips = 15;
 
-[[nodiscard]] std::span<const ControlSpec> controlTable();
-[[nodiscard]] const ControlSpec &controlSpec(QAnyStringView name);
-[[nodiscard]] QRect pixelRect(const ControlSpec &spec);
+[[nodiscard]] std::span<const ControlRow> controlTable();
+[[nodiscard]] const ControlRow &controlRow(QAnyStringView name);
+[[nodiscard]] QRect pixelRect(const ControlRow &row);
 [[nodiscard]] QColor colourOf(ColourClass colour);
 
 namespace Colours {

@@ -54,59 +54,59 @@ void paintGrey(QWidget *widget)
     widget->setPalette(palette);
 }
 
-void setUp(ColourButton *button, const ControlSpec &spec)
+void setUp(ColourButton *button, const ControlRow &row)
 {
-    button->setText(QString::fromLatin1(spec.text));
-    button->setFace(colourOf(spec.colour));
+    button->setText(QString::fromLatin1(row.text));
+    button->setFace(colourOf(row.colour));
 }
 
-void setUp(QLabel *label, const ControlSpec &spec)
+void setUp(QLabel *label, const ControlRow &row)
 {
-    label->setText(QString::fromLatin1(spec.text));
+    label->setText(QString::fromLatin1(row.text));
     label->setTextFormat(Qt::PlainText);
     label->setAutoFillBackground(true);
     paintGrey(label);
 }
 
-void setUp(QLineEdit *box, const ControlSpec &spec)
+void setUp(QLineEdit *box, const ControlRow &row)
 {
-    box->setText(QString::fromLatin1(spec.text));
+    box->setText(QString::fromLatin1(row.text));
     box->setAlignment(Qt::AlignCenter);
     box->setFrame(false);
     paintGrey(box);
 }
 
-void setUp(ResponseLog *log, const ControlSpec &spec)
+void setUp(ResponseLog *log, const ControlRow &row)
 {
-    log->setText(QString::fromLatin1(spec.text));
+    log->setText(QString::fromLatin1(row.text));
     log->setFrameShape(QFrame::NoFrame);
     paintGrey(log);
 }
 
-void setUp(PickList *combo, const ControlSpec &spec)
+void setUp(PickList *combo, const ControlRow &row)
 {
     combo->setMaxVisibleItems(8);
-    if (spec.name == QByteArrayView("Combo2")) {
+    if (row.name == QByteArrayView("Combo2")) {
         combo->setModel(new PortNumbers(combo));
     } else {
         combo->addItems({QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
                          QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400")});
     }
     combo->setCurrentIndex(-1);
-    combo->setEditText(QString::fromLatin1(spec.text));
+    combo->setEditText(QString::fromLatin1(row.text));
     paintGrey(combo);
 }
 
-void setUp(QCheckBox *box, const ControlSpec &spec)
+void setUp(QCheckBox *box, const ControlRow &row)
 {
-    box->setText(QString::fromLatin1(spec.text));
+    box->setText(QString::fromLatin1(row.text));
     box->setAutoFillBackground(true);
     paintGrey(box);
 }
 
-void setUp(SignalShape *shape, const ControlSpec &spec)
+void setUp(SignalShape *shape, const ControlRow &row)
 {
-    shape->setFillColor(colourOf(spec.colour));
+    shape->setFillColor(colourOf(row.colour));
 }
 
 } // namespace
@@ -246,26 +246,26 @@ void Form1::setProcessEnd(ProcessEnd end)
 template<typename Control>
 Control *Form1::make(const char *name)
 {
-    const ControlSpec &spec = controlSpec(QLatin1StringView(name));
+    const ControlRow &row = controlRow(QLatin1StringView(name));
     auto *control = new Control(m_client);
     control->setObjectName(QLatin1StringView(name));
-    control->setGeometry(pixelRect(spec));
-    control->setToolTip(QString::fromLatin1(spec.hint));
-    control->setFont(controlFont(spec.bold));
-    control->setHidden(!spec.shownAtStart());
-    if (spec.kind == ControlKind::Label || spec.kind == ControlKind::Shape)
+    control->setGeometry(pixelRect(row));
+    control->setToolTip(QString::fromLatin1(row.hint));
+    control->setFont(controlFont(row.bold));
+    control->setHidden(!row.shownAtStart());
+    if (row.kind == ControlKind::Label || row.kind == ControlKind::Shape)
         control->setFocusPolicy(Qt::NoFocus);
-    setUp(control, spec);
-    m_controls.append({&spec, control});
+    setUp(control, row);
+    m_controls.append({&row, control});
     return control;
 }
 
 void Form1::setTabOrderFromTable()
 {
     QList<std::pair<int, QWidget *>> focusable;
-    for (const auto &[spec, control] : std::as_const(m_controls)) {
-        if (spec->tab >= 0 && control->focusPolicy() != Qt::NoFocus)
-            focusable.append({spec->tab, control});
+    for (const auto &[row, control] : std::as_const(m_controls)) {
+        if (row->tab >= 0 && control->focusPolicy() != Qt::NoFocus)
+            focusable.append({row->tab, control});
     }
     std::sort(focusable.begin(), focusable.end(),
               [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -275,8 +275,8 @@ void Form1::setTabOrderFromTable()
 
 void Form1::setGroupVisible(ControlGroup group, bool visible)
 {
-    for (const auto &[spec, control] : std::as_const(m_controls)) {
-        if (spec->group == group)
+    for (const auto &[row, control] : std::as_const(m_controls)) {
+        if (row->group == group)
             control->setVisible(visible);
     }
 }

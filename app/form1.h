@@ -96,7 +96,7 @@ private:
 
     ClientArea *const m_client;
     PortNumbers *m_portNumbers = nullptr;
-    QList<std::pair<const ControlSpec *, QWidget *>> m_controls;
+    QList<std::pair<const ControlRow *, QWidget *>> m_controls;
     bool m_activated = false;
     bool m_showingLoss = false;
 

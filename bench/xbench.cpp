@@ -312,7 +312,7 @@ struct Point
 
 Point centreOf(const char *control, const MappedWindow &w)
 {
-    const QRect r = pixelRect(controlSpec(QLatin1StringView(control)));
+    const QRect r = pixelRect(controlRow(QLatin1StringView(control)));
     const int border = BorderTwips / TwipsPerPixel;
     return {w.x + border + r.center().x(), w.y + border + r.center().y()};
 }

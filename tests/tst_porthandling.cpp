@@ -39,10 +39,10 @@ const Names panelControls = {
 Names visibleControls(const Form1 &form)
 {
     Names visible;
-    for (const ControlSpec &spec : controlTable()) {
-        const auto *control = form.findChild<QWidget *>(QLatin1StringView(spec.name));
+    for (const ControlRow &row : controlTable()) {
+        const auto *control = form.findChild<QWidget *>(QLatin1StringView(row.name));
         if (control && control->isVisible())
-            visible.insert(QString::fromLatin1(spec.name));
+            visible.insert(QString::fromLatin1(row.name));
     }
     return visible;
 }

@@ -308,7 +308,7 @@ std::optional<QByteArray> Utility::xdotool(const QStringList &arguments, bool qu
 QRect Utility::screenRect(const char *control) const
 {
     const int border = BorderTwips / TwipsPerPixel;
-    return pixelRect(controlSpec(QLatin1StringView(control)))
+    return pixelRect(controlRow(QLatin1StringView(control)))
             .translated(m_origin + QPoint(border, border));
 }
 

@@ -29,10 +29,10 @@ bool WindowOnPty::openPanel()
     QTest::mouseClick(form.Check1, Qt::LeftButton);
     if (!form.Check1->isChecked())
         return false;
-    for (const ControlSpec &spec : controlTable()) {
-        if (spec.group != ControlGroup::ExtendedPanel)
+    for (const ControlRow &row : controlTable()) {
+        if (row.group != ControlGroup::ExtendedPanel)
             continue;
-        const auto *control = form.findChild<QWidget *>(QLatin1StringView(spec.name));
+        const auto *control = form.findChild<QWidget *>(QLatin1StringView(row.name));
         if (!control || !control->isVisible())
             return false;
     }
