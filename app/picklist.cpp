@@ -19,9 +19,11 @@ PickList::PickList(QWidget *parent)
 
 void PickList::showPopup()
 {
-    m_picking = true;
     emit aboutToPopUp();
+    // Opening the list moves the focus off the edit field, and Qt may report its text as
+    // activated right here; only what the user then chooses in the open list is a pick.
     QComboBox::showPopup();
+    m_picking = true;
 }
 
 void PickList::hidePopup()

@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -149,6 +150,9 @@ CommStatus MSComm::open()
 
     m_device = device;
     m_port.setPortName(device);
+    // Errors while opening belong to this open and are reported by its result; only errors
+    // of an open port mean that the device went away.
+    const QScopedValueRollback opening(m_opening, true);
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QString reason = tr("%1: %2").arg(device, m_port.errorString());
         switch (m_port.error()) {
@@ -182,7 +186,10 @@ CommStatus MSComm::setOutput(const QString &text)
         bytes.append(c <= 0xff ? char(c) : '?');
     if (m_port.write(bytes) != bytes.size())
         return {CommError::ReadWriteFailed, m_port.errorString()};
+    // A device that has gone away fails only here, and the error report closes the port.
     m_port.flush();
+    if (!m_port.isOpen())
+        return {CommError::ReadWriteFailed, tr("%1 went away while writing.").arg(m_device)};
     return {};
 }
 
@@ -227,7 +234,8 @@ void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
 {
     // Once a device has hung up, Qt keeps reporting the same read error for as long as
     // the descriptor stays open, as fast as it can. Closing on the first one ends that.
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen())
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || m_opening
+        || !m_port.isOpen())
         return;
     const QString reason = tr("%1: %2").arg(m_device, m_port.errorString());
     m_port.clearError();

@@ -93,4 +93,5 @@ private:
     qint16 m_rThreshold = 0;
     qint16 m_sThreshold = 0;
     qint16 m_commEvent = 0;
+    bool m_opening = false;
 };

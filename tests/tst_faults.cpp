@@ -155,6 +155,7 @@ class tst_Faults : public QObject
     Q_OBJECT
 
 private slots:
+    void frameWrittenAsDeviceGoesAway();
     void deviceVanishesDuringPacedWait_data();
     void deviceVanishesDuringPacedWait();
     void deviceVanishesWhileGraphPolls();
@@ -165,6 +166,23 @@ private slots:
     void garbageSettingsFile_data();
     void garbageSettingsFile();
 };
+
+// The modem hangs up and the utility writes before its event loop has heard of it: the
+// write itself finds out, and the frame must not count as sent (factory defaults, for one,
+// would otherwise report success), while the loss is still shown once.
+void tst_Faults::frameWrittenAsDeviceGoesAway()
+{
+    WindowOnPty w;
+    QVERIFY(w.show());
+    QVERIFY(w.openPort());
+    w.pty.hangUp();
+    const CommStatus status = w.form.SendCommand(QStringLiteral("QM**>"));
+    QVERIFY(!status.ok());
+    QVERIFY(!status.reason.isEmpty());
+    QVERIFY(!w.form.MSComm1->PortOpen());
+    QTRY_COMPARE(boxes(w.script), QStringList{QStringLiteral("Error: Unknown error.")});
+    QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
+}
 
 void tst_Faults::deviceVanishesDuringPacedWait_data()
 {

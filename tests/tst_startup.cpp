@@ -117,6 +117,49 @@ private slots:
         QVERIFY(!form.MSComm1->PortOpen());
     }
 
+    // Opening a list and closing it again chooses nothing, whatever its edit field holds:
+    // Qt reports the field's text as activated when the list takes the focus from it.
+    void openingAListIsNoPick_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("port list, typed item text") << "Combo2" << " 5";
+        QTest::newRow("baud list, restored text") << "Combo1" << "";
+        QTest::newRow("baud list, typed item text") << "Combo1" << "4800";
+        QTest::newRow("modem baud list, typed item text") << "Combo3" << "38400";
+    }
+
+    void openingAListIsNoPick()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, typed);
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *combo = form.findChild<PickList *>(list);
+        combo->setVisible(true);
+        QSignalSpy picks(combo, &PickList::picked);
+        if (!typed.isEmpty()) {
+            combo->setFocus();
+            combo->lineEdit()->selectAll();
+            QTest::keyClicks(combo, typed);
+        }
+        const QString baud = form.Combo1->currentText();
+        const QString modemBaud = form.Combo3->currentText();
+
+        combo->showPopup();
+        QTRY_VERIFY(combo->view()->isVisible());
+        QTest::keyClick(combo->view(), Qt::Key_Escape);
+        QTRY_VERIFY(!combo->view()->isVisible());
+        QCoreApplication::processEvents();
+
+        QCOMPARE(picks.count(), 0);
+        QVERIFY(!stored(QStringLiteral("ComPort")).isValid());
+        QVERIFY(!stored(QStringLiteral("BaudRate")).isValid());
+        QCOMPARE(form.Combo1->currentText(), baud);
+        QCOMPARE(form.Combo3->currentText(), modemBaud);
+    }
+
     void portListItems()
     {
         Form1 form;
