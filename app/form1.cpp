@@ -225,7 +225,6 @@ Form1::Form1(QWidget *parent)
     setFixedSize(client + QSize(2 * border, 2 * border));
     m_client->setGeometry(QRect(QPoint(border, border), client));
 
-    m_portNumbers = qobject_cast<PortNumbers *>(Combo2->model());
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -335,12 +334,12 @@ void Form1::showEvent(QShowEvent *event)
 
 void Form1::refreshPortTooltips()
 {
-    m_portNumbers->setTooltips(portTooltips());
+    static_cast<PortNumbers *>(Combo2->model())->setTooltips(portTooltips());
 }
 
 void Form1::Form_Load()
 {
-    m_portNumbers->append(1000);
+    static_cast<PortNumbers *>(Combo2->model())->append(1000);
     Text2->setText(QString());
     Combo2->setCurrentIndex(-1);
     Combo2->setEditText(SettingsStore::read(QStringLiteral("Settings"), QStringLiteral("ComPort"),

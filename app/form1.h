@@ -13,7 +13,6 @@
 
 #include <functional>
 
-class PortNumbers;
 class ResponseLog;
 class SignalShape;
 struct ValueCommand;
@@ -95,7 +94,6 @@ private:
     void refreshPortTooltips();
 
     ClientArea *const m_client;
-    PortNumbers *m_portNumbers = nullptr;
     QList<std::pair<const ControlRow *, QWidget *>> m_controls;
     bool m_activated = false;
     bool m_showingLoss = false;

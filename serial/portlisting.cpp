@@ -78,7 +78,7 @@ QString portListing()
 QMap<int, QString> portTooltips()
 {
     QMap<int, QString> tips;
-    // Built at start-up and each time the port list opens: one scan for all devices.
+    // Built each time the port list opens: one scan for all devices.
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const PortMap::Entry &entry : PortMap::entries()) {
         if (!QFileInfo::exists(entry.device))
