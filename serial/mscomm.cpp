@@ -2,6 +2,7 @@
 
 #include "serial/portmap.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QScopedValueRollback>
@@ -186,6 +187,7 @@ CommStatus MSComm::setOutput(const QString &text)
         bytes.append(c <= 0xff ? char(c) : '?');
     if (m_port.write(bytes) != bytes.size())
         return {CommError::ReadWriteFailed, m_port.errorString()};
+    emit dataSent(bytes, QDateTime::currentMSecsSinceEpoch());
     // A device that has gone away fails only here, and the error report closes the port.
     m_port.flush();
     if (!m_port.isOpen())
@@ -196,6 +198,8 @@ CommStatus MSComm::setOutput(const QString &text)
 QString MSComm::Input()
 {
     const QByteArray bytes = m_inputLen > 0 ? m_port.read(m_inputLen) : m_port.readAll();
+    if (!bytes.isEmpty())
+        emit dataReceived(bytes, QDateTime::currentMSecsSinceEpoch());
     return QString::fromLatin1(bytes);
 }
 

@@ -77,6 +77,11 @@ signals:
     // The device went away while open (adapter pulled, other end hung up). The port has
     // already been closed, once, when this is emitted.
     void deviceLost(const QString &reason);
+    // The line's traffic as bytes, with the wall-clock time in milliseconds since the epoch:
+    // every frame handed to the device, and every chunk taken from it. A transcript, a trace
+    // or a second front end attaches here.
+    void dataSent(const QByteArray &bytes, qint64 atMsecs);
+    void dataReceived(const QByteArray &bytes, qint64 atMsecs);
 
 private:
     [[nodiscard]] CommStatus open();
