@@ -1,0 +1,22 @@
+#pragma once
+
+#include "serial/mscomm.h"
+
+#include <QString>
+
+// What a command sequence needs of the line it talks over. The window and the command-line
+// front end each provide one, so the sequences run the same in both, and in tests without
+// a window.
+class ModemPort
+{
+public:
+    virtual ~ModemPort() = default;
+
+    // One command on the line as one frame: its text, then CR LF. A closed port refuses it.
+    virtual CommStatus sendFrame(const QString &command) = 0;
+    // Opening and closing as the front end does it, with whatever the front end shows.
+    virtual CommStatus openPort() = 0;
+    virtual void closePort() = 0;
+    // Lets time pass while events keep flowing, so replies and clicks are not held up.
+    virtual void wait(int msecs) = 0;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "serial/mscomm.h"
+
+#include <QString>
+
+class ModemPort;
+
+// The commands that take more than one frame, or a pause the modem needs after them.
+namespace Sequences {
+
+// How long the modem needs after a frame that changes its line or its stored settings.
+inline constexpr int SettleMsecs = 200;
+
+// Closes and reopens the port with a pause before each step, so a new line setting takes
+// effect on both ends.
+void reopen(ModemPort &port);
+
+// Reopens the port, then asks for the serial parameters: the answer is read at the rate
+// the port now has.
+CommStatus readSerialParams(ModemPort &port);
+
+// Sends the new serial parameters ("19200" + "8N1"), then reopens at the rate the front
+// end now uses.
+CommStatus setSerialParams(ModemPort &port, const QString &value);
+
+// Makes the modem keep its settings across a power cycle.
+CommStatus saveSettings(ModemPort &port);
+
+// Restores the factory settings and saves them. True only when both frames went out: a
+// port closed meanwhile must not read as restored.
+[[nodiscard]] bool restoreFactoryDefaults(ModemPort &port);
+
+} // namespace Sequences
