@@ -2,24 +2,12 @@
 
 #include "app/form1.h"
 #include "app/messagebox.h"
-#include "serial/numbertext.h"
+#include "serial/portopening.h"
 #include "serial/responselog.h"
 
 namespace {
 
 constexpr int LogLimit = 100;
-
-QString messageFor(int code)
-{
-    switch (code) {
-    case CommError::InvalidPortNumber:
-        return QStringLiteral("Invalid port number.");
-    case CommError::PortAlreadyOpen:
-        return QStringLiteral("Port already open.");
-    default:
-        return QStringLiteral("Unknown error.");
-    }
-}
 
 } // namespace
 
@@ -30,30 +18,8 @@ void Form1::showPortError(const CommStatus &status)
 
 void Form1::Command1_Click()
 {
-    const QString portText = Combo2->currentText();
-    const std::optional<qint16> number = toInt16HalfEven(leadingNumber(portText).value_or(0.0));
-    if (!number) {
-        // The text can be anything the user typed or the store held; a box shows only as
-        // much of it as tells which.
-        const QString shown = portText.size() > 40 ? portText.left(40) + u'\u2026' : portText;
-        showPortError({CommError::Overflow, tr("\"%1\" is no port number.").arg(shown)});
-        return;
-    }
-    if (CommStatus status = MSComm1->setCommPort(*number); !status.ok()) {
-        showPortError(status);
-        return;
-    }
-    // A rate that is none of the six leaves the line settings of the last open that had one.
-    if (const std::optional<QString> settings = portSettingsForBaudText(Combo1->currentText())) {
-        if (CommStatus status = MSComm1->setSettings(*settings); !status.ok()) {
-            showPortError(status);
-            return;
-        }
-    }
-    MSComm1->setInputLen(0);
-    MSComm1->setRThreshold(1);
-    MSComm1->setSThreshold(1);
-    if (CommStatus status = MSComm1->setPortOpen(true); !status.ok()) {
+    if (CommStatus status = openPortFromText(*MSComm1, Combo2->currentText(), Combo1->currentText());
+        !status.ok()) {
         showPortError(status);
         return;
     }
