@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/rssigraph.h"
+
 #include <QColor>
 #include <QRect>
 #include <QAnyStringView>
@@ -47,7 +49,4 @@ inline constexpr QRgb Window = 0xff3f3f3f;
 inline constexpr QRgb Text = 0xffffffff;
 inline constexpr QRgb Query = 0xffc0c000;
 inline constexpr QRgb Setting = 0xffff00ff;
-inline constexpr QRgb Red = 0xffff0000;
-inline constexpr QRgb Yellow = 0xffffff00;
-inline constexpr QRgb Green = 0xff00ff00;
 } // namespace Colours

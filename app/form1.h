@@ -32,9 +32,10 @@ protected:
 };
 
 // The one window. Its members are the controls, named as the modem's users know them, and
-// its member functions the handlers of their events. Each subsystem defines its own
-// handlers: the shell in app/, the port and the log in serial/, the commands in modem/,
-// the signal graph in monitor/.
+// its member functions the handlers of their events, all defined in app/: the shell in
+// form1.cpp, the serial link in form1_port.cpp, the commands in form1_commands.cpp, the
+// signal graph in form1_rssi.cpp. Each handler is a short run of steps; what the steps do
+// lives in serial/, modem/ and monitor/, which know nothing of the window.
 class Form1 : public QWidget
 {
     Q_OBJECT

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QRgb>
 #include <QString>
 
 #include <optional>
+
+// The signal bar: the value read from the log, its level, the band of that level and the
+// segments the band lights.
 
 enum class SignalBand { Weak, Fair, Strong };
 
@@ -23,4 +27,32 @@ enum class SignalBand { Weak, Fair, Strong };
     if (level >= 26)
         return SignalBand::Fair;
     return SignalBand::Weak;
+}
+
+// The bar's own colours; the window's other colours live with the window.
+namespace Colours {
+inline constexpr QRgb Red = 0xffff0000;
+inline constexpr QRgb Yellow = 0xffffff00;
+inline constexpr QRgb Green = 0xff00ff00;
+} // namespace Colours
+
+// What a band shows: the first `shown` of the three segments, left to right, in one colour;
+// the others are hidden.
+struct BarSegments
+{
+    int shown;
+    QRgb colour;
+};
+
+[[nodiscard]] constexpr BarSegments segmentsFor(SignalBand band)
+{
+    switch (band) {
+    case SignalBand::Strong:
+        return {3, Colours::Green};
+    case SignalBand::Fair:
+        return {2, Colours::Yellow};
+    case SignalBand::Weak:
+        return {1, Colours::Red};
+    }
+    return {0, Colours::Red};
 }
