@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/commandbuttons.h"
 #include "app/portnumbers.h"
 #include "app/settingsstore.h"
 #include "app/signalshape.h"
@@ -291,13 +292,13 @@ void Form1::connectHandlers()
     };
     for (const auto &[button, handler] : named)
         connect(button, &QPushButton::clicked, this, handler);
-    for (const FixedCommand &command : fixedCommands()) {
-        connect(findChild<QPushButton *>(QLatin1StringView(command.button)), &QPushButton::clicked,
-                this, [this, text = command.command] { FixedCommand_Click(text); });
+    for (const FixedCommandButton &command : fixedCommandButtons()) {
+        connect(this->*command.button, &QPushButton::clicked, this,
+                [this, text = command.command] { FixedCommand_Click(text); });
     }
-    for (const ValueCommand &command : valueCommands()) {
-        connect(findChild<QPushButton *>(QLatin1StringView(command.button)), &QPushButton::clicked,
-                this, [this, &command] { ValueCommand_Click(command); });
+    for (const ValueCommandButton &command : valueCommandButtons()) {
+        connect(this->*command.button, &QPushButton::clicked, this,
+                [this, &command] { ValueCommand_Click(command); });
     }
 
     // Only the user's own pick counts, never text set from code or typed into the field.

@@ -15,7 +15,7 @@
 
 class ResponseLog;
 class SignalShape;
-struct ValueCommand;
+struct ValueCommandButton;
 
 // The client area: the background colour and picture under the controls. Dragging it
 // moves the window, which has no title bar to drag.
@@ -68,7 +68,7 @@ public:
     // result) rather than queueing it for the next open.
     CommStatus SendCommand(const QString &text);
     void FixedCommand_Click(const char *command);
-    void ValueCommand_Click(const ValueCommand &command);
+    void ValueCommand_Click(const ValueCommandButton &command);
     void Command28_Click();
     void Command2_Click();
     void Command21_Click();

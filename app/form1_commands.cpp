@@ -1,6 +1,7 @@
 // The window's side of the modem command set: the buttons that send commands, each a short
 // run of steps over the framing and the command sequences of modem/.
 
+#include "app/commandbuttons.h"
 #include "app/form1.h"
 #include "app/messagebox.h"
 #include "app/windowport.h"
@@ -29,11 +30,10 @@ void Form1::FixedCommand_Click(const char *command)
     SendCommand(text(command));
 }
 
-void Form1::ValueCommand_Click(const ValueCommand &command)
+void Form1::ValueCommand_Click(const ValueCommandButton &command)
 {
     Text2->setText(QString());
-    const auto *box = findChild<QLineEdit *>(QLatin1StringView(command.valueBox));
-    SendCommand(text(command.prefix) + box->text());
+    SendCommand(text(command.prefix) + (this->*command.valueBox)->text());
 }
 
 void Form1::Command28_Click()

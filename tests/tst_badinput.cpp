@@ -145,11 +145,16 @@ void tst_BadInput::longTextsGoOutWhole_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QByteArray>("frame");
 
-    for (const ValueCommand &command : valueCommands()) {
-        const int box = QByteArray(command.valueBox).mid(4).toInt();
-        QTest::newRow(command.button)
-            << QString::fromLatin1(command.button)
-            << QByteArray(command.prefix) + longText(box).toLatin1() + "\r\n";
+    // Each button with the number of its box, so that a button taking another box's text
+    // shows.
+    const std::tuple<const char *, int, const char *> valueButtons[] = {
+        {"Command9", 3, Commands::SetRxFrequency},   {"Command10", 4, Commands::SetTxFrequency},
+        {"Command30", 1, Commands::SetRefFrequency}, {"Command25", 6, Commands::SetOutputPower},
+        {"Command27", 7, Commands::SetCompatibilityMode},
+    };
+    for (const auto &[button, box, prefix] : valueButtons) {
+        QTest::newRow(button) << QString::fromLatin1(button)
+                              << QByteArray(prefix) + longText(box).toLatin1() + "\r\n";
     }
     QTest::newRow("Command21") << QStringLiteral("Command21")
                                << QByteArray(Commands::SetSerialParams)
