@@ -8,7 +8,8 @@
 
 #include <span>
 
-enum class ControlKind { Label, ComboBox, Button, TextBox, LogBox, CheckBox, Shape };
+// A rate list offers the six baud rates; the port list, the port numbers 1 to 1000.
+enum class ControlKind { Label, RateList, PortList, Button, TextBox, LogBox, CheckBox, Shape };
 
 // The colour tells the kind of button: olive reads from the modem or acts on the utility,
 // magenta changes the modem. Boxes and labels are grey with white text; the signal bar's

@@ -15,6 +15,7 @@
 
 class ResponseLog;
 class SignalShape;
+struct ControlRow;
 struct ValueCommandButton;
 
 // The client area: the background colour and picture under the controls. Dragging it
@@ -86,7 +87,7 @@ protected:
 
 private:
     template<typename Control>
-    Control *make(const char *name);
+    Control *make(const ControlRow &row);
     void setGroupVisible(ControlGroup group, bool visible);
     void connectHandlers();
     void setTabOrderFromTable();
