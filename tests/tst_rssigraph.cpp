@@ -14,12 +14,6 @@ const QByteArray Poll("QM@R?\r\n");
 const QByteArray TxOn("QM++O\r\n");
 const QByteArray TxOff("QM+++\r\n");
 
-// Opens COM3 (the pty) and ticks "More settings...", so the graph button is there.
-[[nodiscard]] bool openWithMoreSettings(WindowOnPty &w)
-{
-    return w.show() && w.openPort() && w.openPanel();
-}
-
 [[nodiscard]] bool graphOn(Form1 &form)
 {
     QTest::mouseClick(form.Command34, Qt::LeftButton);
@@ -117,8 +111,8 @@ void tst_RssiGraph::barLevelAndBand()
 // The one test on the real timer's pace.
 void tst_RssiGraph::firstPollOneSecondAfterOn()
 {
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
     w.form.Text2->setText(QStringLiteral("old\r\n"));
 
     QElapsedTimer clock;
@@ -139,8 +133,8 @@ void tst_RssiGraph::firstPollOneSecondAfterOn()
 
 void tst_RssiGraph::frameScheduleOverTwelveTicks()
 {
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
 
     FrameStamps stamps(w.pty);
     // The query of a tick with a wait is seen during that wait, while the count is 3 or 6.
@@ -188,8 +182,8 @@ void tst_RssiGraph::turningOffDisablesTransmission()
     QFETCH(QByteArray, reading);
     QFETCH(QString, logAfter);
 
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
     QVERIFY(graphOn(w.form));
     if (!reading.isEmpty()) {
         w.pty.write(reading);
@@ -208,8 +202,8 @@ void tst_RssiGraph::turningOffDisablesTransmission()
 
 void tst_RssiGraph::restartGoesOnWithTheCycle()
 {
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
     QVERIFY(graphOn(w.form));
     for (int tick = 1; tick <= 4; ++tick)
         w.form.Timer1_Timer();
@@ -262,8 +256,8 @@ void tst_RssiGraph::readingSetsBar()
     QFETCH(QString, bar);
     QFETCH(int, rssi);
 
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
     QVERIFY(graphOn(w.form));
 
     QString log;
@@ -291,8 +285,8 @@ void tst_RssiGraph::readingSetsBar()
 
 void tst_RssiGraph::portClosedWhileGraphRuns()
 {
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
     QVERIFY(graphOn(w.form));
     w.pty.write("-94 dBm\r\n");
     QTRY_COMPARE(signalBar(w.form), QStringLiteral("YY-"));
@@ -338,8 +332,8 @@ void tst_RssiGraph::portClosedWhileGraphRuns()
 // afterwards, so transmission ends up enabled.
 void tst_RssiGraph::hideDuringThirdTickWait()
 {
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
     QVERIFY(graphOn(w.form));
 
     FrameStamps stamps(w.pty);
