@@ -248,6 +248,9 @@ void tst_RssiGraph::readingSetsBar_data()
         << QByteArrayList { "-106 dBm\r\n", "<double-click>", "-abc dBm\r\n" } << "R--" << -106;
     QTest::newRow("dBm without '-' keeps the bar")
         << QByteArrayList { "-106 dBm\r\n", "<double-click>", "OK 12 dBm\r\n" } << "R--" << -106;
+    // Only a running graph reads the log: the bar, once hidden, stays hidden.
+    QTest::newRow("graph off: a reading leaves the bar hidden")
+        << QByteArrayList { "-106 dBm\r\n", "<Hide RSSI graph>", "-93 dBm\r\n" } << "---" << -106;
 }
 
 void tst_RssiGraph::readingSetsBar()
@@ -268,6 +271,8 @@ void tst_RssiGraph::readingSetsBar()
         } else if (step == "<Get noise level>") {
             QTest::mouseClick(w.form.Command19, Qt::LeftButton);
             log.clear();
+        } else if (step == "<Hide RSSI graph>") {
+            QTest::mouseClick(w.form.Command34, Qt::LeftButton);
         } else {
             w.pty.write(step);
             log += QString::fromLatin1(step) + QStringLiteral("\r\n");
@@ -279,7 +284,7 @@ void tst_RssiGraph::readingSetsBar()
     }
     QCOMPARE(signalBar(w.form), bar);
     QCOMPARE(int(w.form.RSSI), rssi);
-    QVERIFY(w.form.Timer1->isActive());
+    QCOMPARE(w.form.Timer1->isActive(), !steps.contains("<Hide RSSI graph>"));
     QVERIFY(w.script.shown().isEmpty());
 }
 
