@@ -5,8 +5,10 @@
 #include "tests/support/userinput.h"
 #include "tests/support/windowonpty.h"
 
+#include <QDateTime>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 
 #include <memory>
 
@@ -76,12 +78,21 @@ private slots:
         QVERIFY(pressed && pressed->isVisible());
 
         QVERIFY(fillLog(window));
+        QSignalSpy sent(window.form.MSComm1, &MSComm::dataSent);
+        QVERIFY(sent.isValid());
+        const qint64 before = QDateTime::currentMSecsSinceEpoch();
         QTest::mouseClick(pressed, Qt::LeftButton);
+        const qint64 after = QDateTime::currentMSecsSinceEpoch();
         QCOMPARE(window.form.Text2->text(), QString());
         QCOMPARE(window.form.Text2->toPlainText(), QString());
         QCOMPARE(window.pty.readCount(frame.size()), frame);
         QCOMPARE(window.pty.readFor(QuietMs), QByteArray());
         QVERIFY(window.script.shown().isEmpty());
+        // The component reports the frame as one write, with the time it went out.
+        QCOMPARE(sent.count(), 1);
+        QCOMPARE(sent.at(0).at(0).toByteArray(), frame);
+        const qint64 at = sent.at(0).at(1).toLongLong();
+        QVERIFY(at >= before && at <= after);
     }
 
     void sameButtonTwice_data()

@@ -5,6 +5,7 @@
 #include "tests/support/cputime.h"
 #include "tests/support/windowonpty.h"
 
+#include <QDateTime>
 #include <QProcess>
 #include <QSet>
 #include <QSignalSpy>
@@ -339,6 +340,9 @@ private slots:
         QCOMPARE(w.form.Text2->text(), before);
 
         QSignalSpy received(w.form.MSComm1, &MSComm::OnComm);
+        QSignalSpy traffic(w.form.MSComm1, &MSComm::dataReceived);
+        QVERIFY(traffic.isValid());
+        const qint64 start = QDateTime::currentMSecsSinceEpoch();
         for (const QByteArray &bytes : events) {
             const qsizetype seen = received.count();
             w.pty.write(bytes);
@@ -347,6 +351,16 @@ private slots:
         }
         QTRY_COMPARE(w.form.Text2->text(), expected);
         QCOMPARE(w.form.Text2->toPlainText(), ResponseLog::displayFor(expected));
+
+        // What the component reports reading is the modem's bytes, exactly, each chunk with
+        // the time it was read.
+        QByteArray reported;
+        for (const QList<QVariant> &chunk : std::as_const(traffic)) {
+            reported += chunk.at(0).toByteArray();
+            const qint64 at = chunk.at(1).toLongLong();
+            QVERIFY(at >= start && at <= QDateTime::currentMSecsSinceEpoch());
+        }
+        QCOMPARE(reported, events.join());
     }
 
     void logLimitOnAnyChange_data()
