@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QRgb>
 #include <QString>
+#include <QtGlobal>
 
 #include <optional>
 
@@ -29,11 +29,12 @@ enum class SignalBand { Weak, Fair, Strong };
     return SignalBand::Weak;
 }
 
-// The bar's own colours; the window's other colours live with the window.
+// The bar's own colours, as ARGB values (QRgb, without needing the GUI library); the
+// window's other colours live with the window.
 namespace Colours {
-inline constexpr QRgb Red = 0xffff0000;
-inline constexpr QRgb Yellow = 0xffffff00;
-inline constexpr QRgb Green = 0xff00ff00;
+inline constexpr quint32 Red = 0xffff0000;
+inline constexpr quint32 Yellow = 0xffffff00;
+inline constexpr quint32 Green = 0xff00ff00;
 } // namespace Colours
 
 // What a band shows: the first `shown` of the three segments, left to right, in one colour;
@@ -41,7 +42,7 @@ inline constexpr QRgb Green = 0xff00ff00;
 struct BarSegments
 {
     int shown;
-    QRgb colour;
+    quint32 colour;
 };
 
 [[nodiscard]] constexpr BarSegments segmentsFor(SignalBand band)
