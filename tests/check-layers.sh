@@ -25,6 +25,6 @@ forbid modem app monitor
 forbid monitor app modem
 
 if [ "$found" -ne 0 ]; then
-    echo "The includes above point against the layers (app -> modem -> serial, app -> monitor -> serial)." >&2
+    echo "The includes above point back up: app -> modem -> serial, app -> monitor -> serial." >&2
     exit 1
 fi
