@@ -1,12 +1,15 @@
 #pragma once
 
+#include "monitor/rssigraph.h"
+
 #include <QColor>
 #include <QRect>
 #include <QAnyStringView>
 
 #include <span>
 
-enum class ControlKind { Label, ComboBox, Button, TextBox, LogBox, CheckBox, Shape };
+// A rate list offers the six baud rates; the port list, the port numbers 1 to 1000.
+enum class ControlKind { Label, RateList, PortList, Button, TextBox, LogBox, CheckBox, Shape };
 
 // The colour tells the kind of button: olive reads from the modem or acts on the utility,
 // magenta changes the modem. Boxes and labels are grey with white text; the signal bar's
@@ -47,7 +50,4 @@ inline constexpr QRgb Window = 0xff3f3f3f;
 inline constexpr QRgb Text = 0xffffffff;
 inline constexpr QRgb Query = 0xffc0c000;
 inline constexpr QRgb Setting = 0xffff00ff;
-inline constexpr QRgb Red = 0xffff0000;
-inline constexpr QRgb Yellow = 0xffffff00;
-inline constexpr QRgb Green = 0xff00ff00;
 } // namespace Colours

@@ -1,5 +1,7 @@
 #include "app/form1.h"
 
+#include "app/commandbuttons.h"
+#include "app/controlrows.h"
 #include "app/portnumbers.h"
 #include "app/settingsstore.h"
 #include "app/signalshape.h"
@@ -17,6 +19,16 @@
 #include <unistd.h>
 
 namespace {
+
+// The row of a control the window names, found while compiling: a name that the table
+// lacks does not build.
+consteval const ControlRow &rowOf(std::string_view name)
+{
+    const ControlRow *row = findControlRow(name);
+    if (!row)
+        throw "the control table has no such control";
+    return *row;
+}
 
 Form1::ProcessEnd &processEnd()
 {
@@ -86,7 +98,7 @@ void setUp(ResponseLog *log, const ControlRow &row)
 void setUp(PickList *combo, const ControlRow &row)
 {
     combo->setMaxVisibleItems(8);
-    if (row.name == QByteArrayView("Combo2")) {
+    if (row.kind == ControlKind::PortList) {
         combo->setModel(new PortNumbers(combo));
     } else {
         combo->addItems({QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
@@ -158,64 +170,64 @@ void ClientArea::mousePressEvent(QMouseEvent *event)
 Form1::Form1(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , m_client(new ClientArea(this)),
-    Command1(make<ColourButton>("Command1")),
-    Command2(make<ColourButton>("Command2")),
-    Command3(make<ColourButton>("Command3")),
-    Command4(make<ColourButton>("Command4")),
-    Command5(make<ColourButton>("Command5")),
-    Command6(make<ColourButton>("Command6")),
-    Command7(make<ColourButton>("Command7")),
-    Command8(make<ColourButton>("Command8")),
-    Command9(make<ColourButton>("Command9")),
-    Command10(make<ColourButton>("Command10")),
-    Command11(make<ColourButton>("Command11")),
-    Command12(make<ColourButton>("Command12")),
-    Command13(make<ColourButton>("Command13")),
-    Command14(make<ColourButton>("Command14")),
-    Command15(make<ColourButton>("Command15")),
-    Command16(make<ColourButton>("Command16")),
-    Command17(make<ColourButton>("Command17")),
-    Command18(make<ColourButton>("Command18")),
-    Command19(make<ColourButton>("Command19")),
-    Command20(make<ColourButton>("Command20")),
-    Command21(make<ColourButton>("Command21")),
-    Command22(make<ColourButton>("Command22")),
-    Command23(make<ColourButton>("Command23")),
-    Command24(make<ColourButton>("Command24")),
-    Command25(make<ColourButton>("Command25")),
-    Command26(make<ColourButton>("Command26")),
-    Command27(make<ColourButton>("Command27")),
-    Command28(make<ColourButton>("Command28")),
-    Command29(make<ColourButton>("Command29")),
-    Command30(make<ColourButton>("Command30")),
-    Command31(make<ColourButton>("Command31")),
-    Command32(make<ColourButton>("Command32")),
-    Command33(make<ColourButton>("Command33")),
-    Command34(make<ColourButton>("Command34")),
-    Command35(make<ColourButton>("Command35")),
-    Command36(make<ColourButton>("Command36")),
-    Text1(make<QLineEdit>("Text1")),
-    Text2(make<ResponseLog>("Text2")),
-    Text3(make<QLineEdit>("Text3")),
-    Text4(make<QLineEdit>("Text4")),
-    Text5(make<QLineEdit>("Text5")),
-    Text6(make<QLineEdit>("Text6")),
-    Text7(make<QLineEdit>("Text7")),
-    Combo1(make<PickList>("Combo1")),
-    Combo2(make<PickList>("Combo2")),
-    Combo3(make<PickList>("Combo3")),
-    Check1(make<QCheckBox>("Check1")),
-    Label1(make<QLabel>("Label1")),
-    Label2(make<QLabel>("Label2")),
-    Label3(make<QLabel>("Label3")),
-    Label4(make<QLabel>("Label4")),
-    Label5(make<QLabel>("Label5")),
-    Label6(make<QLabel>("Label6")),
-    Label7(make<QLabel>("Label7")),
-    Label8(make<QLabel>("Label8")),
-    Shape1(make<SignalShape>("Shape1")),
-    Shape2(make<SignalShape>("Shape2")),
-    Shape3(make<SignalShape>("Shape3")),
+    Command1(make<ColourButton>(rowOf("Command1"))),
+    Command2(make<ColourButton>(rowOf("Command2"))),
+    Command3(make<ColourButton>(rowOf("Command3"))),
+    Command4(make<ColourButton>(rowOf("Command4"))),
+    Command5(make<ColourButton>(rowOf("Command5"))),
+    Command6(make<ColourButton>(rowOf("Command6"))),
+    Command7(make<ColourButton>(rowOf("Command7"))),
+    Command8(make<ColourButton>(rowOf("Command8"))),
+    Command9(make<ColourButton>(rowOf("Command9"))),
+    Command10(make<ColourButton>(rowOf("Command10"))),
+    Command11(make<ColourButton>(rowOf("Command11"))),
+    Command12(make<ColourButton>(rowOf("Command12"))),
+    Command13(make<ColourButton>(rowOf("Command13"))),
+    Command14(make<ColourButton>(rowOf("Command14"))),
+    Command15(make<ColourButton>(rowOf("Command15"))),
+    Command16(make<ColourButton>(rowOf("Command16"))),
+    Command17(make<ColourButton>(rowOf("Command17"))),
+    Command18(make<ColourButton>(rowOf("Command18"))),
+    Command19(make<ColourButton>(rowOf("Command19"))),
+    Command20(make<ColourButton>(rowOf("Command20"))),
+    Command21(make<ColourButton>(rowOf("Command21"))),
+    Command22(make<ColourButton>(rowOf("Command22"))),
+    Command23(make<ColourButton>(rowOf("Command23"))),
+    Command24(make<ColourButton>(rowOf("Command24"))),
+    Command25(make<ColourButton>(rowOf("Command25"))),
+    Command26(make<ColourButton>(rowOf("Command26"))),
+    Command27(make<ColourButton>(rowOf("Command27"))),
+    Command28(make<ColourButton>(rowOf("Command28"))),
+    Command29(make<ColourButton>(rowOf("Command29"))),
+    Command30(make<ColourButton>(rowOf("Command30"))),
+    Command31(make<ColourButton>(rowOf("Command31"))),
+    Command32(make<ColourButton>(rowOf("Command32"))),
+    Command33(make<ColourButton>(rowOf("Command33"))),
+    Command34(make<ColourButton>(rowOf("Command34"))),
+    Command35(make<ColourButton>(rowOf("Command35"))),
+    Command36(make<ColourButton>(rowOf("Command36"))),
+    Text1(make<QLineEdit>(rowOf("Text1"))),
+    Text2(make<ResponseLog>(rowOf("Text2"))),
+    Text3(make<QLineEdit>(rowOf("Text3"))),
+    Text4(make<QLineEdit>(rowOf("Text4"))),
+    Text5(make<QLineEdit>(rowOf("Text5"))),
+    Text6(make<QLineEdit>(rowOf("Text6"))),
+    Text7(make<QLineEdit>(rowOf("Text7"))),
+    Combo1(make<PickList>(rowOf("Combo1"))),
+    Combo2(make<PickList>(rowOf("Combo2"))),
+    Combo3(make<PickList>(rowOf("Combo3"))),
+    Check1(make<QCheckBox>(rowOf("Check1"))),
+    Label1(make<QLabel>(rowOf("Label1"))),
+    Label2(make<QLabel>(rowOf("Label2"))),
+    Label3(make<QLabel>(rowOf("Label3"))),
+    Label4(make<QLabel>(rowOf("Label4"))),
+    Label5(make<QLabel>(rowOf("Label5"))),
+    Label6(make<QLabel>(rowOf("Label6"))),
+    Label7(make<QLabel>(rowOf("Label7"))),
+    Label8(make<QLabel>(rowOf("Label8"))),
+    Shape1(make<SignalShape>(rowOf("Shape1"))),
+    Shape2(make<SignalShape>(rowOf("Shape2"))),
+    Shape3(make<SignalShape>(rowOf("Shape3"))),
     Timer1(new QTimer(this)),
     MSComm1(new MSComm(this))
 {
@@ -243,11 +255,10 @@ void Form1::setProcessEnd(ProcessEnd end)
 }
 
 template<typename Control>
-Control *Form1::make(const char *name)
+Control *Form1::make(const ControlRow &row)
 {
-    const ControlRow &row = controlRow(QLatin1StringView(name));
     auto *control = new Control(m_client);
-    control->setObjectName(QLatin1StringView(name));
+    control->setObjectName(QLatin1StringView(row.name));
     control->setGeometry(pixelRect(row));
     control->setToolTip(QString::fromLatin1(row.hint));
     control->setFont(controlFont(row.bold));
@@ -291,13 +302,13 @@ void Form1::connectHandlers()
     };
     for (const auto &[button, handler] : named)
         connect(button, &QPushButton::clicked, this, handler);
-    for (const FixedCommand &command : fixedCommands()) {
-        connect(findChild<QPushButton *>(QLatin1StringView(command.button)), &QPushButton::clicked,
-                this, [this, text = command.command] { FixedCommand_Click(text); });
+    for (const FixedCommandButton &command : fixedCommandButtons()) {
+        connect(this->*command.button, &QPushButton::clicked, this,
+                [this, text = command.command] { FixedCommand_Click(text); });
     }
-    for (const ValueCommand &command : valueCommands()) {
-        connect(findChild<QPushButton *>(QLatin1StringView(command.button)), &QPushButton::clicked,
-                this, [this, &command] { ValueCommand_Click(command); });
+    for (const ValueCommandButton &command : valueCommandButtons()) {
+        connect(this->*command.button, &QPushButton::clicked, this,
+                [this, &command] { ValueCommand_Click(command); });
     }
 
     // Only the user's own pick counts, never text set from code or typed into the field.

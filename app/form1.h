@@ -15,7 +15,8 @@
 
 class ResponseLog;
 class SignalShape;
-struct ValueCommand;
+struct ControlRow;
+struct ValueCommandButton;
 
 // The client area: the background colour and picture under the controls. Dragging it
 // moves the window, which has no title bar to drag.
@@ -32,9 +33,10 @@ protected:
 };
 
 // The one window. Its members are the controls, named as the modem's users know them, and
-// its member functions the handlers of their events. Each subsystem defines its own
-// handlers: the shell in app/, the port and the log in serial/, the commands in modem/,
-// the signal graph in monitor/.
+// its member functions the handlers of their events, all defined in app/: the shell in
+// form1.cpp, the serial link in form1_port.cpp, the commands in form1_commands.cpp, the
+// signal graph in form1_rssi.cpp. Each handler is a short run of steps; what the steps do
+// lives in serial/, modem/ and monitor/, which know nothing of the window.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -67,7 +69,7 @@ public:
     // result) rather than queueing it for the next open.
     CommStatus SendCommand(const QString &text);
     void FixedCommand_Click(const char *command);
-    void ValueCommand_Click(const ValueCommand &command);
+    void ValueCommand_Click(const ValueCommandButton &command);
     void Command28_Click();
     void Command2_Click();
     void Command21_Click();
@@ -85,7 +87,7 @@ protected:
 
 private:
     template<typename Control>
-    Control *make(const char *name);
+    Control *make(const ControlRow &row);
     void setGroupVisible(ControlGroup group, bool visible);
     void connectHandlers();
     void setTabOrderFromTable();
@@ -99,14 +101,17 @@ private:
     bool m_showingLoss = false;
 
 public:
-    ColourButton *const Command1, *const Command2, *const Command3, *const Command4, *const Command5,
-        *const Command6, *const Command7, *const Command8, *const Command9, *const Command10,
-        *const Command11, *const Command12, *const Command13, *const Command14, *const Command15,
-        *const Command16, *const Command17, *const Command18, *const Command19, *const Command20,
-        *const Command21, *const Command22, *const Command23, *const Command24, *const Command25,
-        *const Command26, *const Command27, *const Command28, *const Command29, *const Command30,
-        *const Command31, *const Command32, *const Command33, *const Command34, *const Command35,
-        *const Command36;
+    // The controls, in families as the users name them. clang-format 14 scatters a list of
+    // declarators like this one across hundreds of columns, so it is laid out by hand.
+    // clang-format off
+    ColourButton *const Command1, *const Command2, *const Command3, *const Command4,
+        *const Command5, *const Command6, *const Command7, *const Command8, *const Command9,
+        *const Command10, *const Command11, *const Command12, *const Command13, *const Command14,
+        *const Command15, *const Command16, *const Command17, *const Command18, *const Command19,
+        *const Command20, *const Command21, *const Command22, *const Command23, *const Command24,
+        *const Command25, *const Command26, *const Command27, *const Command28, *const Command29,
+        *const Command30, *const Command31, *const Command32, *const Command33, *const Command34,
+        *const Command35, *const Command36;
     QLineEdit *const Text1;
     ResponseLog *const Text2;
     QLineEdit *const Text3, *const Text4, *const Text5, *const Text6, *const Text7;
@@ -117,6 +122,7 @@ public:
     SignalShape *const Shape1, *const Shape2, *const Shape3;
     QTimer *const Timer1;
     MSComm *const MSComm1;
+    // clang-format on
 
     qint16 RSSI = 0;
     qint16 Laskuri = 0;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <span>
-
 // The modem's whole vocabulary. Every frame on the line is one of these texts (the
 // settings with the user's value appended) followed by CR LF.
 namespace Commands {
@@ -37,24 +35,6 @@ inline constexpr char EnableTransmission[] = "QM++O"; // the letter O
 inline constexpr char SaveSettings[] = "QM**>";
 inline constexpr char FactoryDefaults[] = "QM*R>";
 } // namespace Commands
-
-// A button whose whole job is to empty the log and send one constant command.
-struct FixedCommand
-{
-    const char *button;
-    const char *command;
-};
-
-// A button that empties the log and sends a setting with the text of its box, as typed.
-struct ValueCommand
-{
-    const char *button;
-    const char *valueBox;
-    const char *prefix;
-};
-
-[[nodiscard]] std::span<const FixedCommand> fixedCommands();
-[[nodiscard]] std::span<const ValueCommand> valueCommands();
 
 // What "?" shows beside the compatibility mode box: the six modes, joined by CR LF.
 [[nodiscard]] const char *compatibilityModeList();

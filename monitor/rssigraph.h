@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #include <optional>
+
+// The signal bar: the value read from the log, its level, the band of that level and the
+// segments the band lights.
 
 enum class SignalBand { Weak, Fair, Strong };
 
@@ -23,4 +27,33 @@ enum class SignalBand { Weak, Fair, Strong };
     if (level >= 26)
         return SignalBand::Fair;
     return SignalBand::Weak;
+}
+
+// The bar's own colours, as ARGB values (QRgb, without needing the GUI library); the
+// window's other colours live with the window.
+namespace Colours {
+inline constexpr quint32 Red = 0xffff0000;
+inline constexpr quint32 Yellow = 0xffffff00;
+inline constexpr quint32 Green = 0xff00ff00;
+} // namespace Colours
+
+// What a band shows: the first `shown` of the three segments, left to right, in one colour;
+// the others are hidden.
+struct BarSegments
+{
+    int shown;
+    quint32 colour;
+};
+
+[[nodiscard]] constexpr BarSegments segmentsFor(SignalBand band)
+{
+    switch (band) {
+    case SignalBand::Strong:
+        return {3, Colours::Green};
+    case SignalBand::Fair:
+        return {2, Colours::Yellow};
+    case SignalBand::Weak:
+        return {1, Colours::Red};
+    }
+    return {0, Colours::Red};
 }

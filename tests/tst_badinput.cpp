@@ -5,15 +5,13 @@
 
 #include "modem/commands.h"
 #include "serial/responselog.h"
+#include "tests/support/userinput.h"
 #include "tests/support/windowonpty.h"
 
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
 
-#include <sys/ioctl.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -61,64 +59,6 @@ private:
     QByteArray m_bytes;
 };
 
-// An open port on COM3 with the "More settings..." panel shown.
-struct OpenWindow : WindowOnPty
-{
-    OpenWindow()
-    {
-        form.Combo2->setEditText(QStringLiteral(" 3"));
-        form.Combo1->setEditText(QStringLiteral("19200"));
-        opened = show() && openPort() && openPanel();
-        QObject::connect(form.MSComm1, &MSComm::OnComm, &form, [this] {
-            if (form.MSComm1->CommEvent() == CommEvents::Receive)
-                ++receiveEvents;
-        });
-    }
-
-    [[nodiscard]] bool ready() const { return opened && script.shown().isEmpty(); }
-
-    // Writes `bytes` from the modem and lets the utility see them only once all of them wait
-    // at the port, so that they make exactly one receive event.
-    [[nodiscard]] bool deliverAsOneEvent(const QByteArray &bytes)
-    {
-        const int probe = ::open(qPrintable(pty.slavePath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (probe < 0)
-            return false;
-        const auto closeProbe = qScopeGuard([probe] { ::close(probe); });
-        if (::write(pty.masterFd(), bytes.constData(), size_t(bytes.size())) != bytes.size())
-            return false;
-        int waiting = 0;
-        const QDeadlineTimer deadline(2000);
-        while (!deadline.hasExpired()
-               && (::ioctl(probe, FIONREAD, &waiting) != 0 || waiting < bytes.size()))
-            ::usleep(200);
-        return waiting == bytes.size();
-    }
-
-    // As deliverAsOneEvent, and then lets the utility read them.
-    [[nodiscard]] bool receiveAsOneEvent(const QByteArray &bytes)
-    {
-        const int before = receiveEvents;
-        if (!deliverAsOneEvent(bytes))
-            return false;
-        const QDeadlineTimer deadline(2000);
-        while (receiveEvents == before && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-        return receiveEvents == before + 1;
-    }
-
-    bool opened = false;
-    int receiveEvents = 0;
-};
-
-// Types `text` as a keyboard layout delivers it: one key event per character, carrying it.
-void typeText(QWidget *widget, const QString &text)
-{
-    for (const char32_t c : text.toUcs4())
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown,
-                            QString::fromUcs4(&c, 1), Qt::NoModifier);
-}
-
 } // namespace
 
 class tst_BadInput : public QObject
@@ -145,11 +85,16 @@ void tst_BadInput::longTextsGoOutWhole_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QByteArray>("frame");
 
-    for (const ValueCommand &command : valueCommands()) {
-        const int box = QByteArray(command.valueBox).mid(4).toInt();
-        QTest::newRow(command.button)
-            << QString::fromLatin1(command.button)
-            << QByteArray(command.prefix) + longText(box).toLatin1() + "\r\n";
+    // Each button with the number of its box, so that a button taking another box's text
+    // shows.
+    const std::tuple<const char *, int, const char *> valueButtons[] = {
+        {"Command9", 3, Commands::SetRxFrequency},   {"Command10", 4, Commands::SetTxFrequency},
+        {"Command30", 1, Commands::SetRefFrequency}, {"Command25", 6, Commands::SetOutputPower},
+        {"Command27", 7, Commands::SetCompatibilityMode},
+    };
+    for (const auto &[button, box, prefix] : valueButtons) {
+        QTest::newRow(button) << QString::fromLatin1(button)
+                              << QByteArray(prefix) + longText(box).toLatin1() + "\r\n";
     }
     QTest::newRow("Command21") << QStringLiteral("Command21")
                                << QByteArray(Commands::SetSerialParams)
@@ -178,7 +123,7 @@ void tst_BadInput::longTextsGoOutWhole()
         QCOMPARE(text.size(), Long);
 
     Drain drain(w.pty);
-    QPushButton *pressed = w.form.findChild<QPushButton *>(button);
+    QPushButton *pressed = w.button(button);
     QVERIFY(pressed && pressed->isVisible());
     QTest::mouseClick(pressed, Qt::LeftButton);
 
@@ -257,7 +202,7 @@ void tst_BadInput::everyByteInOneBurst()
     connect(w.form.Text2, &QPlainTextEdit::textChanged, &w.form,
             [&] { laidOut = std::max(laidOut, int(w.form.Text2->toPlainText().size())); });
 
-    QVERIFY(w.deliverAsOneEvent(all));
+    QVERIFY(w.pty.writeWhole(all));
     QTRY_COMPARE(seen, (QStringList{QString(), QString()}));
     QCOMPARE(laidOut, 0);
     QCOMPARE(w.form.Text2->text(), QString());
@@ -294,14 +239,14 @@ void tst_BadInput::controlCharactersKept()
 
     OpenWindow w;
     QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
-    QVERIFY(w.deliverAsOneEvent(burst));
+    QVERIFY(w.pty.writeWhole(burst));
     const QString exact = QString::fromLatin1(burst) + QStringLiteral("\r\n");
     QTRY_COMPARE(w.form.Text2->text(), exact);
     QCOMPARE(w.form.Text2->toPlainText(), shown);
     QCOMPARE(ResponseLog::exactFor(w.form.Text2->toPlainText()), exact);
 
     // The next reply is appended; nothing of the first is lost on the way.
-    QVERIFY(w.deliverAsOneEvent("OK"));
+    QVERIFY(w.pty.writeWhole("OK"));
     QTRY_COMPARE(w.form.Text2->text(), exact + QStringLiteral("OK\r\n"));
     QCOMPARE(w.form.Text2->toPlainText(), shown + QStringLiteral("OK\n"));
 }
@@ -350,7 +295,7 @@ void tst_BadInput::charactersTheLineCannotCarry()
     QCOMPARE(inBox, typed);
 
     Drain drain(w.pty);
-    QTest::mouseClick(w.form.findChild<QPushButton *>(button), Qt::LeftButton);
+    QTest::mouseClick(w.button(button), Qt::LeftButton);
     QCOMPARE(drain.take(frame.size()), frame);
     QVERIFY(w.script.shown().isEmpty());
 }
@@ -406,6 +351,21 @@ void tst_BadInput::graphWithLongLog()
 {
     OpenWindow w;
     QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
+    int receiveEvents = 0;
+    connect(w.form.MSComm1, &MSComm::OnComm, &w.form, [&] {
+        if (w.form.MSComm1->CommEvent() == CommEvents::Receive)
+            ++receiveEvents;
+    });
+    // The bytes wait whole at the port before the utility reads them: exactly one event.
+    const auto receiveAsOneEvent = [&](const QByteArray &bytes) {
+        const int before = receiveEvents;
+        if (!w.pty.writeWhole(bytes))
+            return false;
+        const QDeadlineTimer deadline(2000);
+        while (receiveEvents == before && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        return receiveEvents == before + 1;
+    };
     QTest::mouseClick(w.form.Command34, Qt::LeftButton);
     QVERIFY(w.form.Timer1->isActive());
     w.pty.write("-94 dBm\r\n");
@@ -425,7 +385,7 @@ void tst_BadInput::graphWithLongLog()
     // So is the same from the modem, in three receive events of over 3,000 characters.
     const QByteArray burst = log.toLatin1();
     for (qsizetype start = 0; start < Long; start += 3334) {
-        QVERIFY(w.receiveAsOneEvent(burst.mid(start, 3334)));
+        QVERIFY(receiveAsOneEvent(burst.mid(start, 3334)));
         QCOMPARE(w.form.Text2->text(), QString());
     }
     QCOMPARE(signalBar(w.form), QStringLiteral("R--"));

@@ -168,7 +168,7 @@ private slots:
         // Pressed by the user while the other handler sits in its wait.
         QTimer::singleShot(50, this, [&w] { QTest::mouseClick(w.form.Command33, Qt::LeftButton); });
         m_insideWait = true;
-        QTest::mouseClick(w.form.findChild<QPushButton *>(button), Qt::LeftButton);
+        QTest::mouseClick(w.button(button), Qt::LeftButton);
         m_insideWait = false;
 
         QCOMPARE(m_ends.size(), 1);

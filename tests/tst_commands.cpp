@@ -2,10 +2,13 @@
 // exact bytes on the line, nothing more, and the log emptied first.
 
 #include "serial/responselog.h"
+#include "tests/support/userinput.h"
 #include "tests/support/windowonpty.h"
 
+#include <QDateTime>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 
 #include <memory>
 
@@ -42,33 +45,11 @@ const QString compatibilityModes = QStringLiteral("0 = Tavix R4X\r\n"
 // Long enough to tell "nothing more came" from a frame still on its way through the pty.
 constexpr int QuietMs = 50;
 
-// A window with the port open on a pty and "More settings..." ticked, so that every
-// command button is on screen.
-struct OpenWindow : WindowOnPty
+// Something in the log that a click must remove: a reply, as the modem would send it.
+bool fillLog(OpenWindow &window)
 {
-    OpenWindow() { opened = show() && openPort() && openPanel(); }
-    [[nodiscard]] bool ready() const { return opened && script.shown().isEmpty(); }
-    QPushButton *button(const QString &name) { return form.findChild<QPushButton *>(name); }
-    // Something in the log that a click must remove: a reply, as the modem would send it.
-    bool fillLog()
-    {
-        pty.write("K");
-        return QTest::qWaitFor([this] { return form.Text2->text() == u"K\r\n"; });
-    }
-
-    bool opened = false;
-};
-
-// QTest::keyClicks takes ASCII only; other characters arrive as a keyboard layout would
-// deliver them, as a key event carrying the text.
-void type(QWidget *widget, const QString &text)
-{
-    for (const QChar ch : text) {
-        if (ch.unicode() < 0x80)
-            QTest::keyClick(widget, char(ch.unicode()));
-        else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-    }
+    window.pty.write("K");
+    return QTest::qWaitFor([&window] { return window.form.Text2->text() == u"K\r\n"; });
 }
 
 } // namespace
@@ -96,13 +77,22 @@ private slots:
         QPushButton *pressed = window.button(button);
         QVERIFY(pressed && pressed->isVisible());
 
-        QVERIFY(window.fillLog());
+        QVERIFY(fillLog(window));
+        QSignalSpy sent(window.form.MSComm1, &MSComm::dataSent);
+        QVERIFY(sent.isValid());
+        const qint64 before = QDateTime::currentMSecsSinceEpoch();
         QTest::mouseClick(pressed, Qt::LeftButton);
+        const qint64 after = QDateTime::currentMSecsSinceEpoch();
         QCOMPARE(window.form.Text2->text(), QString());
         QCOMPARE(window.form.Text2->toPlainText(), QString());
         QCOMPARE(window.pty.readCount(frame.size()), frame);
         QCOMPARE(window.pty.readFor(QuietMs), QByteArray());
         QVERIFY(window.script.shown().isEmpty());
+        // The component reports the frame as one write, with the time it went out.
+        QCOMPARE(sent.count(), 1);
+        QCOMPARE(sent.at(0).at(0).toByteArray(), frame);
+        const qint64 at = sent.at(0).at(1).toLongLong();
+        QVERIFY(at >= before && at <= after);
     }
 
     void sameButtonTwice_data()
@@ -120,7 +110,7 @@ private slots:
         OpenWindow window;
         QVERIFY(window.ready());
         for (int press = 0; press < 2; ++press) {
-            QVERIFY(window.fillLog());
+            QVERIFY(fillLog(window));
             QTest::mouseClick(window.button(button), Qt::LeftButton);
             QCOMPARE(window.form.Text2->text(), QString());
         }
@@ -167,10 +157,10 @@ private slots:
         if (typed.isEmpty())
             QTest::keyClick(edit, Qt::Key_Backspace);
         else
-            type(edit, typed);
+            typeText(edit, typed);
         QCOMPARE(edit->text(), typed);
 
-        QVERIFY(window.fillLog());
+        QVERIFY(fillLog(window));
         QTest::mouseClick(window.button(button), Qt::LeftButton);
         QCOMPARE(window.form.Text2->text(), QString());
         QCOMPARE(window.pty.readCount(frame.size()), frame);
@@ -183,7 +173,7 @@ private slots:
     {
         OpenWindow window;
         QVERIFY(window.ready());
-        QVERIFY(window.fillLog());
+        QVERIFY(fillLog(window));
         QTest::mouseClick(window.form.Command28, Qt::LeftButton);
 
         QCOMPARE(window.script.shown().size(), 1);
@@ -217,7 +207,7 @@ private slots:
 
         for (const Frames rows : {Frames(fixedFrames), Frames(valueFrames)}) {
             for (const auto &[name, frame] : rows) {
-                auto *button = w.form.findChild<QPushButton *>(QLatin1StringView(name));
+                QPushButton *button = w.button(QLatin1StringView(name));
                 QVERIFY(!button->isVisible());
                 w.form.Text2->setText(QStringLiteral("x"));
                 button->click();

@@ -6,6 +6,8 @@
 
 #include "serial/portmap.h"
 #include "serial/responselog.h"
+#include "tests/support/cputime.h"
+#include "tests/support/userinput.h"
 #include "tests/support/windowonpty.h"
 
 #include <QDir>
@@ -21,7 +23,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <ctime>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,23 +39,6 @@ const QString GonePath = QStringLiteral("/dev/korvanet-gone");
 
 QString error(const QString &text) { return QStringLiteral("Error: ") + text; }
 
-qint64 cpuTimeNs()
-{
-    timespec t{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
-
-// CPU time of the whole process while it does nothing but dispatch events for `ms`.
-qint64 cpuMsWhileIdle(int ms)
-{
-    const qint64 before = cpuTimeNs();
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return (cpuTimeNs() - before) / 1000000;
-}
-
 // Idle dispatch for half a second costs a few milliseconds; only a loop that keeps waking up
 // on a dead resource comes near this.
 constexpr int IdleMs = 500;
@@ -66,24 +50,6 @@ constexpr qint64 SpinLimitMs = 300;
         QVERIFY2(cpuMs < SpinLimitMs,                                                              \
                  qPrintable(QStringLiteral("%1 ms of CPU in %2 ms").arg(cpuMs).arg(overMs)));      \
     } while (false)
-
-QString stored(const QString &key)
-{
-    const QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
-    return store.value(QStringLiteral("Settings/") + key).toString();
-}
-
-// Picks `item` the way a user does from the keyboard: the arrow key from the item above.
-bool pick(PickList *list, const QString &item)
-{
-    const int index = list->findText(item, Qt::MatchExactly);
-    if (index < 1)
-        return false;
-    QSignalSpy picked(list, &PickList::picked);
-    list->setCurrentIndex(index - 1);
-    QTest::keyClick(list, Qt::Key_Down);
-    return picked.count() == 1 && list->currentText() == item;
-}
 
 // What the user has typed and picked, to be found unchanged after a fault.
 struct UserWork
@@ -115,24 +81,7 @@ struct UserWork
 };
 
 // COM3 is the pseudo-terminal; the user has picked " 3" and "19200" and opened the port.
-struct OpenWindow : WindowOnPty
-{
-    OpenWindow()
-    {
-        opened = show() && pick(form.Combo2, QStringLiteral(" 3"))
-            && pick(form.Combo1, QStringLiteral("19200")) && openPort();
-    }
-
-    [[nodiscard]] bool ready() const { return opened && script.shown().isEmpty() && picksStored(); }
-
-    [[nodiscard]] bool picksStored() const
-    {
-        return stored(QStringLiteral("ComPort")) == u" 3"
-            && stored(QStringLiteral("BaudRate")) == u"19200";
-    }
-
-    bool opened = false;
-};
+constexpr auto Picked = OpenWindow::Start::PickedLists;
 
 QString settingsFile()
 {
@@ -208,7 +157,7 @@ void tst_Faults::deviceVanishesDuringPacedWait()
     QFETCH(QByteArray, sentBefore);
     QFETCH(QStringList, shown);
 
-    OpenWindow w;
+    OpenWindow w(Picked);
     QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     const UserWork work(w.form);
     const QString device = w.pty.slavePath();
@@ -219,7 +168,7 @@ void tst_Faults::deviceVanishesDuringPacedWait()
         mapComPort(3, GonePath);
         w.pty.hangUp();
     });
-    QTest::mouseClick(w.form.findChild<QPushButton *>(button), Qt::LeftButton);
+    QTest::mouseClick(w.button(button), Qt::LeftButton);
 
     QCOMPARE(sent, sentBefore);
     QCOMPARE(boxes(w.script), shown);
@@ -246,7 +195,7 @@ void tst_Faults::deviceVanishesDuringPacedWait()
 
 void tst_Faults::deviceVanishesWhileGraphPolls()
 {
-    OpenWindow w;
+    OpenWindow w(Picked);
     QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     const UserWork work(w.form);
     QTest::mouseClick(w.form.Check1, Qt::LeftButton);
@@ -290,7 +239,7 @@ void tst_Faults::deviceVanishesWhileGraphPolls()
 
 void tst_Faults::otherProgramTakesPortDuringReopen()
 {
-    OpenWindow w;
+    OpenWindow w(Picked);
     QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     const UserWork work(w.form);
 

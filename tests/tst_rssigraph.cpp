@@ -14,12 +14,6 @@ const QByteArray Poll("QM@R?\r\n");
 const QByteArray TxOn("QM++O\r\n");
 const QByteArray TxOff("QM+++\r\n");
 
-// Opens COM3 (the pty) and ticks "More settings...", so the graph button is there.
-[[nodiscard]] bool openWithMoreSettings(WindowOnPty &w)
-{
-    return w.show() && w.openPort() && w.openPanel();
-}
-
 [[nodiscard]] bool graphOn(Form1 &form)
 {
     QTest::mouseClick(form.Command34, Qt::LeftButton);
@@ -117,8 +111,8 @@ void tst_RssiGraph::barLevelAndBand()
 // The one test on the real timer's pace.
 void tst_RssiGraph::firstPollOneSecondAfterOn()
 {
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
     w.form.Text2->setText(QStringLiteral("old\r\n"));
 
     QElapsedTimer clock;
@@ -139,8 +133,8 @@ void tst_RssiGraph::firstPollOneSecondAfterOn()
 
 void tst_RssiGraph::frameScheduleOverTwelveTicks()
 {
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
 
     FrameStamps stamps(w.pty);
     // The query of a tick with a wait is seen during that wait, while the count is 3 or 6.
@@ -188,8 +182,8 @@ void tst_RssiGraph::turningOffDisablesTransmission()
     QFETCH(QByteArray, reading);
     QFETCH(QString, logAfter);
 
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
     QVERIFY(graphOn(w.form));
     if (!reading.isEmpty()) {
         w.pty.write(reading);
@@ -208,8 +202,8 @@ void tst_RssiGraph::turningOffDisablesTransmission()
 
 void tst_RssiGraph::restartGoesOnWithTheCycle()
 {
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
     QVERIFY(graphOn(w.form));
     for (int tick = 1; tick <= 4; ++tick)
         w.form.Timer1_Timer();
@@ -254,6 +248,9 @@ void tst_RssiGraph::readingSetsBar_data()
         << QByteArrayList { "-106 dBm\r\n", "<double-click>", "-abc dBm\r\n" } << "R--" << -106;
     QTest::newRow("dBm without '-' keeps the bar")
         << QByteArrayList { "-106 dBm\r\n", "<double-click>", "OK 12 dBm\r\n" } << "R--" << -106;
+    // Only a running graph reads the log: the bar, once hidden, stays hidden.
+    QTest::newRow("graph off: a reading leaves the bar hidden")
+        << QByteArrayList { "-106 dBm\r\n", "<Hide RSSI graph>", "-93 dBm\r\n" } << "---" << -106;
 }
 
 void tst_RssiGraph::readingSetsBar()
@@ -262,8 +259,8 @@ void tst_RssiGraph::readingSetsBar()
     QFETCH(QString, bar);
     QFETCH(int, rssi);
 
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
     QVERIFY(graphOn(w.form));
 
     QString log;
@@ -274,6 +271,8 @@ void tst_RssiGraph::readingSetsBar()
         } else if (step == "<Get noise level>") {
             QTest::mouseClick(w.form.Command19, Qt::LeftButton);
             log.clear();
+        } else if (step == "<Hide RSSI graph>") {
+            QTest::mouseClick(w.form.Command34, Qt::LeftButton);
         } else {
             w.pty.write(step);
             log += QString::fromLatin1(step) + QStringLiteral("\r\n");
@@ -285,14 +284,14 @@ void tst_RssiGraph::readingSetsBar()
     }
     QCOMPARE(signalBar(w.form), bar);
     QCOMPARE(int(w.form.RSSI), rssi);
-    QVERIFY(w.form.Timer1->isActive());
+    QCOMPARE(w.form.Timer1->isActive(), !steps.contains("<Hide RSSI graph>"));
     QVERIFY(w.script.shown().isEmpty());
 }
 
 void tst_RssiGraph::portClosedWhileGraphRuns()
 {
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
     QVERIFY(graphOn(w.form));
     w.pty.write("-94 dBm\r\n");
     QTRY_COMPARE(signalBar(w.form), QStringLiteral("YY-"));
@@ -338,8 +337,8 @@ void tst_RssiGraph::portClosedWhileGraphRuns()
 // afterwards, so transmission ends up enabled.
 void tst_RssiGraph::hideDuringThirdTickWait()
 {
-    WindowOnPty w;
-    QVERIFY(openWithMoreSettings(w));
+    OpenWindow w;
+    QVERIFY(w.ready());
     QVERIFY(graphOn(w.form));
 
     FrameStamps stamps(w.pty);

@@ -1,6 +1,11 @@
 // The paced command sequences: serial parameter change, save settings and factory defaults,
 // checked byte for byte on a real pseudo-terminal, with the lower bounds of their waits.
 
+#include "modem/framing.h"
+#include "modem/modemport.h"
+#include "modem/sequences.h"
+#include "serial/module1.h"
+#include "serial/portopening.h"
 #include "serial/responselog.h"
 #include "tests/support/framestamps.h"
 #include "tests/support/windowonpty.h"
@@ -56,6 +61,23 @@ void recordPortEvents(WindowOnPty &w, const QElapsedTimer &clock, QList<PortEven
         });
 }
 
+// A line with no window behind it, as another front end has one: frames through the
+// framing, the port opened from its texts the way "Open port" opens it, paced waits.
+class LinePort final : public ModemPort
+{
+public:
+    CommStatus sendFrame(const QString &command) override { return ::sendFrame(comm, command); }
+    CommStatus openPort() override
+    {
+        return openPortFromText(comm, QStringLiteral("3"), baudText);
+    }
+    void closePort() override { (void)comm.setPortOpen(false); }
+    void wait(int msecs) override { Module1::PumpedWait(msecs); }
+
+    MSComm comm;
+    QString baudText = QStringLiteral("19200");
+};
+
 } // namespace
 
 class tst_Sequences : public QObject
@@ -76,6 +98,8 @@ private slots:
     void factoryDefaultsPortLostDuringWait();
     void enterAnswersYes_data();
     void enterAnswersYes();
+    void withoutWindow_data();
+    void withoutWindow();
 };
 
 void tst_Sequences::setSerialParams_data()
@@ -467,6 +491,84 @@ void tst_Sequences::enterAnswersYes()
     QVERIFY(seen.first().asks);
     QVERIFY(seen.first().yesIsDefault);
     QCOMPARE(pty.readFor(50), QByteArray());
+}
+
+void tst_Sequences::withoutWindow_data()
+{
+    QTest::addColumn<QString>("sequence");
+    QTest::addColumn<bool>("openFirst");
+    QTest::addColumn<QString>("baudText"); // the front end's rate when the sequence reopens
+    // What the modem got, and where the port closed and opened in between.
+    QTest::addColumn<QByteArrayList>("line");
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<uint>("speedAfter");
+    QTest::addColumn<int>("pausedMs");
+
+    // clang-format off
+    QTest::newRow("read serial params: the query after the reopen")
+        << "read" << true << "19200" << QByteArrayList{"<close>", "<open>", "QM%B?\r\n"}
+        << true << uint(B19200) << 400;
+    QTest::newRow("set serial params: the frame, then the reopen at the new rate")
+        << "set" << true << "9600" << QByteArrayList{"QM%B=9600,8,N,1\r\n", "<close>", "<open>"}
+        << true << uint(B9600) << 400;
+    QTest::newRow("save settings")
+        << "save" << true << "19200" << QByteArrayList{"QM**>\r\n"} << true << uint(B19200) << 200;
+    QTest::newRow("factory defaults")
+        << "factory" << true << "19200" << QByteArrayList{"QM*R>\r\nQM**>\r\n"} << true
+        << uint(B19200) << 400;
+    QTest::newRow("factory defaults on a closed port: not restored")
+        << "factory" << false << "19200" << QByteArrayList{} << false << uint(B19200) << 400;
+    // clang-format on
+}
+
+void tst_Sequences::withoutWindow()
+{
+    QFETCH(QString, sequence);
+    QFETCH(bool, openFirst);
+    QFETCH(QString, baudText);
+    QFETCH(QByteArrayList, line);
+    QFETCH(bool, sent);
+    QFETCH(uint, speedAfter);
+    QFETCH(int, pausedMs);
+
+    PtyPair pty;
+    resetSettings();
+    mapComPort(3, pty.slavePath());
+    LinePort port;
+    if (openFirst)
+        QVERIFY(port.openPort().ok());
+    port.baudText = baudText;
+    QByteArrayList seen;
+    const auto look = [&] {
+        if (const QByteArray bytes = pty.readAvailable(); !bytes.isEmpty())
+            seen.append(bytes);
+    };
+    connect(&port.comm, &MSComm::portOpenChanged, &port.comm, [&](bool open) {
+        look();
+        seen.append(open ? "<open>" : "<close>");
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    bool ok = false;
+    if (sequence == u"read")
+        ok = Sequences::readSerialParams(port).ok();
+    else if (sequence == u"set")
+        ok = Sequences::setSerialParams(port, QStringLiteral("9600,8,N,1")).ok();
+    else if (sequence == u"save")
+        ok = Sequences::saveSettings(port).ok();
+    else
+        ok = Sequences::restoreFactoryDefaults(port);
+    const qint64 took = clock.nsecsElapsed();
+    QTest::qWait(50);
+    look();
+
+    QCOMPARE(seen, line);
+    QCOMPARE(ok, sent);
+    QVERIFY2(waitedAtLeast(took, pausedMs), milliseconds(took));
+    QCOMPARE(port.comm.PortOpen(), openFirst);
+    if (openFirst)
+        QCOMPARE(uint(pty.lineSpeed()), speedAfter);
 }
 
 KORVANET_TEST_MAIN(tst_Sequences)

@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "serial/responselog.h"
 #include "tests/support/pty.h"
+#include "tests/support/userinput.h"
 
 #include <QAbstractItemView>
 #include <QLineEdit>
@@ -14,61 +15,13 @@
 
 namespace {
 
-enum class Pick { KeyDown, PopupReturn, PopupClick };
 enum class TypedEnd { Return, FocusOut };
-
-QVariant stored(const QString &key)
-{
-    const QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
-    return store.value(QStringLiteral("Settings/") + key);
-}
 
 void store(const QString &key, const QString &value)
 {
     QSettings settings(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
     settings.setValue(QStringLiteral("Settings/") + key, value);
     settings.sync();
-}
-
-// Chooses `item` the way a user does: with the arrow key from the item above it, or in the
-// opened list with the keyboard or the mouse. Returns false when the list has no such item.
-bool pick(PickList *list, const QString &item, Pick how)
-{
-    const int index = list->findText(item, Qt::MatchExactly);
-    if (index < 0)
-        return false;
-    QSignalSpy picked(list, &PickList::picked);
-    switch (how) {
-    case Pick::KeyDown:
-        if (index == 0)
-            return false;
-        list->setCurrentIndex(index - 1);
-        list->setFocus();
-        QTest::keyClick(list, Qt::Key_Down);
-        break;
-    case Pick::PopupReturn:
-    case Pick::PopupClick: {
-        list->showPopup();
-        QAbstractItemView *view = list->view();
-        if (!QTest::qWaitForWindowExposed(view->window()))
-            return false;
-        const QModelIndex target = view->model()->index(index, 0);
-        view->scrollTo(target);
-        if (how == Pick::PopupReturn) {
-            view->setCurrentIndex(target);
-            QTest::keyClick(view, Qt::Key_Return);
-        } else {
-            const QPoint at = view->visualRect(target).center();
-            QTest::mouseMove(view->viewport(), at);
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-        }
-        // The user's next key or click comes through the event loop, never before the
-        // list has finished closing.
-        QCoreApplication::processEvents();
-        break;
-    }
-    }
-    return picked.count() == 1 && list->currentText() == item;
 }
 
 // Types into the list's edit field and leaves it with Enter or by moving the focus away.
@@ -112,8 +65,8 @@ private slots:
         form.show();
         QCOMPARE(form.Combo3->currentText(), QStringLiteral("19200"));
         QCOMPARE(form.Combo2->currentIndex(), -1);
-        QVERIFY(!stored(QStringLiteral("ComPort")).isValid());
-        QVERIFY(!stored(QStringLiteral("BaudRate")).isValid());
+        QVERIFY(!storedSetting(QStringLiteral("ComPort")).isValid());
+        QVERIFY(!storedSetting(QStringLiteral("BaudRate")).isValid());
         QVERIFY(!form.MSComm1->PortOpen());
     }
 
@@ -154,8 +107,8 @@ private slots:
         QCoreApplication::processEvents();
 
         QCOMPARE(picks.count(), 0);
-        QVERIFY(!stored(QStringLiteral("ComPort")).isValid());
-        QVERIFY(!stored(QStringLiteral("BaudRate")).isValid());
+        QVERIFY(!storedSetting(QStringLiteral("ComPort")).isValid());
+        QVERIFY(!storedSetting(QStringLiteral("BaudRate")).isValid());
         QCOMPARE(form.Combo1->currentText(), baud);
         QCOMPARE(form.Combo3->currentText(), modemBaud);
     }
@@ -186,8 +139,8 @@ private slots:
             Form1 form;
             QVERIFY(showActive(form));
             QVERIFY(pick(form.Combo2, item, how));
-            QCOMPARE(stored(QStringLiteral("ComPort")).toString(), item);
-            QVERIFY(!stored(QStringLiteral("BaudRate")).isValid());
+            QCOMPARE(storedSetting(QStringLiteral("ComPort")).toString(), item);
+            QVERIFY(!storedSetting(QStringLiteral("BaudRate")).isValid());
             QCOMPARE(form.Combo1->currentText(), QStringLiteral("19200"));
         }
         Form1 next;
@@ -229,11 +182,11 @@ private slots:
             if (!before.isEmpty())
                 QVERIFY(pick(combo, before, Pick::PopupReturn));
             const QString modemRate = form.Combo3->currentText();
-            const QVariant storedBefore = stored(key);
+            const QVariant storedBefore = storedSetting(key);
 
             type(form, combo, typed, end);
             QCOMPARE(combo->currentText(), typed);
-            QCOMPARE(stored(key), storedBefore);
+            QCOMPARE(storedSetting(key), storedBefore);
             // Typing is no choice: the modem's list does not follow either.
             QCOMPARE(form.Combo3->currentText(), modemRate);
         }
@@ -246,9 +199,9 @@ private slots:
         Form1 form;
         QVERIFY(showActive(form));
         QVERIFY(pick(form.Combo1, QStringLiteral("4800"), Pick::PopupReturn));
-        QCOMPARE(stored(QStringLiteral("BaudRate")).toString(), QStringLiteral("4800"));
+        QCOMPARE(storedSetting(QStringLiteral("BaudRate")).toString(), QStringLiteral("4800"));
         QCOMPARE(form.Combo3->currentText(), QStringLiteral("4800"));
-        QVERIFY(!stored(QStringLiteral("ComPort")).isValid());
+        QVERIFY(!storedSetting(QStringLiteral("ComPort")).isValid());
     }
 
     void modemRateMirrorsButIsNotStored_data()
@@ -270,7 +223,7 @@ private slots:
             QVERIFY(showActive(form));
             QVERIFY(pick(form.Combo3, QStringLiteral("4800"), Pick::PopupReturn));
             QCOMPARE(form.Combo1->currentText(), QStringLiteral("4800"));
-            const QVariant rate = stored(QStringLiteral("BaudRate"));
+            const QVariant rate = storedSetting(QStringLiteral("BaudRate"));
             QCOMPARE(rate.isValid(), !storedRate.isEmpty());
             if (rate.isValid())
                 QCOMPARE(rate.toString(), storedRate);
@@ -303,8 +256,8 @@ private slots:
         QCOMPARE(form.Combo1->currentText(), rate);
         QCOMPARE(form.Combo3->currentText(), rate);
         // Showing them is no pick: the store keeps exactly what it had.
-        QCOMPARE(stored(QStringLiteral("ComPort")).toString(), port);
-        QCOMPARE(stored(QStringLiteral("BaudRate")).toString(), rate);
+        QCOMPARE(storedSetting(QStringLiteral("ComPort")).toString(), port);
+        QCOMPARE(storedSetting(QStringLiteral("BaudRate")).toString(), rate);
     }
 
     void activationCopiesOnce_data()

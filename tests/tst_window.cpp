@@ -1,6 +1,7 @@
 // The window as the user meets it: every control read back from the live widgets and
-// compared with an inventory written out here, independently of the product's own table,
-// and the controls that "Open port", "More settings..." and the graph show and hide.
+// compared with an inventory kept as data (tests/data/controls.json), independently of the
+// product's own table, and the controls that "Open port", "More settings..." and the graph
+// show and hide.
 
 #include "app/signalshape.h"
 #include "serial/responselog.h"
@@ -8,7 +9,10 @@
 
 #include <QCheckBox>
 #include <QHash>
+#include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,142 +24,55 @@
 
 namespace {
 
-enum class Colour { Olive, Magenta, Grey, Red, Yellow, Green };
-
 struct Control
 {
-    const char *name;
-    const char *kind; // the Qt class of the live widget
-    const char *text; // caption, or the text the window shows after start-up
-    const char *hint;
+    QString name;
+    QByteArray kind; // the Qt class of the live widget
+    QString text; // caption, or the text the window shows after start-up
+    QString hint;
     int left, top, width, height; // twips
-    Colour colour;
+    QRgb colour;
     bool shownAtStart;
     int tab; // -1: takes no focus (labels and rectangles)
     bool bold;
 };
 
-constexpr const char *Button = "ColourButton";
-constexpr const char *Label = "QLabel";
-constexpr const char *TextBox = "QLineEdit";
-constexpr const char *Log = "ResponseLog";
-constexpr const char *List = "PickList";
-constexpr const char *Box = "QCheckBox";
-constexpr const char *Rect = "SignalShape";
-
-constexpr Colour O = Colour::Olive;
-constexpr Colour M = Colour::Magenta;
-constexpr Colour G = Colour::Grey;
-
-const char *const saveHint = "If settings have been changed Save settings must be pressed or "
-                             "settings are lost in next power cycle.";
-
-// The lists show what start-up and activation put there on a first run: the stored
-// defaults "3" and "19200", and the baud rate copied into Combo3. The log is emptied at
-// start-up.
-const Control inventory[] = {
-    {"Label2", Label, "Select comport:", "", 2280, 120, 1215, 255, G, true, -1, false},
-    {"Combo2", List, "3", "", 2400, 360, 1695, 315, G, true, 23, true},
-    {"Command1", Button, "Open port", "Select correct COM port, baudrate and then press this.",
-     480, 360, 1695, 375, O, true, 46, false},
-    {"Label1", Label, "Select baudrate:", "", 2400, 840, 1215, 255, G, true, -1, false},
-    {"Combo1", List, "19200", "", 2400, 1080, 1695, 315, G, true, 24, true},
-    {"Command36", Button, "Close port", "", 480, 960, 1695, 375, O, true, 1, false},
-    {"Command33", Button, "Close software", saveHint, 6240, 10800, 1815, 495, O, true, 4, false},
-
-    {"Label3", Label, "Data from modem:", "", 4320, 120, 1575, 255, G, false, -1, false},
-    {"Text2", Log, "", "Response from modem shows here. Doubleclick to clear.",
-     4320, 360, 3615, 1095, G, false, 44, true},
-
-    {"Command22", Button, "Disable transmission",
-     "Press this before changing settings (if modem is receiving data).",
-     480, 2160, 1695, 375, M, false, 20, false},
-    {"Command23", Button, "Enable transmission", "Press this before closing the software.",
-     3360, 2160, 1695, 375, M, false, 19, false},
-    {"Command2", Button, "Get serial params", "", 480, 2760, 1695, 375, O, false, 45, false},
-    {"Command21", Button, "Set serial params", "", 3360, 2760, 1695, 375, M, false, 22, false},
-    {"Combo3", List, "19200", "Select baudrate.", 5640, 2760, 1695, 315, G, false, 0, true},
-    {"Text5", TextBox, ",8,N,1", "Change additional serial settings. MUST be in this format.",
-     7320, 2760, 735, 285, G, false, 21, true},
-    {"Command7", Button, "Get Rx freq", "", 480, 3360, 1695, 375, O, false, 40, false},
-    {"Command9", Button, "Set Rx freq", "", 3360, 3360, 1695, 375, M, false, 38, false},
-    {"Text3", TextBox, "430.32500", "Set Rx frequency. MUST be in this format.",
-     6240, 3360, 1215, 285, G, false, 37, true},
-    {"Label4", Label, "Mhz", "", 7440, 3360, 495, 255, G, false, -1, true},
-    {"Command8", Button, "Get Tx freq", "", 480, 3960, 1695, 375, O, false, 39, false},
-    {"Command10", Button, "Set Tx freq", "", 3360, 3960, 1695, 375, M, false, 35, false},
-    {"Text4", TextBox, "430.32500", "Set Tx frequency. MUST be in this format.",
-     6240, 3960, 1215, 285, G, false, 36, true},
-    {"Label5", Label, "Mhz", "", 7440, 3960, 495, 255, G, false, -1, true},
-    {"Command29", Button, "Get Ref freq", "", 480, 4560, 1695, 375, O, false, 11, false},
-    {"Command30", Button, "Set Ref freq", "", 3360, 4560, 1695, 375, M, false, 10, false},
-    {"Text1", TextBox, "430.32500", "Set reference frequency. MUST be in this format.",
-     6240, 4560, 1215, 285, G, false, 9, true},
-    {"Label6", Label, "Mhz", "", 7440, 4560, 495, 255, G, false, -1, true},
-    {"Command12", Button, "Get CH spacing", "", 480, 5160, 1695, 375, O, false, 33, false},
-    {"Command13", Button, "Set CH spacing 12.5", "", 480, 5760, 1695, 375, M, false, 32, false},
-    {"Command14", Button, "Set CH spacing 20", "", 3360, 5760, 1695, 375, M, false, 31, false},
-    {"Command15", Button, "Set CH spacing 25", "", 6240, 5760, 1695, 375, M, false, 30, false},
-    {"Command16", Button, "Get FEC status", "", 480, 6360, 1695, 375, O, false, 29, false},
-    {"Command17", Button, "Set FEC ON", "", 3360, 6360, 1695, 375, M, false, 28, false},
-    {"Command18", Button, "Set FEC OFF", "", 6240, 6360, 1695, 375, M, false, 27, false},
-    {"Command6", Button, "Get repeater mode", "", 480, 6960, 1695, 375, O, false, 8, false},
-    {"Command31", Button, "Set repeater OFF", "", 3360, 6960, 1695, 375, M, false, 7, false},
-    {"Command32", Button, "Set repeater ON", "", 6240, 6960, 1695, 375, M, false, 6, false},
-    {"Check1", Box, "More settings...", "", 600, 7440, 1815, 375, G, false, 5, true},
-    {"Command11", Button, "Save settings",
-     "If settings have been changed Save settings must be pressed or settings are lost in "
-     "next power cycle. ",
-     3360, 10800, 1695, 495, M, false, 34, false},
-
-    {"Command3", Button, "Get modem type", "", 480, 8040, 1695, 375, O, false, 43, false},
-    {"Command4", Button, "Get serial number", "", 3360, 8040, 1695, 375, O, false, 42, false},
-    {"Command5", Button, "Get fw revision", "", 6240, 8040, 1695, 375, O, false, 41, false},
-    {"Command20", Button, "Get RSSI level",
-     "Received signal strength. Available up to 7 seconds after last reception. ",
-     480, 8640, 1695, 375, O, false, 25, false},
-    {"Command34", Button, "Show RSSI graph",
-     "Graphical signal strength. Turn it off before changing settings.",
-     3360, 8640, 1695, 375, O, false, 3, false},
-    {"Command19", Button, "Get noise level", "", 6240, 8640, 1695, 375, O, false, 26, false},
-    {"Command24", Button, "Get output power", "", 480, 9240, 1695, 375, O, false, 18, false},
-    {"Command25", Button, "Set output power", "", 3360, 9240, 1695, 375, M, false, 16, false},
-    {"Text6", TextBox, "1000", "Output power in milliwatts", 6240, 9240, 1095, 285, G, false, 17,
-     true},
-    {"Label7", Label, "mW", "", 7560, 9240, 495, 255, G, false, -1, true},
-    {"Command26", Button, "Get compatib. mode", "", 480, 9840, 1695, 375, O, false, 15, false},
-    {"Command27", Button, "Set compatib. mode", "", 3360, 9840, 1695, 375, M, false, 14, false},
-    {"Text7", TextBox, "0", "Press question mark to get info about this.",
-     6240, 9840, 375, 285, G, false, 13, true},
-    {"Command28", Button, "?", "", 7680, 9840, 375, 375, O, false, 12, true},
-    {"Command35", Button, "Set factory defaults", "This sets all settings to factory defaults.",
-     480, 10800, 1695, 495, M, false, 2, false},
-
-    {"Label8", Label, "Signal:", "", 960, 1800, 615, 255, G, false, -1, true},
-    {"Shape1", Rect, "", "", 1680, 1680, 1575, 375, Colour::Red, false, -1, false},
-    {"Shape2", Rect, "", "", 3240, 1680, 1695, 375, Colour::Yellow, false, -1, false},
-    {"Shape3", Rect, "", "", 4920, 1680, 1935, 375, Colour::Green, false, -1, false},
-};
+const QByteArray Button = "ColourButton";
+const QByteArray Log = "ResponseLog";
+const QByteArray List = "PickList";
+const QByteArray Rect = "SignalShape";
 
 constexpr int Twips = 15;
 
-QRgb rgbOf(Colour colour)
+const QHash<QString, QRgb> colourNames = {
+    {"olive", qRgb(192, 192, 0)}, {"magenta", qRgb(255, 0, 255)}, {"grey", qRgb(63, 63, 63)},
+    {"red", qRgb(255, 0, 0)},     {"yellow", qRgb(255, 255, 0)},  {"green", qRgb(0, 255, 0)},
+};
+
+// Every control as the user meets it on a first run, from tests/data/controls.json; read
+// by initTestCase, before any test or its data.
+QList<Control> inventory;
+
+// Reads the inventory, or says what is wrong with the file.
+QString readInventory()
 {
-    switch (colour) {
-    case Colour::Olive:
-        return qRgb(192, 192, 0);
-    case Colour::Magenta:
-        return qRgb(255, 0, 255);
-    case Colour::Grey:
-        return qRgb(63, 63, 63);
-    case Colour::Red:
-        return qRgb(255, 0, 0);
-    case Colour::Yellow:
-        return qRgb(255, 255, 0);
-    case Colour::Green:
-        return qRgb(0, 255, 0);
+    QFile file(QStringLiteral(KORVANET_TEST_DATA "/controls.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return file.fileName() + QStringLiteral(": ") + file.errorString();
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return file.fileName() + QStringLiteral(": ") + parseError.errorString();
+    for (const QJsonValue &value : document[QStringLiteral("controls")].toArray()) {
+        const QJsonArray row = value.toArray();
+        if (row.size() != 12 || !colourNames.contains(row[8].toString()))
+            return QStringLiteral("malformed row: ") + QJsonDocument(row).toJson();
+        inventory.append({row[0].toString(), row[1].toString().toLatin1(), row[2].toString(),
+                          row[3].toString(), row[4].toInt(), row[5].toInt(), row[6].toInt(),
+                          row[7].toInt(), colourNames.value(row[8].toString()), row[9].toBool(),
+                          row[10].toInt(), row[11].toBool()});
     }
-    return 0;
+    return {};
 }
 
 const QStringList portGroup = {"Label2", "Combo2", "Command1", "Label1", "Combo1", "Command36",
@@ -179,10 +96,10 @@ QStringList sorted(QStringList names)
 QStringList visibleControls(const Form1 &form)
 {
     QStringList shown;
-    for (const Control &control : inventory) {
-        const auto *widget = form.findChild<QWidget *>(QLatin1StringView(control.name));
+    for (const Control &control : std::as_const(inventory)) {
+        const auto *widget = form.findChild<QWidget *>(control.name);
         if (widget && widget->isVisibleTo(&form))
-            shown.append(QLatin1StringView(control.name));
+            shown.append(control.name);
     }
     return sorted(shown);
 }
@@ -247,9 +164,9 @@ QString textOf(const QWidget *widget)
     return {};
 }
 
-QWidget *control(const Form1 &form, const char *name)
+QWidget *control(const Form1 &form, const QString &name)
 {
-    return form.findChild<QWidget *>(QLatin1StringView(name));
+    return form.findChild<QWidget *>(name);
 }
 
 } // namespace
@@ -261,6 +178,8 @@ class tst_Window : public QObject
 private slots:
     void initTestCase()
     {
+        const QString unread = readInventory();
+        QVERIFY2(unread.isEmpty(), qPrintable(unread));
         resetSettings();
         m_form = std::make_unique<Form1>();
         m_form->show();
@@ -270,7 +189,7 @@ private slots:
 
     void inventoryIsComplete()
     {
-        QCOMPARE(std::size(inventory), size_t(58));
+        QCOMPARE(inventory.size(), 58);
         const auto *client = m_form->findChild<QWidget *>(QStringLiteral("ClientArea"));
         QVERIFY(client);
         QStringList children;
@@ -279,16 +198,16 @@ private slots:
                 children.append(child->objectName());
         }
         QStringList expected;
-        for (const Control &row : inventory)
-            expected.append(QLatin1StringView(row.name));
+        for (const Control &row : std::as_const(inventory))
+            expected.append(row.name);
         QCOMPARE(sorted(children), sorted(expected));
     }
 
     void control_data()
     {
         QTest::addColumn<int>("row");
-        for (int i = 0; i < int(std::size(inventory)); ++i)
-            QTest::newRow(inventory[i].name) << i;
+        for (int i = 0; i < int(inventory.size()); ++i)
+            QTest::newRow(qPrintable(inventory[i].name)) << i;
     }
     void control()
     {
@@ -296,10 +215,10 @@ private slots:
         const Control &expected = inventory[row];
         const QWidget *widget = ::control(*m_form, expected.name);
         QVERIFY(widget);
-        QCOMPARE(widget->metaObject()->className(), expected.kind);
+        QCOMPARE(QByteArray(widget->metaObject()->className()), expected.kind);
         QCOMPARE(widget->parentWidget()->objectName(), QStringLiteral("ClientArea"));
-        QCOMPARE(textOf(widget), QString::fromUtf8(expected.text));
-        QCOMPARE(widget->toolTip(), QString::fromUtf8(expected.hint));
+        QCOMPARE(textOf(widget), expected.text);
+        QCOMPARE(widget->toolTip(), expected.hint);
         QCOMPARE(widget->geometry(),
                  QRect(expected.left / Twips, expected.top / Twips, expected.width / Twips,
                        expected.height / Twips));
@@ -322,7 +241,7 @@ private slots:
         QFETCH(int, row);
         const Control &expected = inventory[row];
         QWidget *widget = ::control(*m_form, expected.name);
-        const QRgb want = rgbOf(expected.colour);
+        const QRgb want = expected.colour;
         const QImage face = widget->grab().toImage();
         if (auto *shape = qobject_cast<SignalShape *>(widget)) {
             QCOMPARE(shape->fillColor(), QColor::fromRgb(want));
@@ -334,7 +253,7 @@ private slots:
         QCOMPARE(colourName(dominantColour(face)), colourName(want));
         if (expected.kind == Button)
             QVERIFY2(hasPixel(face, nearBlack), "no dark caption text");
-        else if (*expected.text)
+        else if (!expected.text.isEmpty())
             QVERIFY2(hasPixel(face, nearWhite), "no white text");
     }
 
@@ -344,9 +263,9 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
-        for (const Control &row : inventory) {
-            if (*row.text && row.kind != List && row.kind != Log)
-                QTest::newRow(row.name) << row.name << QString::fromUtf8(row.text);
+        for (const Control &row : std::as_const(inventory)) {
+            if (!row.text.isEmpty() && row.kind != List && row.kind != Log)
+                QTest::newRow(qPrintable(row.name)) << row.name << row.text;
         }
         QTest::newRow("Command1 open") << "Command1" << "Port is open";
         QTest::newRow("Command34 running") << "Command34" << "Hide RSSI graph";
@@ -435,9 +354,9 @@ private slots:
             QVERIFY2(!button->isDefault() && !button->autoDefault(),
                      qPrintable(button->objectName()));
         }
-        for (const Control &row : inventory) {
+        for (const Control &row : std::as_const(inventory)) {
             const QString text = textOf(::control(*m_form, row.name));
-            QVERIFY2(!text.contains(u'&'), row.name);
+            QVERIFY2(!text.contains(u'&'), qPrintable(row.name));
         }
         for (const QLabel *label : m_form->findChildren<QLabel *>())
             QVERIFY2(!label->buddy(), qPrintable(label->objectName()));
@@ -453,7 +372,7 @@ private slots:
     void focusChain()
     {
         QList<const Control *> focusable;
-        for (const Control &row : inventory) {
+        for (const Control &row : std::as_const(inventory)) {
             if (row.tab >= 0)
                 focusable.append(&row);
         }
@@ -461,7 +380,7 @@ private slots:
                   [](const Control *a, const Control *b) { return a->tab < b->tab; });
         QStringList expected;
         for (const Control *row : std::as_const(focusable))
-            expected.append(QLatin1StringView(row->name));
+            expected.append(row->name);
         QCOMPARE(expected.size(), 47);
 
         QStringList chain;

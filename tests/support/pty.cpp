@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 PtyPair::PtyPair()
@@ -46,6 +48,23 @@ void PtyPair::write(const QByteArray &bytes)
             QTest::qWait(1); // the utility has not read the last chunk yet
     }
     QVERIFY2(done == bytes.size(), "the master could not write everything");
+}
+
+bool PtyPair::writeWhole(const QByteArray &bytes)
+{
+    // A descriptor of its own on the slave only looks at how much waits there.
+    const int probe = ::open(qPrintable(m_slavePath), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (probe < 0)
+        return false;
+    const auto closeProbe = qScopeGuard([probe] { ::close(probe); });
+    if (::write(m_master, bytes.constData(), size_t(bytes.size())) != bytes.size())
+        return false;
+    int waiting = 0;
+    const QDeadlineTimer deadline(2000);
+    while (!deadline.hasExpired()
+           && (::ioctl(probe, FIONREAD, &waiting) != 0 || waiting < bytes.size()))
+        ::usleep(200);
+    return waiting == bytes.size();
 }
 
 QByteArray PtyPair::readAvailable()
@@ -127,4 +146,10 @@ void resetSettings()
     QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
     store.clear();
     store.sync();
+}
+
+QVariant storedSetting(const QString &key)
+{
+    const QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
+    return store.value(QStringLiteral("Settings/") + key);
 }

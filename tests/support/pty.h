@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QElapsedTimer>
 #include <QString>
+#include <QVariant>
 
 #include <termios.h>
 
@@ -24,6 +25,9 @@ public:
 
     // Bytes from the master as the modem would send them.
     void write(const QByteArray &bytes);
+    // Writes `bytes` at once and returns when all of them wait at the slave, unread, so that
+    // the utility takes them in with one read: true when they did.
+    [[nodiscard]] bool writeWhole(const QByteArray &bytes);
     // Whatever the utility has written so far, without waiting.
     [[nodiscard]] QByteArray readAvailable();
     // Reads, dispatching events meanwhile, until `count` bytes have come or `timeoutMs`
@@ -53,6 +57,8 @@ void mapComPort(int number, const QString &device);
 void useTemporarySettings();
 // Empties that store, so each test starts as on a first run.
 void resetSettings();
+// What the store holds under "Settings/`key`" now, read afresh; invalid when nothing.
+[[nodiscard]] QVariant storedSetting(const QString &key);
 
 #define KORVANET_TEST_MAIN(TestObject)                                                            \
     int main(int argc, char **argv)                                                                \

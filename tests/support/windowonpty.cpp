@@ -1,6 +1,7 @@
 #include "tests/support/windowonpty.h"
 
 #include "app/signalshape.h"
+#include "tests/support/userinput.h"
 
 #include <QTest>
 
@@ -37,6 +38,33 @@ bool WindowOnPty::openPanel()
             return false;
     }
     return true;
+}
+
+QPushButton *WindowOnPty::button(const QString &name) const
+{
+    return form.findChild<QPushButton *>(name);
+}
+
+OpenWindow::OpenWindow(Start start)
+    : start(start)
+{
+    if (start == Start::PickedLists) {
+        opened = show() && pick(form.Combo2, QStringLiteral(" 3"))
+            && pick(form.Combo1, QStringLiteral("19200")) && openPort();
+    } else {
+        opened = show() && openPort() && openPanel();
+    }
+}
+
+bool OpenWindow::ready() const
+{
+    return opened && script.shown().isEmpty() && (start != Start::PickedLists || picksStored());
+}
+
+bool OpenWindow::picksStored() const
+{
+    return storedSetting(QStringLiteral("ComPort")).toString() == u" 3"
+        && storedSetting(QStringLiteral("BaudRate")).toString() == u"19200";
 }
 
 QStringList boxes(const MessageBox::Script &script)

@@ -4,6 +4,7 @@
 #include "app/messagebox.h"
 #include "tests/support/pty.h"
 
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,8 @@ struct WindowOnPty
     [[nodiscard]] bool openPort();
     // Ticks "More settings...": true when the whole panel is on screen.
     [[nodiscard]] bool openPanel();
+    // The window's button of that name, as a user finds it by its place.
+    [[nodiscard]] QPushButton *button(const QString &name) const;
 
     // Runs between the pseudo-terminal and the window.
     struct FirstRun
@@ -31,6 +34,24 @@ struct WindowOnPty
     FirstRun firstRun { pty };
     MessageBox::Script script;
     Form1 form;
+};
+
+// The port open on COM3, as most suites start. WithPanel: the lists as on a first run, and
+// "More settings..." ticked after opening, so that every command button is on screen.
+// PickedLists: the user picked " 3" and "19200" from the lists first, so the store holds
+// them, and left the panel shut.
+struct OpenWindow : WindowOnPty
+{
+    enum class Start { WithPanel, PickedLists };
+
+    explicit OpenWindow(Start start = Start::WithPanel);
+    // Every step went through and no box came up; picked lists are in the store.
+    [[nodiscard]] bool ready() const;
+    // The store holds the picks of PickedLists.
+    [[nodiscard]] bool picksStored() const;
+
+    const Start start;
+    bool opened = false;
 };
 
 // "Kind: text" per box, so a wrong kind fails as clearly as a wrong text.

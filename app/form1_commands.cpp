@@ -1,12 +1,14 @@
-// The buttons that send commands to the modem.
+// The window's side of the modem command set: the buttons that send commands, each a short
+// run of steps over the framing and the command sequences of modem/.
 
+#include "app/commandbuttons.h"
 #include "app/form1.h"
 #include "app/messagebox.h"
+#include "app/windowport.h"
 #include "modem/commands.h"
-#include "serial/module1.h"
+#include "modem/framing.h"
+#include "modem/sequences.h"
 #include "serial/responselog.h"
-
-using Module1::PumpedWait;
 
 namespace {
 
@@ -19,9 +21,7 @@ QString text(const char *command)
 
 CommStatus Form1::SendCommand(const QString &command)
 {
-    // One write per frame. A closed port refuses it here, so nothing piles up to go out
-    // all at once at the next open.
-    return MSComm1->setOutput(command + QStringLiteral("\r\n"));
+    return sendFrame(*MSComm1, command);
 }
 
 void Form1::FixedCommand_Click(const char *command)
@@ -30,11 +30,10 @@ void Form1::FixedCommand_Click(const char *command)
     SendCommand(text(command));
 }
 
-void Form1::ValueCommand_Click(const ValueCommand &command)
+void Form1::ValueCommand_Click(const ValueCommandButton &command)
 {
     Text2->setText(QString());
-    const auto *box = findChild<QLineEdit *>(QLatin1StringView(command.valueBox));
-    SendCommand(text(command.prefix) + box->text());
+    SendCommand(text(command.prefix) + (this->*command.valueBox)->text());
 }
 
 void Form1::Command28_Click()
@@ -45,13 +44,8 @@ void Form1::Command28_Click()
 void Form1::Command2_Click()
 {
     Text2->setText(QString());
-    PumpedWait(200);
-    Command36_Click();
-    PumpedWait(200);
-    Command1_Click();
-    // After a failed reopen the port is closed and this frame is skipped: the failure has
-    // been shown once already.
-    SendCommand(text(Commands::SerialParams));
+    WindowPort port(*this);
+    Sequences::readSerialParams(port);
 }
 
 void Form1::Command21_Click()
@@ -59,11 +53,8 @@ void Form1::Command21_Click()
     Text2->setText(QString());
     const QString rate = Combo3->currentText();
     const QString format = Text5->text();
-    SendCommand(text(Commands::SetSerialParams) + rate + format);
-    PumpedWait(200);
-    Command36_Click();
-    PumpedWait(200);
-    Command1_Click();
+    WindowPort port(*this);
+    Sequences::setSerialParams(port, rate + format);
 }
 
 void Form1::Command11_Click()
@@ -73,8 +64,8 @@ void Form1::Command11_Click()
         return;
     }
     Text2->setText(QString());
-    SendCommand(text(Commands::SaveSettings));
-    PumpedWait(200);
+    WindowPort port(*this);
+    Sequences::saveSettings(port);
 }
 
 void Form1::Command35_Click()
@@ -84,14 +75,8 @@ void Form1::Command35_Click()
         MessageBox::information(this, QStringLiteral("Factory defaults NOT restored."));
         return;
     }
-    // Success is claimed only when both frames went out; a port closed meanwhile (by the
-    // user during the wait, or by a lost device) must not read as restored.
-    bool sent = SendCommand(text(Commands::FactoryDefaults)).ok();
-    PumpedWait(200);
-    if (sent)
-        sent = SendCommand(text(Commands::SaveSettings)).ok();
-    PumpedWait(200);
-    if (sent) {
+    WindowPort port(*this);
+    if (Sequences::restoreFactoryDefaults(port)) {
         MessageBox::information(this, QStringLiteral("Factory defaults restored. Power cycle the "
                                                      "modem and connect again. Baudrate is 9600."));
     } else {

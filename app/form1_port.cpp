@@ -1,15 +1,11 @@
-// Opening and closing the port, and turning what the modem sends into the response log.
+// The window's side of the serial link: "Open port" and "Close port" with what they show and
+// hide, and the receive event feeding the response log.
 
 #include "app/form1.h"
 #include "app/messagebox.h"
+#include "serial/logrules.h"
 #include "serial/portopening.h"
 #include "serial/responselog.h"
-
-namespace {
-
-constexpr int LogLimit = 100;
-
-} // namespace
 
 void Form1::showPortError(const CommStatus &status)
 {
@@ -49,7 +45,7 @@ void Form1::MSComm1_OnComm()
         return;
     if (MSComm1->InBufferCount() == 0)
         return;
-    Text2->setText(Text2->text() + MSComm1->Input() + QStringLiteral("\r\n"));
+    Text2->setText(LogRules::withReceived(Text2->text(), MSComm1->Input()));
     // Whatever arrives after the read is modem data too: it stays queued and comes with
     // the next receive event instead of being thrown away here.
     if (Timer1->isActive())
@@ -58,7 +54,7 @@ void Form1::MSComm1_OnComm()
 
 void Form1::Text2_Change()
 {
-    if (Text2->text().size() > LogLimit)
+    if (LogRules::overLimit(Text2->text()))
         Text2->setText(QString());
 }
 

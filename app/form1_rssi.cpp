@@ -1,11 +1,10 @@
-// The live signal graph: a poll a second, the transmission cycle of six ticks, and the
-// one- to three-segment bar.
-
-#include "monitor/rssigraph.h"
+// The window's side of the signal monitor: the graph's switch, its poll a second with the
+// transmission cycle of six ticks, and the bar.
 
 #include "app/form1.h"
 #include "app/signalshape.h"
 #include "modem/commands.h"
+#include "monitor/rssigraph.h"
 #include "serial/module1.h"
 #include "serial/responselog.h"
 
@@ -50,25 +49,12 @@ void Form1::RssiGraph_Update()
     if (!reading)
         return;
     RSSI = *reading;
-    const auto show = [](SignalShape *shape, bool shown, QRgb colour) {
-        shape->setFillColor(QColor::fromRgb(colour));
-        shape->setVisible(shown);
-    };
-    switch (bandFor(barLevel(RSSI))) {
-    case SignalBand::Strong:
-        show(Shape1, true, Colours::Green);
-        show(Shape2, true, Colours::Green);
-        show(Shape3, true, Colours::Green);
-        break;
-    case SignalBand::Fair:
-        show(Shape1, true, Colours::Yellow);
-        show(Shape2, true, Colours::Yellow);
-        Shape3->hide();
-        break;
-    case SignalBand::Weak:
-        show(Shape1, true, Colours::Red);
-        Shape2->hide();
-        Shape3->hide();
-        break;
+    const BarSegments bar = segmentsFor(bandFor(barLevel(RSSI)));
+    SignalShape *const segments[] = {Shape1, Shape2, Shape3};
+    for (int i = 0; i < int(std::size(segments)); ++i) {
+        const bool shown = i < bar.shown;
+        if (shown)
+            segments[i]->setFillColor(QColor::fromRgb(bar.colour));
+        segments[i]->setVisible(shown);
     }
 }
