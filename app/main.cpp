@@ -1,7 +1,9 @@
 #include "app/form1.h"
+#include "app/windowtranscript.h"
 #include "serial/portlisting.h"
 #include "serial/portmap.h"
 #include "serial/responselog.h"
+#include "serial/transcript.h"
 #include "sim/simulatedmodem.h"
 
 #include <QApplication>
@@ -22,6 +24,7 @@ struct Options
 {
     bool demo = false;
     bool listPorts = false;
+    QString transcript;
 };
 
 // Parsed before any application object exists, so that --help, --version and --list-ports
@@ -43,7 +46,10 @@ int parse(int argc, char *argv[], Options &options)
                                   QStringLiteral("Run against a built-in simulated modem on COM 3."));
     const QCommandLineOption listPorts(QStringLiteral("list-ports"),
                                        QStringLiteral("List the COM numbers and their devices, then exit."));
-    parser.addOptions({help, version, demo, listPorts});
+    const QCommandLineOption transcript(QStringLiteral("transcript"),
+                                        QStringLiteral("Append a record of the session to <file>."),
+                                        QStringLiteral("file"));
+    parser.addOptions({help, version, demo, listPorts, transcript});
 
     if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
         const QString error = parser.errorText().isEmpty()
@@ -64,6 +70,7 @@ int parse(int argc, char *argv[], Options &options)
     }
     options.demo = parser.isSet(demo);
     options.listPorts = parser.isSet(listPorts);
+    options.transcript = parser.value(transcript);
     return -1;
 }
 
@@ -126,6 +133,9 @@ int main(int argc, char *argv[])
     form.setWindowTitle(QApplication::applicationDisplayName());
     if (const QString trace = qEnvironmentVariable("KORVANET_LOG_TRACE"); !trace.isEmpty())
         traceLogTo(form.Text2, trace);
+    Transcript transcript;
+    if (!options.transcript.isEmpty())
+        recordWindowSession(transcript, options.transcript, form);
     form.move(form.screen()->availableGeometry().center() - form.rect().center());
     form.show();
     return QApplication::exec();
