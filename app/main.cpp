@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/windowtranscript.h"
+#include "cli/cli.h"
 #include "serial/portlisting.h"
 #include "serial/portmap.h"
 #include "serial/responselog.h"
@@ -37,7 +38,11 @@ int parse(int argc, char *argv[], Options &options)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Configures and inspects a UHF radio modem attached to a serial port."));
+        "Configures and inspects a UHF radio modem attached to a serial port.\n\n"
+        "Without a window (see 'korvanet read --help', 'korvanet send --help'):\n"
+        "  korvanet read --port N [--baud B] [--json]     ask every read-only question\n"
+        "  korvanet send --port N [--yes] COMMAND... | --file FILE\n"
+        "                                                 send command texts in order"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -95,6 +100,9 @@ void traceLogTo(ResponseLog *log, const QString &path)
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && Cli::isMode(argv[1]))
+        return Cli::run(argc, argv);
+
     Options options;
     if (const int exitCode = parse(argc, argv, options); exitCode >= 0)
         return exitCode;
