@@ -2,6 +2,7 @@
 #include "cli/cli.h"
 
 #include "cli/modes.h"
+#include "cli/script.h"
 #include "serial/numbertext.h"
 
 #include <QCommandLineParser>
@@ -62,9 +63,26 @@ Options:
   --transcript FILE  append a record of the session to FILE
   -h, --help         show this help and exit
 
+The command texts:
+%1
+
 Exit status: 0 every command got a reply; 1 the port could not be opened, or failed;
 2 wrong usage or a refused command; 3 a reply did not come in time, or said ERROR.
 )";
+
+// The texts in rows of five, indented like the options.
+QString vocabularyLines()
+{
+    const QStringList texts = Script::vocabulary();
+    QStringList rows;
+    for (qsizetype i = 0; i < texts.size(); i += 5) {
+        QString row;
+        for (const QString &text : texts.mid(i, 5))
+            row += text.leftJustified(16);
+        rows.append(QStringLiteral("  ") + row.trimmed());
+    }
+    return rows.join(u'\n');
+}
 
 int usage(const char *mode, const QString &error)
 {
@@ -110,7 +128,10 @@ int run(int argc, char *argv[])
     if (!parser.parse(arguments))
         return usage(mode, parser.errorText());
     if (parser.isSet(help)) {
-        std::fputs(send ? sendHelp : readHelp, stdout);
+        if (send)
+            std::fputs(qPrintable(QString::fromLatin1(sendHelp).arg(vocabularyLines())), stdout);
+        else
+            std::fputs(readHelp, stdout);
         return ExitStatus::Ok;
     }
 

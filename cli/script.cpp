@@ -113,4 +113,14 @@ QString refusalFor(const QString &text, bool confirmed)
     return tr("%1 is not a command of the modem").arg(shown(text));
 }
 
+QStringList vocabulary()
+{
+    QStringList texts;
+    for (const char *exact : exactTexts)
+        texts.append(QLatin1StringView(exact));
+    for (const char *prefix : valuePrefixes)
+        texts.append(QLatin1StringView(prefix) + QStringLiteral("VALUE"));
+    return texts;
+}
+
 } // namespace Script

@@ -27,4 +27,7 @@ struct Line
 // first, pass only when `confirmed`.
 [[nodiscard]] QString refusalFor(const QString &text, bool confirmed);
 
+// Every text that passes, the settings with "VALUE" after their "=", for the help.
+[[nodiscard]] QStringList vocabulary();
+
 } // namespace Script
