@@ -8,11 +8,19 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 status=0
 for f in bin/korvanet bin/korvanet-modem-sim share/applications/korvanet.desktop \
-         share/icons/hicolor/scalable/apps/korvanet.svg; do
+         share/icons/hicolor/scalable/apps/korvanet.svg \
+         share/metainfo/io.github.korvanet.Korvanet.metainfo.xml \
+         share/man/man1/korvanet.1.gz share/man/man1/korvanet-modem-sim.1.gz \
+         share/doc/korvanet/copyright share/doc/korvanet/changelog.gz; do
     if [ ! -e "$prefix/$f" ]; then
         echo "missing after install: $f"
         status=1
     fi
+done
+for size in 16 32 48 64 128 256; do
+    png=$prefix/share/icons/hicolor/${size}x$size/apps/korvanet.png
+    [ "$(identify -format %wx%h "$png" 2>/dev/null)" = "${size}x$size" ] || {
+        echo "no ${size}x$size icon: $png"; status=1; }
 done
 [ -x "$prefix/bin/korvanet" ] || { echo "korvanet is not executable"; status=1; }
 desktop-file-validate "$prefix/share/applications/korvanet.desktop" || status=1
