@@ -44,7 +44,8 @@ CommStatus CliSession::sendFrame(const QString &command)
 {
     if (m_failed)
         return {CommError::PortNotOpen, tr("The port is not open.")};
-    onComm();
+    // Read rather than discarded, so the transcript still has it.
+    takeInput();
     m_received.clear();
     const CommStatus status = m_comm.setOutput(command + QStringLiteral("\r\n"));
     if (!status.ok())
@@ -99,9 +100,14 @@ void CliSession::reportTimeout(const QString &command, int timeoutMs)
 
 void CliSession::onComm()
 {
-    if (m_comm.CommEvent() != CommEvents::Receive || m_comm.InBufferCount() == 0)
-        return;
-    m_received += m_comm.Input().toLatin1();
+    if (m_comm.CommEvent() == CommEvents::Receive)
+        takeInput();
+}
+
+void CliSession::takeInput()
+{
+    if (m_comm.InBufferCount() > 0)
+        m_received += m_comm.Input().toLatin1();
 }
 
 void CliSession::fail(const CommStatus &status)

@@ -52,6 +52,7 @@ public:
 
 private:
     void onComm();
+    void takeInput();
     void fail(const CommStatus &status);
     void runUntil(const QDeadlineTimer &deadline, const std::function<bool()> &done);
     [[nodiscard]] std::optional<QByteArray> takeLine();

@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -456,6 +457,50 @@ private slots:
             held.isEmpty() ? QByteArray("/dev/korvanet-no-such-device") : pty.slavePath().toLatin1();
         QVERIFY2(lines[1].startsWith("korvanet: ") && lines[1].contains(device), lines[1].constData());
         QCOMPARE(pty.readAvailable(), QByteArray());
+    }
+
+    void modemMisbehaves_data()
+    {
+        QTest::addColumn<QByteArrayList>("answers"); // one per frame; "hang up": the device goes
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QByteArray>("firstErrorLine");
+        QTest::newRow("a stray line is no reply to the next command")
+            << QByteArrayList{"A\r\nSTRAY\r\n", "\r\nB\r\n"} << 0
+            << QByteArray("QM%D?\tA\nQM%S?\tB\n") << QByteArray();
+        QTest::newRow("a reply that says ERROR")
+            << QByteArrayList{"ERROR 7\r\n", "B\r\n"} << 3
+            << QByteArray("QM%D?\tERROR 7\nQM%S?\tB\n") << QByteArray();
+        QTest::newRow("the device goes away")
+            << QByteArrayList{"A\r\n", "hang up"} << 1 << QByteArray("QM%D?\tA\n")
+            << QByteArray("korvanet: Unknown error.");
+    }
+
+    // The test itself is the modem, on the master.
+    void modemMisbehaves()
+    {
+        QFETCH(QByteArrayList, answers);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, firstErrorLine);
+        resetSettings();
+        PtyPair pty;
+        // A copy of the master inherited by korvanet would keep the line up after the hang-up.
+        QVERIFY(::fcntl(pty.masterFd(), F_SETFD, FD_CLOEXEC) == 0);
+        mapComPort(3, pty.slavePath());
+        FrameStamps stamps(pty);
+        qsizetype frames = 0;
+        stamps.setOnFrame([&](const FrameStamps::Frame &) {
+            const QByteArray answer = answers.value(frames++);
+            if (answer == "hang up")
+                pty.hangUp();
+            else
+                pty.write(answer);
+        });
+        const Run run = korvanet({"send", "--port", "3", "--timeout", "500", "QM%D?", "QM%S?"});
+        QVERIFY2(run.exitCode == exitCode, run.err.constData());
+        QCOMPARE(run.out, out);
+        QCOMPARE(run.err.split('\n').constFirst(), firstErrorLine);
     }
 
     void transcriptCannotBeWritten_data()
