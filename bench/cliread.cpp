@@ -7,8 +7,8 @@
 //
 //   cliread --korvanet build/korvanet [--runs N]
 
-#include "stats.h"
 #include "sim/simulatedmodem.h"
+#include "stats.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,7 +26,7 @@ constexpr int Queries = 14;
 
 struct Sample
 {
-    double totalMs = 0;      // exec to exit
+    double totalMs = 0; // exec to exit
     double firstFrameMs = 0; // exec to the first question at the modem: start-up and open
     double floorMs = 0;
 };
@@ -87,22 +87,22 @@ int main(int argc, char *argv[])
         QEventLoop loop;
         QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
         clock.start();
-        process.start(korvanet, {QStringLiteral("read"), QStringLiteral("--port"),
-                                 QStringLiteral("3"), QStringLiteral("--baud"),
-                                 QString::number(Rate)});
+        process.start(korvanet,
+            { QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("3"),
+                QStringLiteral("--baud"), QString::number(Rate) });
         loop.exec();
         const double totalMs = double(clock.nsecsElapsed()) / 1e6;
         const QByteArray out = process.readAllStandardOutput();
         if (process.exitCode() != 0 || out.count('\n') != Queries || replies != Queries) {
             std::fprintf(stderr, "cliread: the read failed (exit %d, %d replies):\n%s%s\n",
-                         process.exitCode(), replies, out.constData(),
-                         process.readAllStandardError().constData());
+                process.exitCode(), replies, out.constData(),
+                process.readAllStandardError().constData());
             return 1;
         }
         if (run < 0)
             continue;
         const double floorMs = double(wireBytes) * 10 * 1000 / Rate + replies * modem.replyDelay();
-        samples.push_back({totalMs, double(firstFrameAt) / 1e6, floorMs});
+        samples.push_back({ totalMs, double(firstFrameAt) / 1e6, floorMs });
     }
 
     std::vector<double> total, first, floor, ratio, rest, restRatio;

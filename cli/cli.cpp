@@ -16,7 +16,8 @@ namespace {
 constexpr int DefaultTimeoutMs = 1000;
 const char *const DefaultBaud = "19200"; // the window's rate on a first run
 
-const char readHelp[] = R"(Usage: korvanet read --port N [--baud B] [--timeout MS] [--json] [--transcript FILE]
+const char readHelp[] = R"(Usage: korvanet read --port N [--baud B] [--timeout MS] [--json]
+                     [--transcript FILE]
 
 Asks the modem on COM port N every read-only question, one at a time, each once the
 reply to the one before has come or its time-out has passed: modem type, serial number,
@@ -39,8 +40,10 @@ Exit status: 0 every question answered; 1 the port could not be opened, or faile
 2 wrong usage; 3 a reply did not come in time, or said ERROR.
 )";
 
-const char sendHelp[] = R"(Usage: korvanet send --port N [--baud B] [--timeout MS] [--yes] [--transcript FILE] COMMAND...
-       korvanet send --port N [--baud B] [--timeout MS] [--yes] [--transcript FILE] --file FILE
+const char sendHelp[] = R"(Usage: korvanet send --port N [--baud B] [--timeout MS] [--yes]
+                     [--transcript FILE] COMMAND...
+       korvanet send --port N [--baud B] [--timeout MS] [--yes]
+                     [--transcript FILE] --file FILE
 
 Sends command texts to the modem on COM port N in order, each once the reply to the one
 before has come or its time-out has passed, and prints each one with its reply beside
@@ -87,7 +90,7 @@ QString vocabularyLines()
 int usage(const char *mode, const QString &error)
 {
     std::fprintf(stderr, "korvanet %s: %s\nTry 'korvanet %s --help' for the options.\n", mode,
-                 error.toLocal8Bit().constData(), mode);
+        error.toLocal8Bit().constData(), mode);
     return Cli::ExitStatus::Usage;
 }
 
@@ -104,24 +107,24 @@ int run(int argc, char *argv[])
 {
     const char *mode = argv[1];
     const bool send = std::strcmp(mode, "send") == 0;
-    QStringList arguments{QStringLiteral("korvanet")};
+    QStringList arguments { QStringLiteral("korvanet") };
     for (int i = 2; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
 
     QCommandLineParser parser;
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
+    const QCommandLineOption help({ QStringLiteral("h"), QStringLiteral("help") }, {});
     const QCommandLineOption port(QStringLiteral("port"), {}, QStringLiteral("N"));
-    const QCommandLineOption baud(QStringLiteral("baud"), {}, QStringLiteral("B"),
-                                  QLatin1StringView(DefaultBaud));
-    const QCommandLineOption timeout(QStringLiteral("timeout"), {}, QStringLiteral("MS"),
-                                     QString::number(DefaultTimeoutMs));
+    const QCommandLineOption baud(
+        QStringLiteral("baud"), {}, QStringLiteral("B"), QLatin1StringView(DefaultBaud));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"), {}, QStringLiteral("MS"), QString::number(DefaultTimeoutMs));
     const QCommandLineOption transcript(QStringLiteral("transcript"), {}, QStringLiteral("FILE"));
     const QCommandLineOption json(QStringLiteral("json"), {});
     const QCommandLineOption file(QStringLiteral("file"), {}, QStringLiteral("FILE"));
     const QCommandLineOption yes(QStringLiteral("yes"), {});
-    parser.addOptions({help, port, baud, timeout, transcript});
+    parser.addOptions({ help, port, baud, timeout, transcript });
     if (send)
-        parser.addOptions({file, yes});
+        parser.addOptions({ file, yes });
     else
         parser.addOption(json);
 
@@ -146,7 +149,8 @@ int run(int argc, char *argv[])
     // The window keeps the last rate for a text that is none of the six; a script that asked
     // for another rate must not run at whatever that happens to be.
     if (!portSettingsForBaudText(options.baudText))
-        return usage(mode, QStringLiteral("--baud wants one of 1200, 2400, 4800, 9600, 19200, 38400"));
+        return usage(
+            mode, QStringLiteral("--baud wants one of 1200, 2400, 4800, 9600, 19200, 38400"));
     if (!ok || options.timeoutMs <= 0)
         return usage(mode, QStringLiteral("--timeout wants a number of milliseconds above 0"));
 
@@ -161,8 +165,9 @@ int run(int argc, char *argv[])
     } else {
         options.json = parser.isSet(json);
         if (!parser.positionalArguments().isEmpty()) {
-            return usage(mode, QStringLiteral("unexpected argument: %1")
-                                   .arg(parser.positionalArguments().constFirst()));
+            return usage(mode,
+                QStringLiteral("unexpected argument: %1")
+                    .arg(parser.positionalArguments().constFirst()));
         }
     }
 

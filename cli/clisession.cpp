@@ -21,7 +21,7 @@ void sayOnStderr(const QString &text)
 } // namespace
 
 CliSession::CliSession(const QString &frontEnd, const QString &portText, const QString &baudText,
-                       const QString &transcriptPath)
+    const QString &transcriptPath)
     : m_portText(portText)
     , m_baudText(baudText)
 {
@@ -31,19 +31,16 @@ CliSession::CliSession(const QString &frontEnd, const QString &portText, const Q
     }
     connect(&m_comm, &MSComm::OnComm, this, &CliSession::onComm);
     connect(&m_comm, &MSComm::deviceLost, this, [this](const QString &reason) {
-        fail({CommError::DeviceUnavailable, reason});
+        fail({ CommError::DeviceUnavailable, reason });
     });
 }
 
-CliSession::~CliSession()
-{
-    closePort();
-}
+CliSession::~CliSession() { closePort(); }
 
 CommStatus CliSession::sendFrame(const QString &command)
 {
     if (m_failed)
-        return {CommError::PortNotOpen, tr("The port is not open.")};
+        return { CommError::PortNotOpen, tr("The port is not open.") };
     // Read rather than discarded, so the transcript still has it.
     takeInput();
     m_received.clear();
@@ -138,8 +135,8 @@ std::optional<QByteArray> CliSession::takeLine()
 {
     // A reply ends at CR, LF or both; an empty line between two replies is none.
     for (;;) {
-        const auto end = std::find_if(m_received.cbegin(), m_received.cend(),
-                                      [](char c) { return c == '\r' || c == '\n'; });
+        const auto end = std::find_if(
+            m_received.cbegin(), m_received.cend(), [](char c) { return c == '\r' || c == '\n'; });
         if (end == m_received.cend())
             return std::nullopt;
         const qsizetype length = end - m_received.cbegin();

@@ -13,16 +13,40 @@ using namespace Commands;
 
 // Sent exactly as written here.
 constexpr const char *exactTexts[] = {
-    ModemType,          SerialNumber,       FirmwareRevision, RxFrequency,     TxFrequency,
-    RefFrequency,       ChannelSpacing,     ChannelSpacing12_5, ChannelSpacing20, ChannelSpacing25,
-    FecStatus,          FecOn,              FecOff,           NoiseLevel,      Rssi,
-    OutputPower,        CompatibilityMode,  RepeaterMode,     RepeaterOff,     RepeaterOn,
-    SerialParams,       DisableTransmission, EnableTransmission, SaveSettings, FactoryDefaults,
+    ModemType,
+    SerialNumber,
+    FirmwareRevision,
+    RxFrequency,
+    TxFrequency,
+    RefFrequency,
+    ChannelSpacing,
+    ChannelSpacing12_5,
+    ChannelSpacing20,
+    ChannelSpacing25,
+    FecStatus,
+    FecOn,
+    FecOff,
+    NoiseLevel,
+    Rssi,
+    OutputPower,
+    CompatibilityMode,
+    RepeaterMode,
+    RepeaterOff,
+    RepeaterOn,
+    SerialParams,
+    DisableTransmission,
+    EnableTransmission,
+    SaveSettings,
+    FactoryDefaults,
 };
 
 // Sent with the value that follows them.
 constexpr const char *valuePrefixes[] = {
-    SetRxFrequency, SetTxFrequency, SetRefFrequency, SetOutputPower, SetCompatibilityMode,
+    SetRxFrequency,
+    SetTxFrequency,
+    SetRefFrequency,
+    SetOutputPower,
+    SetCompatibilityMode,
     SetSerialParams,
 };
 
@@ -33,19 +57,16 @@ struct Confirmed
 };
 
 constexpr Confirmed confirmedTexts[] = {
-    {SaveSettings, "saves the modem's settings for good"},
-    {FactoryDefaults, "restores the modem's factory defaults"},
+    { SaveSettings, "saves the modem's settings for good" },
+    { FactoryDefaults, "restores the modem's factory defaults" },
 };
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Script", text);
-}
+QString tr(const char *text) { return QCoreApplication::translate("Script", text); }
 
 bool isPrintableAscii(QStringView text)
 {
     return std::all_of(text.begin(), text.end(),
-                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7f; });
+        [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7f; });
 }
 
 QString shown(const QString &text)
@@ -69,7 +90,7 @@ QList<Script::Line> numbered(const QStringList &texts, bool comments)
             text = text.section(u'#', 0, 0);
         text = text.trimmed();
         if (!text.isEmpty())
-            lines.append({int(i + 1), text});
+            lines.append({ int(i + 1), text });
     }
     return lines;
 }
@@ -78,15 +99,9 @@ QList<Script::Line> numbered(const QStringList &texts, bool comments)
 
 namespace Script {
 
-QList<Line> fromFile(const QString &contents)
-{
-    return numbered(contents.split(u'\n'), true);
-}
+QList<Line> fromFile(const QString &contents) { return numbered(contents.split(u'\n'), true); }
 
-QList<Line> fromArguments(const QStringList &arguments)
-{
-    return numbered(arguments, false);
-}
+QList<Line> fromArguments(const QStringList &arguments) { return numbered(arguments, false); }
 
 QString refusalFor(const QString &text, bool confirmed)
 {

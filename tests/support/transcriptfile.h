@@ -41,16 +41,16 @@ struct TranscriptFile
                 continue;
             }
             // "2026-12-09 14:03:27.415 sent QM&FR?\r\n"
-            const QDateTime at = QDateTime::fromString(QString::fromLatin1(line.left(23)),
-                                                       QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+            const QDateTime at = QDateTime::fromString(
+                QString::fromLatin1(line.left(23)), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
             const QByteArray rest = line.mid(24);
             const qsizetype blank = rest.indexOf(' ');
             if (!at.isValid() || line.at(23) != ' ' || rest.isEmpty()) {
                 wellFormed = false;
                 continue;
             }
-            events.append({at.toMSecsSinceEpoch(), blank < 0 ? rest : rest.left(blank),
-                           blank < 0 ? QByteArray() : rest.mid(blank + 1)});
+            events.append({ at.toMSecsSinceEpoch(), blank < 0 ? rest : rest.left(blank),
+                blank < 0 ? QByteArray() : rest.mid(blank + 1) });
         }
     }
 
@@ -61,7 +61,8 @@ struct TranscriptFile
         QByteArrayList result;
         for (const Event &event : events) {
             const QByteArray line = event.name + ' ' + event.text;
-            if (event.name == "received" && !result.isEmpty() && result.last().startsWith("received "))
+            if (event.name == "received" && !result.isEmpty()
+                && result.last().startsWith("received "))
                 result.last() += event.text;
             else
                 result.append(event.text.isEmpty() ? event.name : line);
