@@ -1,7 +1,10 @@
 #include "app/form1.h"
+#include "app/windowtranscript.h"
+#include "cli/cli.h"
 #include "serial/portlisting.h"
 #include "serial/portmap.h"
 #include "serial/responselog.h"
+#include "serial/transcript.h"
 #include "sim/simulatedmodem.h"
 
 #include <QApplication>
@@ -22,6 +25,7 @@ struct Options
 {
     bool demo = false;
     bool listPorts = false;
+    QString transcript;
 };
 
 // Parsed before any application object exists, so that --help, --version and --list-ports
@@ -34,7 +38,11 @@ int parse(int argc, char *argv[], Options &options)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Configures and inspects a UHF radio modem attached to a serial port."));
+        "Configures and inspects a UHF radio modem attached to a serial port.\n\n"
+        "Without a window (see 'korvanet read --help', 'korvanet send --help'):\n"
+        "  korvanet read --port N [--baud B] [--json]     ask every read-only question\n"
+        "  korvanet send --port N [--yes] COMMAND... | --file FILE\n"
+        "                                                 send command texts in order"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -43,7 +51,10 @@ int parse(int argc, char *argv[], Options &options)
                                   QStringLiteral("Run against a built-in simulated modem on COM 3."));
     const QCommandLineOption listPorts(QStringLiteral("list-ports"),
                                        QStringLiteral("List the COM numbers and their devices, then exit."));
-    parser.addOptions({help, version, demo, listPorts});
+    const QCommandLineOption transcript(QStringLiteral("transcript"),
+                                        QStringLiteral("Append a record of the session to <file>."),
+                                        QStringLiteral("file"));
+    parser.addOptions({help, version, demo, listPorts, transcript});
 
     if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
         const QString error = parser.errorText().isEmpty()
@@ -64,6 +75,7 @@ int parse(int argc, char *argv[], Options &options)
     }
     options.demo = parser.isSet(demo);
     options.listPorts = parser.isSet(listPorts);
+    options.transcript = parser.value(transcript);
     return -1;
 }
 
@@ -88,6 +100,9 @@ void traceLogTo(ResponseLog *log, const QString &path)
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && Cli::isMode(argv[1]))
+        return Cli::run(argc, argv);
+
     Options options;
     if (const int exitCode = parse(argc, argv, options); exitCode >= 0)
         return exitCode;
@@ -126,6 +141,9 @@ int main(int argc, char *argv[])
     form.setWindowTitle(QApplication::applicationDisplayName());
     if (const QString trace = qEnvironmentVariable("KORVANET_LOG_TRACE"); !trace.isEmpty())
         traceLogTo(form.Text2, trace);
+    Transcript transcript;
+    if (!options.transcript.isEmpty())
+        recordWindowSession(transcript, options.transcript, form);
     form.move(form.screen()->availableGeometry().center() - form.rect().center());
     form.show();
     return QApplication::exec();

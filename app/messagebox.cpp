@@ -8,6 +8,8 @@ namespace {
 
 Script *activeScript = nullptr;
 
+std::function<void(const Shown &)> boxObserver;
+
 } // namespace
 
 // Records the box on the active script; returns its answer (Yes when none is queued).
@@ -45,12 +47,19 @@ QMessageBox::StandardButton show(QWidget *parent, const Shown &box)
 
 bool present(QWidget *parent, const Shown &box)
 {
+    if (boxObserver)
+        boxObserver(box);
     if (activeScript)
         return scriptedAnswer(box);
     return show(parent, box) == QMessageBox::Yes;
 }
 
 } // namespace
+
+void setObserver(std::function<void(const Shown &)> observer)
+{
+    boxObserver = std::move(observer);
+}
 
 void error(QWidget *parent, const QString &text, const QString &detail)
 {

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 // Every modal box of the utility goes through here. The boxes carry no title of their own,
@@ -24,6 +26,10 @@ void error(QWidget *parent, const QString &text, const QString &detail = {});
 void information(QWidget *parent, const QString &text);
 // Yes and No, no icon, Yes the default button (Enter answers Yes). True only for Yes.
 [[nodiscard]] bool question(QWidget *parent, const QString &text);
+
+// Sees every box as it comes up, scripted ones too, before it is answered: the session
+// transcript records them. An empty function stops it.
+void setObserver(std::function<void(const Shown &)> observer);
 
 // While a Script lives, no box opens: each is recorded, and questions take the queued
 // answers in order, then the default button (Yes) once the queue is empty.

@@ -41,7 +41,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption signalOption(QStringLiteral("signal"),
                                           QStringLiteral("Pin the received signal strength."),
                                           QStringLiteral("dBm"));
-    parser.addOptions({delayOption, rateOption, signalOption});
+    const QCommandLineOption silentOption(QStringLiteral("silent"),
+                                          QStringLiteral("Send no replies: commands are taken in "
+                                                         "and carried out, nothing comes back."));
+    const QCommandLineOption pacedOption(QStringLiteral("paced"),
+                                         QStringLiteral("Replies also take the time their bytes "
+                                                        "and the command's need on a real line."));
+    parser.addOptions({delayOption, rateOption, signalOption, silentOption, pacedOption});
     parser.process(app);
 
     SimulatedModem modem;
@@ -50,6 +56,8 @@ int main(int argc, char *argv[])
     if (!ok || delay < 0)
         return failWith(QStringLiteral("--delay wants a number of milliseconds"));
     modem.setReplyDelay(delay);
+    modem.setSilent(parser.isSet(silentOption));
+    modem.setLinePaced(parser.isSet(pacedOption));
     if (!modem.setSerialRate(parser.value(rateOption).toInt()))
         return failWith(QStringLiteral("--rate wants one of 1200, 2400, 4800, 9600, 19200, "
                                        "38400, 57600, 115200"));

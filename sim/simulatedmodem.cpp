@@ -131,18 +131,31 @@ void SimulatedModem::answer(const LineSplitter::Line &line)
     const CommandOutcome outcome = executeCommand(line.text, m_state);
     const bool movesLine = outcome.effect == CommandOutcome::Effect::SerialRateChanged;
     // The acknowledgement still goes out at the old speed; only then does the UART switch.
-    queueReply(outcome.reply + "\r\n", movesLine ? m_state.current.serialRate : 0);
+    // The command came with its CR LF, or a lone CR or LF: two bytes at most.
+    queueReply(outcome.reply + "\r\n", movesLine ? m_state.current.serialRate : 0,
+               line.text.size() + 2);
     if (outcome.effect == CommandOutcome::Effect::Saved)
         emit settingsSaved();
     else if (outcome.effect == CommandOutcome::Effect::FactoryReset)
         emit factoryReset();
 }
 
-void SimulatedModem::queueReply(const QByteArray &bytes, int nextRate)
+void SimulatedModem::queueReply(const QByteArray &bytes, int nextRate, qsizetype commandBytes)
 {
-    m_pending.push_back({bytes, QDeadlineTimer(m_replyDelay, Qt::PreciseTimer), nextRate});
+    if (m_silent)
+        return;
+    using namespace std::chrono;
+    const nanoseconds wait = milliseconds(m_replyDelay)
+        + (m_linePaced ? lineTime(commandBytes + bytes.size()) : nanoseconds(0));
+    m_pending.push_back({bytes, QDeadlineTimer(wait, Qt::PreciseTimer), nextRate});
     if (!m_replyTimer.isActive())
-        m_replyTimer.start(m_replyDelay);
+        m_replyTimer.start(ceil<milliseconds>(wait));
+}
+
+std::chrono::nanoseconds SimulatedModem::lineTime(qsizetype bytes) const
+{
+    // A start bit, eight data bits and a stop bit.
+    return std::chrono::nanoseconds(qint64(bytes) * 10 * 1000000000 / m_serialRate);
 }
 
 void SimulatedModem::sendDueReplies()

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <chrono>
 #include <deque>
 #include <optional>
 
@@ -28,6 +29,16 @@ public:
 
     void setReplyDelay(int ms) { m_replyDelay = ms; }
     [[nodiscard]] int replyDelay() const { return m_replyDelay; }
+
+    // A modem whose replies are switched off: it still takes in and carries out every
+    // command, but nothing comes back, as with a broken transmit wire.
+    void setSilent(bool silent) { m_silent = silent; }
+
+    // Replies wait, on top of the reply delay, for the time the command and the reply take
+    // on a real line at the modem's rate (ten bits a byte); a pseudo-terminal takes none.
+    void setLinePaced(bool paced) { m_linePaced = paced; }
+    // That time for `bytes` bytes at the present rate.
+    [[nodiscard]] std::chrono::nanoseconds lineTime(qsizetype bytes) const;
 
     // Also becomes the configured and saved rate, as if the modem had been set up that way long
     // ago. False, and no change, for a speed its UART cannot run at.
@@ -62,7 +73,7 @@ private:
 
     void readHost();
     void answer(const LineSplitter::Line &line);
-    void queueReply(const QByteArray &bytes, int nextRate = 0);
+    void queueReply(const QByteArray &bytes, int nextRate = 0, qsizetype commandBytes = 0);
     void sendDueReplies();
     void moveLineTo(int baud);
     [[nodiscard]] int hostRate() const;
@@ -76,5 +87,7 @@ private:
     LineSplitter m_splitter;
     ModemState m_state;
     int m_replyDelay = 5;
+    bool m_silent = false;
+    bool m_linePaced = false;
     int m_serialRate = 19200;
 };

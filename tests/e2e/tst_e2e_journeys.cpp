@@ -6,6 +6,7 @@
 #include "app/controltable.h"
 #include "tests/e2e/e2esupport.h"
 #include "tests/support/pty.h"
+#include "tests/support/transcriptfile.h"
 
 using namespace E2e;
 
@@ -20,14 +21,14 @@ struct Session
     Utility app{x};
 
     // The modem on COM 3, the utility started and its port opened with "Open port".
-    bool open(const QStringList &simArguments, QString *error)
+    bool open(const QStringList &simArguments, QString *error, const QStringList &appArguments = {})
     {
         if (!x.start(error) || !sim.start(simArguments, error))
             return false;
         app.mapComPort(3, sim.slavePath());
         // Should a click go astray, "Close software" must not reach a real COM1.
         app.mapComPort(1, QStringLiteral("/nonexistent/ttyKorvanetE2e"));
-        if (!app.start({}, error))
+        if (!app.start(appArguments, error))
             return false;
         if (!app.click("Command1")) {
             *error = QStringLiteral("could not click \"Open port\"");
@@ -172,6 +173,47 @@ private slots:
         QVERIFY2(saved >= 0, qPrintable(s.sim.lines().join('\n')));
         QCOMPARE(s.sim.lines().at(saved - 1), QByteArray("< QM**>"));
         QVERIFY2(s.app.waitForNoDialog(), "the question box stayed after Enter");
+    }
+
+    // The session's transcript holds every frame and every reply byte for byte, in order,
+    // with the box between them, and keeps all of it when the utility is killed outright.
+    void transcriptRecordsSessionAndSurvivesSigkill()
+    {
+        Session s;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("session.transcript"));
+        QString error;
+        QVERIFY2(s.open({}, &error, {QStringLiteral("--transcript"), path}), qPrintable(error));
+
+        QVERIFY(s.app.click("Command7"));
+        QVERIFY(s.app.waitForLogText("430.32500 MHz\\r\\n\\r\\n") >= 0);
+        QVERIFY(s.app.typeInto("Text4", QStringLiteral("431.12500")));
+        QVERIFY(s.app.click("Command10"));
+        qsizetype mark = s.app.waitForLogText("OK\\r\\n\\r\\n");
+        QVERIFY(mark >= 0);
+        QVERIFY(s.app.click("Command11"));
+        QVERIFY2(s.app.waitForDialog(), "no question box after \"Save settings\"");
+        QVERIFY(s.app.key(QStringLiteral("Return")));
+        QVERIFY2(s.app.waitForLogText("OK\\r\\n\\r\\n", mark + 1) >= 0,
+                 s.app.logTexts().join('|').constData());
+
+        // The log showed the last reply, so it was read, and recorded, before this.
+        s.app.process().kill();
+        QVERIFY(s.app.process().waitForFinished(5000));
+        QCOMPARE(s.sim.frames(), QByteArrayList({"QM&FR?", "QM&FT=431.12500", "QM**>"}));
+
+        const TranscriptFile transcript(path);
+        QVERIFY(transcript.wellFormed);
+        QCOMPARE(transcript.header.value("front end"), QByteArray("window"));
+        QCOMPARE(transcript.header.value("port"), QByteArray("COM3"));
+        QCOMPARE(transcript.header.value("device"), s.sim.slavePath().toLatin1());
+        QCOMPARE(transcript.exchange(),
+                 QByteArrayList({"open COM3 " + s.sim.slavePath().toLatin1() + " 19200,N,8,1",
+                                 "sent QM&FR?\\r\\n", "received 430.32500 MHz\\r\\n",
+                                 "sent QM&FT=431.12500\\r\\n", "received OK\\r\\n",
+                                 "question All changed settings will be saved. Are you sure?",
+                                 "sent QM**>\\r\\n", "received OK\\r\\n"}));
+        QVERIFY(transcript.timesNeverDecrease());
     }
 
     void closeSoftwareSendsEnableTransmissionLastAndEnds()

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/windowtranscript.h"
+
+#include "app/form1.h"
+#include "app/messagebox.h"
+#include "serial/transcript.h"
+
+#include <QPointer>
+
+namespace {
+
+QByteArrayView eventOf(MessageBox::Kind kind)
+{
+    switch (kind) {
+    case MessageBox::Kind::Error:
+        return "error";
+    case MessageBox::Kind::Information:
+        return "information";
+    case MessageBox::Kind::Question:
+        return "question";
+    }
+    return "message";
+}
+
+} // namespace
+
+void recordWindowSession(Transcript &transcript, const QString &path, Form1 &form)
+{
+    transcript.start(path, QStringLiteral("window"), form.Combo2->currentText(),
+        form.Combo1->currentText(), *form.MSComm1);
+    transcript.attach(*form.MSComm1);
+    MessageBox::setObserver([to = QPointer<Transcript>(&transcript)](const MessageBox::Shown &box) {
+        if (to)
+            to->record(eventOf(box.kind), box.text, box.detail);
+    });
+}
