@@ -26,6 +26,10 @@ PtyPair::PtyPair()
     ::cfmakeraw(&raw);
     ::tcsetattr(m_slave, TCSANOW, &raw);
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    // A program a test starts must not inherit the pair: a copy of the master in a child
+    // would keep the line up after the test hangs it up.
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
 }
 
 PtyPair::~PtyPair()
