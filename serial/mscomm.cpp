@@ -125,10 +125,16 @@ CommStatus MSComm::setPortOpen(bool open)
     if (open)
         return this->open();
     if (m_port.isOpen()) {
-        m_port.close();
+        closePort();
         emit portOpenChanged(false);
     }
     return {};
+}
+
+void MSComm::closePort()
+{
+    m_port.close();
+    m_lock.release();
 }
 
 CommStatus MSComm::open()
@@ -147,14 +153,21 @@ CommStatus MSComm::open()
     // user's to fix, so it is told apart before trying.
     if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
         return {CommError::DeviceUnavailable, permissionAdvice(device)};
+    if (const std::optional<SerialLock::Refusal> refusal = m_lock.acquire(device)) {
+        return {refusal->kind == SerialLock::Refusal::Kind::InUse ? CommError::PortAlreadyOpen
+                                                                  : CommError::DeviceUnavailable,
+                refusal->detail};
+    }
 #endif
 
     m_device = device;
-    m_port.setPortName(device);
+    // Through the lock's own descriptor, so that Qt's lock file keeps clear of everyone else's.
+    m_port.setPortName(m_lock.held() ? m_lock.openPath() : device);
     // Errors while opening belong to this open and are reported by its result; only errors
     // of an open port mean that the device went away.
     const QScopedValueRollback opening(m_opening, true);
     if (!m_port.open(QIODevice::ReadWrite)) {
+        m_lock.release();
         const QString reason = tr("%1: %2").arg(device, m_port.errorString());
         switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError:
@@ -166,7 +179,7 @@ CommStatus MSComm::open()
         }
     }
     if (CommStatus status = applySettings(); !status.ok()) {
-        m_port.close();
+        closePort();
         return status;
     }
     // Whatever sat in the device's queue before this open was meant for nobody here.
@@ -243,7 +256,7 @@ void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
         return;
     const QString reason = tr("%1: %2").arg(m_device, m_port.errorString());
     m_port.clearError();
-    m_port.close();
+    closePort();
     emit portOpenChanged(false);
     emit deviceLost(reason);
 }

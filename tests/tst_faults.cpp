@@ -310,7 +310,9 @@ void tst_Faults::otherProgramTakesPortDuringReopen()
 
     QCOMPARE(boxes(w.script), QStringList{error(AlreadyOpen)});
     QCOMPARE(w.script.shown().constFirst().detail,
-             w.pty.slavePath() + QStringLiteral(" is in use by another program."));
+             QStringLiteral("%1 is in use by korvanet_holdport (PID %2).")
+                 .arg(w.pty.slavePath())
+                 .arg(holder.processId()));
     QVERIFY(!w.form.MSComm1->PortOpen());
     QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
     // The sequence's query found the port closed and was dropped, not queued.
