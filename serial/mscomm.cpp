@@ -1,5 +1,6 @@
 #include "serial/mscomm.h"
 
+#include "serial/lossreason.h"
 #include "serial/portmap.h"
 
 #include <QDateTime>
@@ -254,7 +255,8 @@ void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || m_opening
         || !m_port.isOpen())
         return;
-    const QString reason = tr("%1: %2").arg(m_device, m_port.errorString());
+    const QString reason = lossReason(m_lock.held() ? m_lock.device() : m_device,
+                                      m_lock.descriptor(), m_port.errorString());
     m_port.clearError();
     closePort();
     emit portOpenChanged(false);
