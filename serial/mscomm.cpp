@@ -1,6 +1,7 @@
 #include "serial/mscomm.h"
 
 #include "serial/lossreason.h"
+#include "serial/permissionadvice.h"
 #include "serial/portmap.h"
 
 #include <QDateTime>
@@ -8,8 +9,6 @@
 #include <QFileInfo>
 #include <QScopedValueRollback>
 
-#include <grp.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -61,21 +60,6 @@ std::optional<LineSettings> parseSettings(const QString &text)
     else
         return std::nullopt;
     return s;
-}
-
-QString permissionAdvice(const QString &device)
-{
-    QString group;
-    struct stat st{};
-    if (::stat(QFile::encodeName(device).constData(), &st) == 0) {
-        if (const struct group *g = ::getgrgid(st.st_gid))
-            group = QString::fromLocal8Bit(g->gr_name);
-    }
-    if (group.isEmpty())
-        return QStringLiteral("Permission denied: %1.").arg(device);
-    return QStringLiteral("Permission denied: %1 belongs to the group \"%2\". Add your user to "
-                          "it (sudo usermod -aG %2 $USER), then log out and in again.")
-        .arg(device, group);
 }
 
 } // namespace
