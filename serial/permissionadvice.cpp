@@ -15,7 +15,8 @@ QString permissionAdvice(const QString &device)
     if (::stat(QFile::encodeName(device).constData(), &st) != 0)
         return QCoreApplication::translate("MSComm", "Permission denied: %1.").arg(device);
     const struct group *group = ::getgrgid(st.st_gid);
-    const QString groupName = group ? QString::fromLocal8Bit(group->gr_name) : QString::number(st.st_gid);
+    const QString groupName
+        = group ? QString::fromLocal8Bit(group->gr_name) : QString::number(st.st_gid);
     const bool groupMayUse = (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
     // Joining root's group would hand out far more than one serial port.
     if (groupMayUse && st.st_gid != 0 && group) {
@@ -25,7 +26,8 @@ QString permissionAdvice(const QString &device)
             .arg(device, groupName);
     }
     const struct passwd *owner = ::getpwuid(st.st_uid);
-    const QString ownerName = owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid);
+    const QString ownerName
+        = owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid);
     return QCoreApplication::translate(
                "MSComm", "Permission denied: %1 (%2:%3, mode %4) lets no group of users read and "
                          "write it, so joining a group would not help. A udev rule or the "

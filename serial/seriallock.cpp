@@ -191,7 +191,8 @@ std::optional<Refusal> SerialLock::openDevice(const QString &device, const QStri
         if (errno != EWOULDBLOCK)
             return Refusal{Refusal::Kind::Failed, tr("%1: %2").arg(device, qt_error_string(errno))};
         const QList<pid_t> holders = PortHolders::flockHolders(node);
-        return inUse(named, device, holders.isEmpty() ? PortHolders::openers(node, device) : holders);
+        return inUse(named, device,
+                     holders.isEmpty() ? PortHolders::openers(node, device) : holders);
     }
 #ifdef TIOCGEXCL
     // Exclusive mode does not stop root; whoever set it still holds the port, unless it is

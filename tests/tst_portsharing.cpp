@@ -48,11 +48,17 @@ QByteArray asciiLock(pid_t pid)
     return QByteArray::number(pid).rightJustified(10, ' ') + '\n';
 }
 
+// The lock file minicom takes for a device under /dev: LCK..pts_3 for /dev/pts/3.
+QString minicomLock(QString device)
+{
+    return LockFolder + QStringLiteral("/LCK..") + device.mid(5).replace(u'/', u'_');
+}
+
 // The lock files that name a device, with what they hold and who owns them: the two UUCP
 // names, and Qt's own lock of a process in `pids` (see serial/seriallock.h).
 QMap<QString, QString> lockFiles(const QString &device, const QList<qint64> &pids = {})
 {
-    QStringList names{QStringLiteral("LCK..") + device.mid(5).replace(u'/', u'_'),
+    QStringList names{QFileInfo(minicomLock(device)).fileName(),
                       QStringLiteral("LCK..") + QFileInfo(device).fileName()};
     for (const qint64 pid : pids)
         names.append(QStringLiteral("LCK.._proc_%1_fd_*").arg(pid));
@@ -152,11 +158,14 @@ struct Line
 {
     explicit Line(bool root)
     {
-        // The user's own device; for root, one that cu can open too, which run by root
-        // opens the line as the user uucp.
-        const QByteArray path = QFile::encodeName(pty.slavePath());
-        ok = root ? ::chmod(path.constData(), 0666) == 0
-                  : ::chown(path.constData(), Nobody, Nobody) == 0 && ::chmod(path.constData(), 0600) == 0;
+        // The user's own device; for root, one that cu can open too: run by root, cu opens
+        // the line as the user uucp.
+        const QByteArray node = QFile::encodeName(pty.slavePath());
+        if (root)
+            ok = ::chmod(node.constData(), 0666) == 0;
+        else
+            ok = ::chown(node.constData(), Nobody, Nobody) == 0
+                && ::chmod(node.constData(), 0600) == 0;
         clearLocks(this->path());
     }
     ~Line() { clearLocks(path()); }
@@ -282,7 +291,10 @@ class tst_PortSharing : public QObject
 
 private slots:
     void initTestCase();
-    void anotherProgramHoldsThePort_data() { addProgramRows({"picocom", "minicom", "screen", "cu"}); }
+    void anotherProgramHoldsThePort_data()
+    {
+        addProgramRows({"picocom", "minicom", "screen", "cu"});
+    }
     void anotherProgramHoldsThePort();
     void othersAreRefusedWhileOpen_data()
     {
@@ -308,8 +320,9 @@ void tst_PortSharing::initTestCase()
     if (::geteuid() != 0)
         QSKIP("Running the other programs as root and as another user takes root.");
     for (const char *tool : {"setpriv", "picocom", "minicom", "screen", "cu", "socat"}) {
+        const QString missing = QStringLiteral("%1 is missing; scripts/deps.sh installs it");
         QVERIFY2(!QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty(),
-                 qPrintable(QStringLiteral("%1 is missing; scripts/deps.sh installs it").arg(tool)));
+                 qPrintable(missing.arg(QLatin1String(tool))));
     }
     QVERIFY(m_place.make());
     // Every user may put lock files there, and remove only their own.
@@ -325,7 +338,8 @@ void tst_PortSharing::anotherProgramHoldsThePort()
     Line line(root);
     QVERIFY(line.ok);
     OtherProgram other(m_place, root, program, line.path());
-    QVERIFY2(runsAt(line.pty, B9600), qPrintable(program + QStringLiteral(" did not take the port")));
+    QVERIFY2(runsAt(line.pty, B9600),
+             qPrintable(program + QStringLiteral(" did not take the port")));
     const QMap<QString, QString> locks = lockFiles(line.path());
 
     const Utility utility(m_place, root, line.path());
@@ -353,10 +367,10 @@ void tst_PortSharing::othersAreRefusedWhileOpen()
     // The UUCP lock under both names, readable by all, in the user's own name.
     const QMap<QString, QString> ours = lockFiles(line.path());
     QCOMPARE(ours.size(), 2);
+    const QString content = QString::fromLatin1(asciiLock(pid_t(utility.pid)).toPercentEncoding());
     for (const QString &lock : ours) {
         QCOMPARE(lock.section(u' ', 0, 1), QStringLiteral("uid %1").arg(root ? 0 : Nobody));
-        QVERIFY2(lock.endsWith(QString::fromLatin1(asciiLock(pid_t(utility.pid)).toPercentEncoding())),
-                 qPrintable(lock));
+        QVERIFY2(lock.endsWith(content), qPrintable(lock));
     }
 
     if (program == u"korvanet") {
@@ -398,14 +412,15 @@ void tst_PortSharing::staleLockIsRemoved()
     QFETCH(bool, root);
     Line line(root);
     QVERIFY(line.ok);
-    const QString stale = LockFolder + QStringLiteral("/LCK..") + line.path().mid(5).replace(u'/', u'_');
+    const QString stale = minicomLock(line.path());
     {
         QFile file(stale);
         QVERIFY(file.open(QIODevice::WriteOnly));
         QCOMPARE(file.write(content), content.size());
     }
     // Left by the same user's earlier run, so this user may remove it.
-    QVERIFY(::chown(QFile::encodeName(stale).constData(), root ? 0 : Nobody, root ? 0 : Nobody) == 0);
+    const uid_t owner = root ? 0 : Nobody;
+    QVERIFY(::chown(QFile::encodeName(stale).constData(), owner, owner) == 0);
 
     const Utility utility(m_place, root, line.path());
     QCOMPARE(utility.lines(), QStringList{QStringLiteral("open")});
@@ -417,7 +432,7 @@ void tst_PortSharing::staleLockOfRootIsNamed()
     Line line(false);
     QVERIFY(line.ok);
     const pid_t dead = deadPid();
-    const QString stale = LockFolder + QStringLiteral("/LCK..") + line.path().mid(5).replace(u'/', u'_');
+    const QString stale = minicomLock(line.path());
     {
         QFile file(stale);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -432,11 +447,11 @@ void tst_PortSharing::staleLockOfRootIsNamed()
     const QStringList box = lines.first().split(u'\t');
     QCOMPARE(box.mid(0, 3), QStringList({"box", "error", "Unknown error."}));
     const QString detail = box.value(3);
-    QVERIFY2(detail.startsWith(QStringLiteral("%1 is locked by %2, left behind by PID %3, which has ended.")
-                                   .arg(line.path(), stale)
-                                   .arg(dead)),
+    const QString start
+        = QStringLiteral("%1 is locked by %2, left behind by PID %3, which has ended.");
+    QVERIFY2(detail.startsWith(start.arg(line.path(), stale).arg(dead)), qPrintable(detail));
+    QVERIFY2(detail.endsWith(QStringLiteral("remove it with: sudo rm ") + stale),
              qPrintable(detail));
-    QVERIFY2(detail.endsWith(QStringLiteral("remove it with: sudo rm ") + stale), qPrintable(detail));
     QCOMPARE(lockFiles(line.path(), {utility.pid}), locks);
 }
 
@@ -533,10 +548,9 @@ void tst_PortSharing::twoNamesOfOneDeviceCollide()
     const Utility second(m_place, root, holdByLink ? device : link);
     const QString named = holdByLink ? device
                                      : QStringLiteral("%1, which is %2,").arg(link, device);
-    QCOMPARE(second.lines(), QStringList({refusal(QStringLiteral("%1 is in use by openport (PID %2).")
-                                                      .arg(named)
-                                                      .arg(holder.pid)),
-                                          QStringLiteral("closed")}));
+    const QString detail = QStringLiteral("%1 is in use by openport (PID %2).");
+    QCOMPARE(second.lines(),
+             QStringList({refusal(detail.arg(named).arg(holder.pid)), QStringLiteral("closed")}));
     // Locked under the device's own name only.
     QCOMPARE(lockFiles(device).size(), 2);
     QVERIFY(!QFileInfo::exists(LockFolder + QStringLiteral("/LCK..ttyKorvanet")));
