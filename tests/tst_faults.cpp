@@ -176,6 +176,10 @@ void tst_Faults::frameWrittenAsDeviceGoesAway()
     WindowOnPty w;
     QVERIFY(w.show());
     QVERIFY(w.openPort());
+    // The port's lock file goes with the device.
+    const QString lock
+        = QStringLiteral("/run/lock/LCK..") + w.pty.slavePath().mid(5).replace(u'/', u'_');
+    QVERIFY(QFileInfo::exists(lock));
     w.pty.hangUp();
     const CommStatus status = w.form.SendCommand(QStringLiteral("QM**>"));
     QVERIFY(!status.ok());
@@ -183,6 +187,7 @@ void tst_Faults::frameWrittenAsDeviceGoesAway()
     QVERIFY(!w.form.MSComm1->PortOpen());
     QTRY_COMPARE(boxes(w.script), QStringList{QStringLiteral("Error: Unknown error.")});
     QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
+    QVERIFY(!QFileInfo::exists(lock));
 }
 
 void tst_Faults::deviceVanishesDuringPacedWait_data()
