@@ -16,9 +16,10 @@ QString lossReason(const QString &device, int fd, const QString &fallback)
     const int lineError = errno;
     struct stat st{};
     if (::stat(QFile::encodeName(device).constData(), &st) != 0) {
+        const int nodeError = errno;
         return QCoreApplication::translate("MSComm", "%1 was disconnected: the device no longer "
                                                      "exists (%2).")
-            .arg(device, qt_error_string(errno));
+            .arg(device, qt_error_string(nodeError));
     }
     if (hungUp) {
         return QCoreApplication::translate("MSComm", "%1 went away: the line was hung up (%2).")

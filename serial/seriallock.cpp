@@ -176,20 +176,23 @@ std::optional<Refusal> SerialLock::lockFiles(const QString &device, const QStrin
 std::optional<Refusal> SerialLock::openDevice(const QString &device, const QString &named)
 {
     const QByteArray path = QFile::encodeName(device);
+    const auto failed = [&device](int error) {
+        return Refusal{Refusal::Kind::Failed, tr("%1: %2").arg(device, qt_error_string(error))};
+    };
     struct stat node{};
     if (::stat(path.constData(), &node) != 0)
-        return Refusal{Refusal::Kind::Failed, tr("%1: %2").arg(device, qt_error_string(errno))};
+        return failed(errno);
 
     m_fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_fd < 0) {
         // Another program has put the device in exclusive mode.
         if (errno == EBUSY)
             return inUse(named, device, PortHolders::openers(node, device));
-        return Refusal{Refusal::Kind::Failed, tr("%1: %2").arg(device, qt_error_string(errno))};
+        return failed(errno);
     }
     if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK)
-            return Refusal{Refusal::Kind::Failed, tr("%1: %2").arg(device, qt_error_string(errno))};
+            return failed(errno);
         const QList<pid_t> holders = PortHolders::flockHolders(node);
         return inUse(named, device,
                      holders.isEmpty() ? PortHolders::openers(node, device) : holders);
