@@ -1,3 +1,4 @@
+#include "app/endonsignal.h"
 #include "app/form1.h"
 #include "app/windowtranscript.h"
 #include "cli/cli.h"
@@ -136,6 +137,8 @@ int main(int argc, char *argv[])
     }
 
     Form1 form;
+    if (QString error; !endOnTerminationSignals(*form.MSComm1, &error))
+        std::fprintf(stderr, "korvanet: signals: %s\n", qPrintable(error));
     // Without a title of its own Qt leaves WM_NAME empty and fills only _NET_WM_NAME, so
     // window lists and tools that read WM_NAME (xdotool, wmctrl) would find no name.
     form.setWindowTitle(QApplication::applicationDisplayName());

@@ -1,5 +1,7 @@
 #include "serial/mscomm.h"
 
+#include "serial/lossreason.h"
+#include "serial/permissionadvice.h"
 #include "serial/portmap.h"
 
 #include <QDateTime>
@@ -7,8 +9,6 @@
 #include <QFileInfo>
 #include <QScopedValueRollback>
 
-#include <grp.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -62,21 +62,6 @@ std::optional<LineSettings> parseSettings(const QString &text)
     return s;
 }
 
-QString permissionAdvice(const QString &device)
-{
-    QString group;
-    struct stat st{};
-    if (::stat(QFile::encodeName(device).constData(), &st) == 0) {
-        if (const struct group *g = ::getgrgid(st.st_gid))
-            group = QString::fromLocal8Bit(g->gr_name);
-    }
-    if (group.isEmpty())
-        return QStringLiteral("Permission denied: %1.").arg(device);
-    return QStringLiteral("Permission denied: %1 belongs to the group \"%2\". Add your user to "
-                          "it (sudo usermod -aG %2 $USER), then log out and in again.")
-        .arg(device, group);
-}
-
 } // namespace
 
 MSComm::MSComm(QObject *parent)
@@ -125,10 +110,16 @@ CommStatus MSComm::setPortOpen(bool open)
     if (open)
         return this->open();
     if (m_port.isOpen()) {
-        m_port.close();
+        closePort();
         emit portOpenChanged(false);
     }
     return {};
+}
+
+void MSComm::closePort()
+{
+    m_port.close();
+    m_lock.release();
 }
 
 CommStatus MSComm::open()
@@ -147,14 +138,21 @@ CommStatus MSComm::open()
     // user's to fix, so it is told apart before trying.
     if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
         return {CommError::DeviceUnavailable, permissionAdvice(device)};
+    if (const std::optional<SerialLock::Refusal> refusal = m_lock.acquire(device)) {
+        return {refusal->kind == SerialLock::Refusal::Kind::InUse ? CommError::PortAlreadyOpen
+                                                                  : CommError::DeviceUnavailable,
+                refusal->detail};
+    }
 #endif
 
     m_device = device;
-    m_port.setPortName(device);
+    // Through the lock's own descriptor, so that Qt's lock file keeps clear of everyone else's.
+    m_port.setPortName(m_lock.held() ? m_lock.openPath() : device);
     // Errors while opening belong to this open and are reported by its result; only errors
     // of an open port mean that the device went away.
     const QScopedValueRollback opening(m_opening, true);
     if (!m_port.open(QIODevice::ReadWrite)) {
+        m_lock.release();
         const QString reason = tr("%1: %2").arg(device, m_port.errorString());
         switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError:
@@ -166,7 +164,7 @@ CommStatus MSComm::open()
         }
     }
     if (CommStatus status = applySettings(); !status.ok()) {
-        m_port.close();
+        closePort();
         return status;
     }
     // Whatever sat in the device's queue before this open was meant for nobody here.
@@ -241,9 +239,10 @@ void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || m_opening
         || !m_port.isOpen())
         return;
-    const QString reason = tr("%1: %2").arg(m_device, m_port.errorString());
+    const QString reason = lossReason(m_lock.held() ? m_lock.device() : m_device,
+                                      m_lock.descriptor(), m_port.errorString());
     m_port.clearError();
-    m_port.close();
+    closePort();
     emit portOpenChanged(false);
     emit deviceLost(reason);
 }

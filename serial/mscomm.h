@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/seriallock.h"
+
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -89,7 +91,11 @@ private:
     void onReadyRead();
     void onBytesWritten();
     void onErrorOccurred(QSerialPort::SerialPortError error);
+    // Closes the port and lets the device go for every other program.
+    void closePort();
 
+    // Declared before the port, so that it outlives the port's descriptor.
+    SerialLock m_lock;
     QSerialPort m_port;
     QString m_device;
     qint16 m_commPort = 1;

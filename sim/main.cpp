@@ -1,6 +1,6 @@
+#include "platform/unixsignals.h"
 #include "sim/eventlog.h"
 #include "sim/simulatedmodem.h"
-#include "sim/unixsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "sim/unixsignals.h"
+#include "platform/unixsignals.h"
 
 #include <cerrno>
 #include <csignal>

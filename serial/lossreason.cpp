@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "serial/lossreason.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <termios.h>
+
+QString lossReason(const QString &device, int fd, const QString &fallback)
+{
+    // A line that has been hung up answers every terminal request with an error.
+    termios settings{};
+    const bool hungUp = fd >= 0 && ::tcgetattr(fd, &settings) != 0;
+    const int lineError = errno;
+    struct stat st{};
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0) {
+        const int nodeError = errno;
+        return QCoreApplication::translate("MSComm", "%1 was disconnected: the device no longer "
+                                                     "exists (%2).")
+            .arg(device, qt_error_string(nodeError));
+    }
+    if (hungUp) {
+        return QCoreApplication::translate("MSComm", "%1 went away: the line was hung up (%2).")
+            .arg(device, qt_error_string(lineError));
+    }
+    return QCoreApplication::translate("MSComm", "%1 failed: %2").arg(device, fallback);
+}

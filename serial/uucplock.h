@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <sys/types.h>
+
+// UUCP (HDB) lock files, the convention that minicom, cu and most other Linux serial programs
+// share: a file LCK..<name> in /run/lock (or /var/lock) that holds its owner's PID, as ten
+// ASCII characters and a newline, or, from some old programs, as a binary int.
+namespace UucpLock {
+
+// The lock folders that exist, each once: /run/lock, and /var/lock where it is not a link to it.
+[[nodiscard]] QList<QString> folders();
+
+// Every file that a program may lock `device` (a real path, symlinks resolved) with: in each
+// lock folder that exists, under the two names in use, the path below /dev with its slashes
+// as underscores ("LCK..pts_3", as minicom and Qt name it) and the base name ("LCK..3", as cu
+// does). For /dev/ttyUSB0 both are "LCK..ttyUSB0".
+[[nodiscard]] QList<QString> paths(const QString &device);
+
+// The PID a lock file's content names, in either form; nullopt when it names none.
+[[nodiscard]] std::optional<pid_t> pidIn(const QByteArray &content);
+
+struct Found
+{
+    bool exists = false;
+    std::optional<pid_t> pid; // unset: the file names no process
+    ino_t inode = 0;
+};
+[[nodiscard]] Found inspect(const QString &path);
+
+// Whether `pid` is a running process (one of another user's counts too; a zombie does not).
+[[nodiscard]] bool isRunning(pid_t pid);
+
+// Removes a lock whose owner has ended, provided the file is still the one inspected (a
+// program that took the name meanwhile keeps its lock). 0, or the errno that prevented it.
+[[nodiscard]] int removeStale(const QString &path, ino_t inode);
+
+enum class Created { Yes, Taken, NotPossible };
+// Creates the lock for this process whole, or not at all: a reader never finds it empty.
+// Taken: another program holds the name. NotPossible: the folder is not writable here.
+[[nodiscard]] Created create(const QString &path, ino_t *inode);
+
+// Removes a lock this process created, unless someone else has replaced it since.
+void removeOwn(const QString &path, ino_t inode);
+
+} // namespace UucpLock

@@ -1,0 +1,560 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The line shared with the other serial programs of a Linux system, on real pseudo-terminals,
+// as root and as a user without privileges (both programs run as the same one): picocom
+// (flock), minicom and cu (UUCP lock files), screen (exclusive mode) and a second Korvanet.
+// The utility's side is korvanet_openport, the window's "Open port" in a process of its own.
+
+#include "tests/support/pty.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uid_t Nobody = 65534;
+constexpr int Deadline = 5000;
+const QString LockFolder = QStringLiteral("/run/lock");
+
+QString rowName(const char *what, bool root)
+{
+    return QStringLiteral("%1 as %2").arg(QLatin1String(what), root ? u"root" : u"a user");
+}
+
+// A PID that belonged to a process which has ended.
+pid_t deadPid()
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+QByteArray asciiLock(pid_t pid)
+{
+    return QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+}
+
+// The lock file minicom takes for a device under /dev: LCK..pts_3 for /dev/pts/3.
+QString minicomLock(QString device)
+{
+    return LockFolder + QStringLiteral("/LCK..") + device.mid(5).replace(u'/', u'_');
+}
+
+// The lock files that name a device, with what they hold and who owns them: the two UUCP
+// names, and Qt's own lock of a process in `pids` (see serial/seriallock.h).
+QMap<QString, QString> lockFiles(const QString &device, const QList<qint64> &pids = {})
+{
+    QStringList names{QFileInfo(minicomLock(device)).fileName(),
+                      QStringLiteral("LCK..") + QFileInfo(device).fileName()};
+    for (const qint64 pid : pids)
+        names.append(QStringLiteral("LCK.._proc_%1_fd_*").arg(pid));
+    QMap<QString, QString> found;
+    for (const QString &name : QDir(LockFolder).entryList(names, QDir::Files | QDir::System)) {
+        QFile file(LockFolder + u'/' + name);
+        struct stat st{};
+        ::stat(QFile::encodeName(file.fileName()).constData(), &st);
+        file.open(QIODevice::ReadOnly);
+        found.insert(name, QStringLiteral("uid %1 inode %2: %3")
+                               .arg(st.st_uid)
+                               .arg(st.st_ino)
+                               .arg(QString::fromLatin1(file.readAll().toPercentEncoding())));
+    }
+    return found;
+}
+
+void clearLocks(const QString &device)
+{
+    for (const QString &name : lockFiles(device).keys())
+        QFile::remove(LockFolder + u'/' + name);
+}
+
+// A folder that every user may enter, with the utility's program, and for each user a home
+// (the settings store, minicom's settings, screen's sockets).
+class Place
+{
+public:
+    bool make()
+    {
+        if (!m_dir.isValid() || ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) != 0
+            || !QFile::copy(QStringLiteral(KORVANET_OPENPORT), program()))
+            return false;
+        for (const bool root : {true, false}) {
+            const QString home = this->home(root);
+            // No init string: minicom then writes nothing to the line of its own accord.
+            if (!QDir().mkpath(home + QStringLiteral("/screen"))
+                || !writeFile(home + QStringLiteral("/.minirc.dfl"),
+                              "pu minit\npu mreset\npu mhangup\n"))
+                return false;
+            const uid_t owner = root ? 0 : Nobody;
+            for (const QString &path : {home, home + QStringLiteral("/screen"),
+                                        home + QStringLiteral("/.minirc.dfl")}) {
+                if (::chown(QFile::encodeName(path).constData(), owner, owner) != 0)
+                    return false;
+            }
+            ::chmod(QFile::encodeName(home + QStringLiteral("/screen")).constData(), 0700);
+        }
+        return true;
+    }
+
+    [[nodiscard]] QString path() const { return m_dir.path(); }
+    [[nodiscard]] QString program() const { return m_dir.filePath(QStringLiteral("openport")); }
+    [[nodiscard]] QString home(bool root) const
+    {
+        return m_dir.filePath(root ? QStringLiteral("root") : QStringLiteral("nobody"));
+    }
+    [[nodiscard]] QString settingsFile(bool root) const
+    {
+        return home(root) + QStringLiteral("/Korvanet/Korvanet.conf");
+    }
+
+    // Runs `command` as root or, through setpriv, as nobody.
+    void start(QProcess &process, bool root, QStringList command) const
+    {
+        if (!root) {
+            command = QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                                  QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")}
+                + command;
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("HOME"), home(root));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home(root));
+        env.insert(QStringLiteral("SCREENDIR"), home(root) + QStringLiteral("/screen"));
+        env.insert(QStringLiteral("TERM"), QStringLiteral("vt100"));
+        process.setProcessEnvironment(env);
+        // A session of its own: picocom, for one, ends by signalling its whole process group.
+        process.setChildProcessModifier([] { ::setsid(); });
+        process.start(command.takeFirst(), command);
+    }
+
+private:
+    static bool writeFile(const QString &path, const QByteArray &content)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// The pseudo-terminal both programs meet on, the user's own in the user's rows. Lock files
+// under its number are cleared before and after: the system hands numbers out again, and a
+// program killed earlier may have left one behind.
+struct Line
+{
+    explicit Line(bool root)
+    {
+        // The user's own device; for root, one that cu can open too: run by root, cu opens
+        // the line as the user uucp.
+        const QByteArray node = QFile::encodeName(pty.slavePath());
+        if (root)
+            ok = ::chmod(node.constData(), 0666) == 0;
+        else
+            ok = ::chown(node.constData(), Nobody, Nobody) == 0
+                && ::chmod(node.constData(), 0600) == 0;
+        clearLocks(this->path());
+    }
+    ~Line() { clearLocks(path()); }
+
+    [[nodiscard]] QString path() const { return pty.slavePath(); }
+
+    PtyPair pty;
+    bool ok = true;
+};
+
+// The utility: its output lines, one per box, then "open" or "closed".
+struct Utility
+{
+    Utility(const Place &place, bool root, const QString &device, bool hold = false)
+    {
+        place.start(process, root,
+                    hold ? QStringList{place.program(), QStringLiteral("--hold"), device}
+                         : QStringList{place.program(), device});
+        process.waitForStarted(Deadline);
+        pid = process.processId();
+        if (hold) {
+            // Until the line that says whether the port opened.
+            const QDeadlineTimer deadline(Deadline);
+            while (!lines().contains(u"open") && !lines().contains(u"closed")
+                   && process.waitForReadyRead(int(deadline.remainingTime())))
+                output += QString::fromLocal8Bit(process.readAllStandardOutput());
+        } else if (process.waitForFinished(Deadline)) {
+            output = QString::fromLocal8Bit(process.readAllStandardOutput());
+        }
+    }
+    ~Utility()
+    {
+        // Ended as a user would, so that it leaves nothing behind.
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(Deadline))
+                process.kill();
+            process.waitForFinished(Deadline);
+        }
+    }
+
+    [[nodiscard]] QStringList lines() const { return output.split(u'\n', Qt::SkipEmptyParts); }
+
+    QProcess process;
+    qint64 pid = 0;
+    QString output;
+};
+
+QString refusal(const QString &detail)
+{
+    return QStringLiteral("box\terror\tPort already open.\t") + detail;
+}
+
+// Another serial program at 9600 baud, started by the user of the row.
+struct OtherProgram
+{
+    OtherProgram(const Place &place, bool root, const QString &name, const QString &device)
+    {
+        // Each as a user would start it on the port.
+        static const QHash<QString, QStringList> arguments{
+            {QStringLiteral("picocom"), {"-q", "-b", "9600", "%1"}},
+            {QStringLiteral("minicom"), {"-D", "%1", "-b", "9600"}},
+            {QStringLiteral("screen"), {"-D", "-m", "%1", "9600"}},
+            {QStringLiteral("cu"), {"-l", "%1", "-s", "9600"}},
+        };
+        QStringList command{name};
+        for (const QString &argument : arguments.value(name))
+            command.append(argument == u"%1" ? device : argument);
+        if (name == u"minicom") {
+            // minicom draws on a terminal of its own.
+            if (!root)
+                ::chown(QFile::encodeName(terminal.slavePath()).constData(), Nobody, Nobody);
+            process.setStandardInputFile(terminal.slavePath());
+            process.setStandardOutputFile(terminal.slavePath());
+        }
+        place.start(process, root, command);
+        process.waitForStarted(Deadline);
+    }
+    ~OtherProgram()
+    {
+        // Its whole session (cu runs as two processes); whatever lock it leaves, the line clears.
+        if (const qint64 pid = process.processId(); pid > 0) {
+            ::kill(-pid_t(pid), SIGKILL);
+            process.waitForFinished(Deadline);
+        }
+    }
+
+    PtyPair terminal;
+    QProcess process;
+};
+
+// Whether `line` runs at `speed`: each program sets its rate after it has taken the port.
+bool runsAt(const PtyPair &line, speed_t speed)
+{
+    QDeadlineTimer deadline(Deadline);
+    while (line.lineSpeed() != speed && !deadline.hasExpired())
+        QTest::qWait(10);
+    return line.lineSpeed() == speed;
+}
+
+void addProgramRows(const QStringList &programs)
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<bool>("root");
+    for (const QString &program : programs) {
+        for (const bool root : {true, false})
+            QTest::newRow(qPrintable(rowName(qPrintable(program), root))) << program << root;
+    }
+}
+
+void addUserRows()
+{
+    QTest::addColumn<bool>("root");
+    QTest::newRow("as root") << true;
+    QTest::newRow("as a user") << false;
+}
+
+} // namespace
+
+class tst_PortSharing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void anotherProgramHoldsThePort_data()
+    {
+        addProgramRows({"picocom", "minicom", "screen", "cu"});
+    }
+    void anotherProgramHoldsThePort();
+    void othersAreRefusedWhileOpen_data()
+    {
+        addProgramRows({"picocom", "minicom", "screen", "cu", "korvanet"});
+    }
+    void othersAreRefusedWhileOpen();
+    void staleLockIsRemoved_data();
+    void staleLockIsRemoved();
+    void staleLockOfRootIsNamed();
+    void signalsEndCleanly_data();
+    void signalsEndCleanly();
+    void nextRunOpensAfterKill_data() { addUserRows(); }
+    void nextRunOpensAfterKill();
+    void twoNamesOfOneDeviceCollide_data();
+    void twoNamesOfOneDeviceCollide();
+
+private:
+    Place m_place;
+};
+
+void tst_PortSharing::initTestCase()
+{
+    if (::geteuid() != 0)
+        QSKIP("Running the other programs as root and as another user takes root.");
+    for (const char *tool : {"setpriv", "picocom", "minicom", "screen", "cu", "socat"}) {
+        const QString missing = QStringLiteral("%1 is missing; scripts/deps.sh installs it");
+        QVERIFY2(!QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty(),
+                 qPrintable(missing.arg(QLatin1String(tool))));
+    }
+    QVERIFY(m_place.make());
+    // Every user may put lock files there, and remove only their own.
+    struct stat st{};
+    QVERIFY(::stat(QFile::encodeName(LockFolder).constData(), &st) == 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(01777));
+}
+
+void tst_PortSharing::anotherProgramHoldsThePort()
+{
+    QFETCH(QString, program);
+    QFETCH(bool, root);
+    Line line(root);
+    QVERIFY(line.ok);
+    OtherProgram other(m_place, root, program, line.path());
+    QVERIFY2(runsAt(line.pty, B9600),
+             qPrintable(program + QStringLiteral(" did not take the port")));
+    const QMap<QString, QString> locks = lockFiles(line.path());
+
+    const Utility utility(m_place, root, line.path());
+    QCOMPARE(utility.lines(),
+             QStringList({refusal(QStringLiteral("%1 is in use by %2 (PID %3).")
+                                      .arg(line.path(), program)
+                                      .arg(other.process.processId())),
+                          QStringLiteral("closed")}));
+    // Nothing changed on the line or in the other program's lock.
+    QCOMPARE(line.pty.lineSpeed(), speed_t(B9600));
+    QCOMPARE(line.pty.readAvailable(), QByteArray());
+    QCOMPARE(lockFiles(line.path(), {utility.pid}), locks);
+    QCOMPARE(other.process.state(), QProcess::Running);
+}
+
+void tst_PortSharing::othersAreRefusedWhileOpen()
+{
+    QFETCH(QString, program);
+    QFETCH(bool, root);
+    Line line(root);
+    QVERIFY(line.ok);
+    Utility utility(m_place, root, line.path(), true);
+    QCOMPARE(utility.lines(), QStringList{QStringLiteral("open")});
+    QVERIFY(runsAt(line.pty, B19200));
+    // The UUCP lock under both names, readable by all, in the user's own name.
+    const QMap<QString, QString> ours = lockFiles(line.path());
+    QCOMPARE(ours.size(), 2);
+    const QString content = QString::fromLatin1(asciiLock(pid_t(utility.pid)).toPercentEncoding());
+    for (const QString &lock : ours) {
+        QCOMPARE(lock.section(u' ', 0, 1), QStringLiteral("uid %1").arg(root ? 0 : Nobody));
+        QVERIFY2(lock.endsWith(content), qPrintable(lock));
+    }
+
+    if (program == u"korvanet") {
+        const Utility second(m_place, root, line.path());
+        QCOMPARE(second.lines(),
+                 QStringList({refusal(QStringLiteral("%1 is in use by openport (PID %2).")
+                                          .arg(line.path())
+                                          .arg(utility.pid)),
+                              QStringLiteral("closed")}));
+    } else {
+        OtherProgram other(m_place, root, program, line.path());
+        if (program == u"screen" && root)
+            QEXPECT_FAIL("", "screen honours only exclusive mode, which does not bind root", Abort);
+        QVERIFY2(other.process.waitForFinished(Deadline), "the other program kept running");
+    }
+    QCOMPARE(line.pty.lineSpeed(), speed_t(B19200));
+    QCOMPARE(lockFiles(line.path()), ours);
+    QCOMPARE(utility.process.state(), QProcess::Running);
+}
+
+void tst_PortSharing::staleLockIsRemoved_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("root");
+    const pid_t dead = deadPid();
+    for (const bool root : {true, false}) {
+        QTest::newRow(qPrintable(rowName("ASCII PID", root))) << asciiLock(dead) << root;
+        QTest::newRow(qPrintable(rowName("binary PID", root)))
+            << QByteArray(reinterpret_cast<const char *>(&dead), sizeof(int)) << root;
+        // Qt's own lock files, as an earlier version of this utility left them.
+        QTest::newRow(qPrintable(rowName("Qt's lock format", root)))
+            << QByteArray::number(dead) + "\nkorvanet\nvm\n3d1219c7\nf646041c\n" << root;
+    }
+}
+
+void tst_PortSharing::staleLockIsRemoved()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, root);
+    Line line(root);
+    QVERIFY(line.ok);
+    const QString stale = minicomLock(line.path());
+    {
+        QFile file(stale);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    }
+    // Left by the same user's earlier run, so this user may remove it.
+    const uid_t owner = root ? 0 : Nobody;
+    QVERIFY(::chown(QFile::encodeName(stale).constData(), owner, owner) == 0);
+
+    const Utility utility(m_place, root, line.path());
+    QCOMPARE(utility.lines(), QStringList{QStringLiteral("open")});
+    QVERIFY(lockFiles(line.path(), {utility.pid}).isEmpty());
+}
+
+void tst_PortSharing::staleLockOfRootIsNamed()
+{
+    Line line(false);
+    QVERIFY(line.ok);
+    const pid_t dead = deadPid();
+    const QString stale = minicomLock(line.path());
+    {
+        QFile file(stale);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(asciiLock(dead)) == 11);
+    }
+    const QMap<QString, QString> locks = lockFiles(line.path());
+
+    const Utility utility(m_place, false, line.path());
+    const QStringList lines = utility.lines();
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.last(), QStringLiteral("closed"));
+    const QStringList box = lines.first().split(u'\t');
+    QCOMPARE(box.mid(0, 3), QStringList({"box", "error", "Unknown error."}));
+    const QString detail = box.value(3);
+    const QString start
+        = QStringLiteral("%1 is locked by %2, left behind by PID %3, which has ended.");
+    QVERIFY2(detail.startsWith(start.arg(line.path(), stale).arg(dead)), qPrintable(detail));
+    QVERIFY2(detail.endsWith(QStringLiteral("remove it with: sudo rm ") + stale),
+             qPrintable(detail));
+    QCOMPARE(lockFiles(line.path(), {utility.pid}), locks);
+}
+
+void tst_PortSharing::signalsEndCleanly_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<bool>("root");
+    for (const bool root : {true, false}) {
+        QTest::newRow(qPrintable(rowName("SIGTERM", root))) << SIGTERM << root;
+        QTest::newRow(qPrintable(rowName("SIGINT", root))) << SIGINT << root;
+        QTest::newRow(qPrintable(rowName("SIGHUP", root))) << SIGHUP << root;
+    }
+}
+
+void tst_PortSharing::signalsEndCleanly()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(bool, root);
+    Line line(root);
+    QVERIFY(line.ok);
+    QFile::remove(m_place.settingsFile(root));
+    Utility utility(m_place, root, line.path(), true);
+    QCOMPARE(utility.lines(), QStringList{QStringLiteral("open")});
+    QVERIFY(!lockFiles(line.path()).isEmpty());
+
+    QVERIFY(utility.pid > 0 && ::kill(pid_t(utility.pid), signalNumber) == 0);
+    QVERIFY(utility.process.waitForFinished(Deadline));
+    QCOMPARE(utility.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(utility.process.exitCode(), 0);
+    QVERIFY(lockFiles(line.path(), {utility.pid}).isEmpty());
+    // No frame: that belongs to "Close software".
+    QCOMPARE(line.pty.readAvailable(), QByteArray());
+    const QSettings stored(m_place.settingsFile(root), QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("Settings/ComPort")).toString(), QStringLiteral(" 3"));
+    QCOMPARE(stored.value(QStringLiteral("Settings/BaudRate")).toString(), QStringLiteral("19200"));
+}
+
+void tst_PortSharing::nextRunOpensAfterKill()
+{
+    QFETCH(bool, root);
+    Line line(root);
+    QVERIFY(line.ok);
+    Utility first(m_place, root, line.path(), true);
+    QCOMPARE(first.lines(), QStringList{QStringLiteral("open")});
+    QVERIFY(first.pid > 0 && ::kill(pid_t(first.pid), SIGKILL) == 0);
+    QVERIFY(first.process.waitForFinished(Deadline));
+    // What a killed run leaves: its lock files, naming a process that is gone.
+    QCOMPARE(lockFiles(line.path(), {first.pid}).size(), 3);
+    if (!root) {
+        // Exclusive mode ends with a real device's last close. A pseudo-terminal keeps it
+        // for as long as its master is open, and the kernel then refuses every other user;
+        // the test ends it as that last close would.
+        const int fd = ::open(QFile::encodeName(line.path()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0 && ::ioctl(fd, TIOCNXCL) == 0);
+        ::close(fd);
+    }
+
+    const Utility next(m_place, root, line.path());
+    QCOMPARE(next.lines(), QStringList{QStringLiteral("open")});
+    QVERIFY(lockFiles(line.path(), {first.pid, next.pid}).isEmpty());
+}
+
+void tst_PortSharing::twoNamesOfOneDeviceCollide_data()
+{
+    QTest::addColumn<bool>("holdByLink");
+    QTest::addColumn<bool>("root");
+    for (const bool root : {true, false}) {
+        QTest::newRow(qPrintable(rowName("link, then path", root))) << true << root;
+        QTest::newRow(qPrintable(rowName("path, then link", root))) << false << root;
+    }
+}
+
+void tst_PortSharing::twoNamesOfOneDeviceCollide()
+{
+    QFETCH(bool, holdByLink);
+    QFETCH(bool, root);
+    const QString link = m_place.path() + QStringLiteral("/ttyKorvanet");
+    QProcess socat;
+    socat.start(QStringLiteral("socat"), {QStringLiteral("PTY,link=%1,rawer").arg(link),
+                                          QStringLiteral("PTY,link=%1Peer,rawer").arg(link)});
+    const auto stop = qScopeGuard([&socat] {
+        socat.kill();
+        socat.waitForFinished(Deadline);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).exists(), Deadline);
+    const QString device = QFileInfo(link).canonicalFilePath();
+    clearLocks(device);
+    const auto clear = qScopeGuard([device] { clearLocks(device); });
+    if (!root)
+        QVERIFY(::chown(QFile::encodeName(device).constData(), Nobody, Nobody) == 0);
+
+    const Utility holder(m_place, root, holdByLink ? link : device, true);
+    QCOMPARE(holder.lines(), QStringList{QStringLiteral("open")});
+    const Utility second(m_place, root, holdByLink ? device : link);
+    const QString named = holdByLink ? device
+                                     : QStringLiteral("%1, which is %2,").arg(link, device);
+    const QString detail = QStringLiteral("%1 is in use by openport (PID %2).");
+    QCOMPARE(second.lines(),
+             QStringList({refusal(detail.arg(named).arg(holder.pid)), QStringLiteral("closed")}));
+    // Locked under the device's own name only.
+    QCOMPARE(lockFiles(device).size(), 2);
+    QVERIFY(!QFileInfo::exists(LockFolder + QStringLiteral("/LCK..ttyKorvanet")));
+}
+
+KORVANET_TEST_MAIN(tst_PortSharing)
+#include "tst_portsharing.moc"
