@@ -5,6 +5,7 @@
 #include "app/signalshape.h"
 #include "modem/commands.h"
 #include "serial/portlisting.h"
+#include "serial/portmap.h"
 #include "serial/responselog.h"
 
 #include <QMouseEvent>
@@ -220,6 +221,8 @@ Form1::Form1(QWidget *parent)
     MSComm1(new MSComm(this))
 {
     setObjectName(QStringLiteral("Form1"));
+    // The serial layer numbers the ports; the user's own mapping is the store's to keep.
+    PortMap::setOverrideSource(&SettingsStore::portOverrides);
     const int border = BorderTwips / TwipsPerPixel;
     const QSize client(ClientWidthTwips / TwipsPerPixel, ClientHeightTwips / TwipsPerPixel);
     setFixedSize(client + QSize(2 * border, 2 * border));

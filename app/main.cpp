@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/settingsstore.h"
 #include "serial/portlisting.h"
 #include "serial/portmap.h"
 #include "serial/responselog.h"
@@ -94,6 +95,7 @@ int main(int argc, char *argv[])
 
     if (options.listPorts) {
         QCoreApplication app(argc, argv);
+        PortMap::setOverrideSource(&SettingsStore::portOverrides);
         std::fputs(qPrintable(portListing()), stdout);
         return EXIT_SUCCESS;
     }
