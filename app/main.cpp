@@ -1,4 +1,6 @@
+#include "app/controltable.h"
 #include "app/form1.h"
+#include "app/screenfit.h"
 #include "app/settingsstore.h"
 #include "serial/portlisting.h"
 #include "serial/portmap.h"
@@ -9,8 +11,6 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QScreen>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QStyleFactory>
 
 #include <cstdio>
@@ -100,6 +100,10 @@ int main(int argc, char *argv[])
         return EXIT_SUCCESS;
     }
 
+    const int border = BorderTwips / TwipsPerPixel;
+    ScreenFit::chooseScaleFactor(argc, argv,
+                                 QSize(ClientWidthTwips / TwipsPerPixel + 2 * border,
+                                       ClientHeightTwips / TwipsPerPixel + 2 * border));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvanet"));
     QApplication::setApplicationDisplayName(options.demo ? QStringLiteral("Korvanet (demo, simulated modem)")
@@ -108,12 +112,11 @@ int main(int argc, char *argv[])
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     SimulatedModem modem;
-    // The demo keeps its settings in a folder of its own that goes with the run: it starts at
-    // the defaults (COM 3, 19200 baud, where the simulated modem answers), and whatever is
-    // picked while trying it leaves the user's real choice alone.
-    QTemporaryDir demoSettings;
+    // The demo keeps its settings in memory: it starts at the defaults (COM 3, 19200 baud,
+    // where the simulated modem answers), whatever is picked while trying it leaves the
+    // user's real choice alone, and no way out (a signal included) leaves a folder behind.
     if (options.demo) {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, demoSettings.path());
+        SettingsStore::keepInMemory();
         QString error;
         if (!modem.start(&error)) {
             std::fprintf(stderr, "korvanet: the simulated modem did not start: %s\n", qPrintable(error));
@@ -128,7 +131,7 @@ int main(int argc, char *argv[])
     form.setWindowTitle(QApplication::applicationDisplayName());
     if (const QString trace = qEnvironmentVariable("KORVANET_LOG_TRACE"); !trace.isEmpty())
         traceLogTo(form.Text2, trace);
-    form.move(form.screen()->availableGeometry().center() - form.rect().center());
+    form.move(ScreenFit::placement(form.size(), form.screen()->availableGeometry()));
     form.show();
     return QApplication::exec();
 }

@@ -4,11 +4,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 namespace SettingsStore {
@@ -30,6 +32,21 @@ void tellOnce(Trouble trouble, const QString &text)
 QString path(const QString &section, const QString &name)
 {
     return section + u'/' + name;
+}
+
+// The n of a key "COMn"; 0 for any other key.
+int comNumberOf(QStringView key)
+{
+    bool isNumber = false;
+    const int number = key.mid(3).toInt(&isNumber);
+    return key.startsWith(u"COM") && isNumber && number > 0 ? number : 0;
+}
+
+// Set by keepInMemory(): the store for this run, by section/key.
+std::optional<QHash<QString, QString>> &memory()
+{
+    static std::optional<QHash<QString, QString>> store;
+    return store;
 }
 
 // The file's own lines, and whether Qt's reader can be trusted with them.
@@ -72,6 +89,8 @@ QString whyNotWritable(const QString &fileName)
 // what another process (a second window, a test) wrote in the meantime.
 QString read(const QString &section, const QString &name, const QString &fallback)
 {
+    if (memory())
+        return memory()->value(path(section, name), fallback);
     const QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
     (void)inspect(store);
     const QVariant value = store.value(path(section, name));
@@ -82,6 +101,10 @@ QString read(const QString &section, const QString &name, const QString &fallbac
 
 void write(const QString &section, const QString &name, const QString &value)
 {
+    if (memory()) {
+        memory()->insert(path(section, name), value);
+        return;
+    }
     QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
     const SettingsFileLines lines = inspect(store);
     store.setValue(path(section, name), value);
@@ -99,8 +122,21 @@ void write(const QString &section, const QString &name, const QString &value)
     }
 }
 
+void keepInMemory()
+{
+    memory().emplace();
+}
+
 PortMap::Overrides portOverrides()
 {
+    if (memory()) {
+        PortMap::Overrides overrides;
+        for (auto it = memory()->cbegin(); it != memory()->cend(); ++it) {
+            if (const int number = comNumberOf(it.key().section(u'/', 1)); it.key().startsWith(u"Ports/") && number)
+                overrides.insert(number, it.value());
+        }
+        return overrides;
+    }
     QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
     const SettingsFileLines lines = inspect(store);
     if (!lines.damage.isEmpty())
@@ -108,11 +144,8 @@ PortMap::Overrides portOverrides()
     PortMap::Overrides overrides;
     store.beginGroup(QStringLiteral("Ports"));
     for (const QString &name : store.childKeys()) {
-        bool isNumber = false;
-        const int number = name.mid(3).toInt(&isNumber);
         const QVariant device = store.value(name);
-        if (name.startsWith(u"COM") && isNumber && number > 0
-            && device.typeId() == QMetaType::QString)
+        if (const int number = comNumberOf(name); number && device.typeId() == QMetaType::QString)
             overrides.insert(number, device.toString());
     }
     return overrides;

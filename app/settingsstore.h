@@ -12,6 +12,10 @@ namespace SettingsStore {
 [[nodiscard]] QString read(const QString &section, const QString &key, const QString &fallback);
 void write(const QString &section, const QString &key, const QString &value);
 
+// From now on the store lives in memory only, empty at first, and goes with the process: the
+// demo's picks leave the user's own alone, and no way out leaves anything on the disk.
+void keepInMemory();
+
 // "Ports/COMn" = device path: the user's own mapping of COM numbers to devices, read line by
 // line where the file is damaged, so that no number silently leads to another device.
 [[nodiscard]] PortMap::Overrides portOverrides();
