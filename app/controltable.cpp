@@ -1,6 +1,7 @@
 #include "app/controltable.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -109,10 +110,25 @@ const ControlRow &controlRow(QAnyStringView name)
     return *it;
 }
 
-QRect pixelRect(const ControlRow &row)
+namespace {
+
+int pixels(int twips, double scale)
 {
-    return {row.left / TwipsPerPixel, row.top / TwipsPerPixel, row.width / TwipsPerPixel,
-            row.height / TwipsPerPixel};
+    return int(std::lround(twips * scale / TwipsPerPixel));
+}
+
+} // namespace
+
+QRect pixelRect(const ControlRow &row, double scale)
+{
+    // Edges are rounded rather than sizes, so that scaled neighbours keep their gaps.
+    return {QPoint(pixels(row.left, scale), pixels(row.top, scale)),
+            QPoint(pixels(row.left + row.width, scale) - 1, pixels(row.top + row.height, scale) - 1)};
+}
+
+QSize clientPixelSize(double scale)
+{
+    return {pixels(ClientWidthTwips, scale), pixels(ClientHeightTwips, scale)};
 }
 
 QColor colourOf(ColourClass colour)

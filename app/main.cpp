@@ -101,9 +101,8 @@ int main(int argc, char *argv[])
     }
 
     const int border = BorderTwips / TwipsPerPixel;
-    ScreenFit::chooseScaleFactor(argc, argv,
-                                 QSize(ClientWidthTwips / TwipsPerPixel + 2 * border,
-                                       ClientHeightTwips / TwipsPerPixel + 2 * border));
+    const double layoutScale
+        = ScreenFit::fitToScreen(argc, argv, clientPixelSize() + QSize(2 * border, 2 * border));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvanet"));
     QApplication::setApplicationDisplayName(options.demo ? QStringLiteral("Korvanet (demo, simulated modem)")
@@ -125,7 +124,7 @@ int main(int argc, char *argv[])
         PortMap::setSessionOverride(3, modem.slavePath());
     }
 
-    Form1 form;
+    Form1 form(nullptr, layoutScale);
     // Without a title of its own Qt leaves WM_NAME empty and fills only _NET_WM_NAME, so
     // window lists and tools that read WM_NAME (xdotool, wmctrl) would find no name.
     form.setWindowTitle(QApplication::applicationDisplayName());

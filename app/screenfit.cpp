@@ -9,19 +9,36 @@
 #include <vector>
 
 namespace ScreenFit {
+namespace {
 
-double shrinkFactor(QSize window, QSize available)
+double roundedDown(double scale)
 {
-    if (window.isEmpty() || available.isEmpty())
-        return 1.0;
-    const double fit = std::min(double(available.width()) / window.width(),
-                                double(available.height()) / window.height());
-    return fit >= 1.0 ? 1.0 : std::floor(fit * 1000.0) / 1000.0;
+    return std::floor(scale * 1000.0) / 1000.0;
 }
 
-void chooseScaleFactor(int argc, char *argv[], QSize window)
+} // namespace
+
+Fit fitFor(QSize window, QSize available, double devicePixelRatio, double userFactor)
+{
+    if (window.isEmpty() || available.isEmpty() || devicePixelRatio <= 0.0 || userFactor <= 0.0)
+        return {};
+    const double fit = std::min(double(available.width()) / window.width(),
+                                double(available.height()) / window.height());
+    if (fit >= 1.0 && devicePixelRatio >= 1.0)
+        return {};
+    // Device pixels per designed pixel at which the window just fits.
+    const double devicePixels = devicePixelRatio * std::min(fit, 1.0);
+    if (devicePixels >= 1.0)
+        return {userFactor * roundedDown(fit), 1.0};
+    // Qt's ratio to 1, or a hair above where the platform's own factor is no round number:
+    // below 1 the window would be cut off.
+    return {std::ceil(userFactor / devicePixelRatio * 1e6) / 1e6, roundedDown(devicePixels)};
+}
+
+double fitToScreen(int argc, char *argv[], QSize window)
 {
     QSize available;
+    double ratio = 1.0;
     {
         // The application object takes the platform's options (-display, -platform) out of
         // the arguments it is given; the real one must still find them.
@@ -29,18 +46,19 @@ void chooseScaleFactor(int argc, char *argv[], QSize window)
         std::vector<char *> probeArgv(argv, argv + argc);
         probeArgv.push_back(nullptr);
         const QGuiApplication probe(probeArgc, probeArgv.data());
-        if (const QScreen *screen = QGuiApplication::primaryScreen())
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
             available = screen->availableGeometry().size();
+            ratio = screen->devicePixelRatio();
+        }
     }
-    const double shrink = shrinkFactor(window, available);
-    if (shrink >= 1.0)
-        return;
-    // The area was measured in the user's own scale; the new factor goes on top of it.
     bool ok = false;
     double user = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&ok);
     if (!ok || user <= 0.0)
         user = 1.0;
-    qputenv("QT_SCALE_FACTOR", QByteArray::number(user * shrink, 'g', 6));
+    const Fit fit = fitFor(window, available, ratio, user);
+    if (fit.qtScaleFactor > 0.0)
+        qputenv("QT_SCALE_FACTOR", QByteArray::number(fit.qtScaleFactor, 'g', 9));
+    return fit.layoutScale;
 }
 
 QPoint placement(QSize size, const QRect &available)

@@ -5,20 +5,34 @@
 #include <QRect>
 #include <QSize>
 
-// The window is laid out at fixed places in logical pixels. Where the screen's available area
-// is too small for it, the whole window is scaled down through Qt's own scale factor, chosen
-// before the GUI starts: controls, fonts and the style's metrics all shrink alike, so the
-// layout keeps its proportions and "Close software" stays on the screen.
+// The window is laid out at fixed places. Where the screen's available area is too small for
+// it, the whole window is scaled down uniformly, so that every control keeps its place among
+// the others and "Close software" stays on the screen. Down to one device pixel per logical
+// pixel Qt's own scale factor does it, chosen before the GUI starts: controls, fonts and the
+// style's metrics all shrink alike. Below that, Qt 6.4 paints widgets unscaled into a smaller
+// window (QPainter takes no ratio under 1), so there the ratio stays 1 and the window lays
+// itself out smaller.
 namespace ScreenFit {
 
-// By how much `window` must shrink to fit into `available`; 1 when it fits. Rounded down to
-// three decimals, so the scaled window never comes out a pixel larger than the area.
-[[nodiscard]] double shrinkFactor(QSize window, QSize available);
+struct Fit
+{
+    // Qt's scale factor to set (QT_SCALE_FACTOR); 0 to leave it as it is.
+    double qtScaleFactor = 0.0;
+    // How much smaller than designed the window lays itself out, in logical pixels.
+    double layoutScale = 1.0;
 
-// Looks at the primary screen through a short-lived QGuiApplication and, where `window` would
-// not fit, sets QT_SCALE_FACTOR: the user's own factor, if any, times the shrink factor.
-// Call before the QApplication exists; argc and argv are left as they are.
-void chooseScaleFactor(int argc, char *argv[], QSize window);
+    friend bool operator==(const Fit &, const Fit &) = default;
+};
+
+// For `window` (logical pixels) on a screen whose available area is `available` (logical
+// pixels at `devicePixelRatio`), the user's own QT_SCALE_FACTOR being `userFactor`. Scales are
+// rounded down to three decimals, so the window never comes out a pixel larger than the area.
+[[nodiscard]] Fit fitFor(QSize window, QSize available, double devicePixelRatio, double userFactor);
+
+// Looks at the primary screen through a short-lived QGuiApplication, sets QT_SCALE_FACTOR
+// where the fit asks for it and returns the layout scale for the window. Call before the
+// QApplication exists; argc and argv are left as they are.
+[[nodiscard]] double fitToScreen(int argc, char *argv[], QSize window);
 
 // Where a window of `size` stands: centred in `available`, never beyond its top-left corner.
 [[nodiscard]] QPoint placement(QSize size, const QRect &available);
