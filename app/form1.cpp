@@ -68,7 +68,8 @@ void setUp(QLabel *label, const ControlRow &row)
 {
     label->setText(QString::fromLatin1(row.text));
     label->setTextFormat(Qt::PlainText);
-    label->setFont(fittedFont(label->font(), label->text(), label->width()));
+    // A pixel to spare: a glyph on the last column looks cut off even where it is not.
+    label->setFont(fittedFont(label->font(), label->text(), label->width() - 1));
     label->setAutoFillBackground(true);
     paintGrey(label);
 }
@@ -107,7 +108,7 @@ void setUp(QCheckBox *box, const ControlRow &row)
     box->setText(QString::fromLatin1(row.text));
     const QStyle *style = box->style();
     box->setFont(fittedFont(box->font(), box->text(),
-                            box->width() - style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box)
+                            box->width() - 1 - style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box)
                                 - style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box)));
     box->setAutoFillBackground(true);
     paintGrey(box);
