@@ -100,9 +100,8 @@ int main(int argc, char *argv[])
         return EXIT_SUCCESS;
     }
 
-    const int border = BorderTwips / TwipsPerPixel;
     const double layoutScale
-        = ScreenFit::fitToScreen(argc, argv, clientPixelSize() + QSize(2 * border, 2 * border));
+        = ScreenFit::fitToScreen(argc, argv, clientPixelSize(), BorderTwips / TwipsPerPixel);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvanet"));
     QApplication::setApplicationDisplayName(options.demo ? QStringLiteral("Korvanet (demo, simulated modem)")

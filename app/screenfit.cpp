@@ -18,24 +18,32 @@ double roundedDown(double scale)
 
 } // namespace
 
-Fit fitFor(QSize window, QSize available, double devicePixelRatio, double userFactor)
+Fit fitFor(QSize client, int frame, QSize available, double devicePixelRatio, double userFactor)
 {
-    if (window.isEmpty() || available.isEmpty() || devicePixelRatio <= 0.0 || userFactor <= 0.0)
+    if (client.isEmpty() || available.isEmpty() || devicePixelRatio <= 0.0 || userFactor <= 0.0)
         return {};
-    const double fit = std::min(double(available.width()) / window.width(),
-                                double(available.height()) / window.height());
+    // The area in device pixels. Qt rounds it to whole logical pixels, by up to half of one.
+    const double slack = devicePixelRatio == 1.0 ? 0.0 : devicePixelRatio / 2;
+    const double width = available.width() * devicePixelRatio - slack;
+    const double height = available.height() * devicePixelRatio - slack;
+
+    const QSize window = client + QSize(2 * frame, 2 * frame);
+    const double fit = std::min(width / (window.width() * devicePixelRatio),
+                                height / (window.height() * devicePixelRatio));
     if (fit >= 1.0 && devicePixelRatio >= 1.0)
         return {};
     // Device pixels per designed pixel at which the window just fits.
-    const double devicePixels = devicePixelRatio * std::min(fit, 1.0);
-    if (devicePixels >= 1.0)
+    if (devicePixelRatio * std::min(fit, 1.0) >= 1.0)
         return {userFactor * roundedDown(fit), 1.0};
     // Qt's ratio to 1, or a hair above where the platform's own factor is no round number:
-    // below 1 the window would be cut off.
-    return {std::ceil(userFactor / devicePixelRatio * 1e6) / 1e6, roundedDown(devicePixels)};
+    // below 1 the window would be cut off. The frame then stays as thin as it is.
+    const double layout = std::min((width - 2 * frame) / client.width(),
+                                   (height - 2 * frame) / client.height());
+    return {std::ceil(userFactor / devicePixelRatio * 1e6) / 1e6,
+            std::min(1.0, roundedDown(layout))};
 }
 
-double fitToScreen(int argc, char *argv[], QSize window)
+double fitToScreen(int argc, char *argv[], QSize client, int frame)
 {
     QSize available;
     double ratio = 1.0;
@@ -55,7 +63,7 @@ double fitToScreen(int argc, char *argv[], QSize window)
     double user = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&ok);
     if (!ok || user <= 0.0)
         user = 1.0;
-    const Fit fit = fitFor(window, available, ratio, user);
+    const Fit fit = fitFor(client, frame, available, ratio, user);
     if (fit.qtScaleFactor > 0.0)
         qputenv("QT_SCALE_FACTOR", QByteArray::number(fit.qtScaleFactor, 'g', 9));
     return fit.layoutScale;

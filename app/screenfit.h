@@ -24,15 +24,18 @@ struct Fit
     friend bool operator==(const Fit &, const Fit &) = default;
 };
 
-// For `window` (logical pixels) on a screen whose available area is `available` (logical
-// pixels at `devicePixelRatio`), the user's own QT_SCALE_FACTOR being `userFactor`. Scales are
-// rounded down to three decimals, so the window never comes out a pixel larger than the area.
-[[nodiscard]] Fit fitFor(QSize window, QSize available, double devicePixelRatio, double userFactor);
+// For a window of `client` logical pixels inside a frame `frame` pixels wide, on a screen
+// whose available area is `available` (logical pixels at `devicePixelRatio`), the user's own
+// QT_SCALE_FACTOR being `userFactor`. Scales are rounded down to three decimals, and the area
+// is taken a little short where Qt rounded it to logical pixels, so the window never comes
+// out a pixel larger than the area.
+[[nodiscard]] Fit fitFor(QSize client, int frame, QSize available, double devicePixelRatio,
+                         double userFactor);
 
 // Looks at the primary screen through a short-lived QGuiApplication, sets QT_SCALE_FACTOR
 // where the fit asks for it and returns the layout scale for the window. Call before the
 // QApplication exists; argc and argv are left as they are.
-[[nodiscard]] double fitToScreen(int argc, char *argv[], QSize window);
+[[nodiscard]] double fitToScreen(int argc, char *argv[], QSize client, int frame);
 
 // Where a window of `size` stands: centred in `available`, never beyond its top-left corner.
 [[nodiscard]] QPoint placement(QSize size, const QRect &available);
