@@ -100,9 +100,9 @@ int main(int argc, char *argv[])
         return EXIT_SUCCESS;
     }
 
-    const double layoutScale
-        = ScreenFit::fitToScreen(argc, argv, clientPixelSize(), BorderTwips / TwipsPerPixel);
-    QApplication app(argc, argv);
+    double layoutScale = 1.0;
+    const std::unique_ptr<QApplication> app = ScreenFit::startFitted(
+        argc, argv, clientPixelSize(), BorderTwips / TwipsPerPixel, &layoutScale);
     QApplication::setApplicationName(QStringLiteral("korvanet"));
     QApplication::setApplicationDisplayName(options.demo ? QStringLiteral("Korvanet (demo, simulated modem)")
                                                          : QStringLiteral("Korvanet"));

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/screenfit.h"
 
-#include <QGuiApplication>
 #include <QScreen>
 
 #include <algorithm>
@@ -37,36 +36,41 @@ Fit fitFor(QSize client, int frame, QSize available, double devicePixelRatio, do
         return {userFactor * roundedDown(fit), 1.0};
     // Qt's ratio to 1, or a hair above where the platform's own factor is no round number:
     // below 1 the window would be cut off. The frame then stays as thin as it is.
-    const double layout = std::min((width - 2 * frame) / client.width(),
-                                   (height - 2 * frame) / client.height());
-    return {std::ceil(userFactor / devicePixelRatio * 1e6) / 1e6,
-            std::min(1.0, roundedDown(layout))};
+    const double layout = std::min(1.0, roundedDown(std::min((width - 2 * frame) / client.width(),
+                                                             (height - 2 * frame) / client.height())));
+    if (devicePixelRatio == 1.0)
+        return {0.0, layout};
+    return {std::ceil(userFactor / devicePixelRatio * 1e6) / 1e6, layout};
 }
 
-double fitToScreen(int argc, char *argv[], QSize client, int frame)
+std::unique_ptr<QApplication> startFitted(int &argc, char **argv, QSize client, int frame,
+                                          double *layoutScale)
 {
-    QSize available;
-    double ratio = 1.0;
-    {
-        // The application object takes the platform's options (-display, -platform) out of
-        // the arguments it is given; the real one must still find them.
-        int probeArgc = argc;
-        std::vector<char *> probeArgv(argv, argv + argc);
-        probeArgv.push_back(nullptr);
-        const QGuiApplication probe(probeArgc, probeArgv.data());
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            available = screen->availableGeometry().size();
-            ratio = screen->devicePixelRatio();
-        }
+    // The application object takes the platform's options (-display, -platform) out of the
+    // arguments; a second one must still find them.
+    const int givenArgc = argc;
+    const std::vector<char *> given(argv, argv + argc);
+    auto app = std::make_unique<QApplication>(argc, argv);
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        *layoutScale = 1.0;
+        return app;
     }
     bool ok = false;
     double user = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&ok);
     if (!ok || user <= 0.0)
         user = 1.0;
-    const Fit fit = fitFor(client, frame, available, ratio, user);
-    if (fit.qtScaleFactor > 0.0)
+    const Fit fit = fitFor(client, frame, screen->availableGeometry().size(),
+                           screen->devicePixelRatio(), user);
+    *layoutScale = fit.layoutScale;
+    if (fit.qtScaleFactor > 0.0) {
+        app.reset();
         qputenv("QT_SCALE_FACTOR", QByteArray::number(fit.qtScaleFactor, 'g', 9));
-    return fit.layoutScale;
+        argc = givenArgc;
+        std::copy(given.cbegin(), given.cend(), argv);
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+    return app;
 }
 
 QPoint placement(QSize size, const QRect &available)

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QApplication>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+
+#include <memory>
 
 // The window is laid out at fixed places. Where the screen's available area is too small for
 // it, the whole window is scaled down uniformly, so that every control keeps its place among
@@ -32,10 +35,12 @@ struct Fit
 [[nodiscard]] Fit fitFor(QSize client, int frame, QSize available, double devicePixelRatio,
                          double userFactor);
 
-// Looks at the primary screen through a short-lived QGuiApplication, sets QT_SCALE_FACTOR
-// where the fit asks for it and returns the layout scale for the window. Call before the
-// QApplication exists; argc and argv are left as they are.
-[[nodiscard]] double fitToScreen(int argc, char *argv[], QSize client, int frame);
+// Starts the application such that the window fits the primary screen. Where it would not
+// fit, the first application object goes and a second one starts with QT_SCALE_FACTOR set,
+// since Qt reads it only at start; on a screen that is large enough, nothing is done twice.
+// `*layoutScale` receives the window's layout scale.
+[[nodiscard]] std::unique_ptr<QApplication> startFitted(int &argc, char **argv, QSize client,
+                                                        int frame, double *layoutScale);
 
 // Where a window of `size` stands: centred in `available`, never beyond its top-left corner.
 [[nodiscard]] QPoint placement(QSize size, const QRect &available);
