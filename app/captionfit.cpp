@@ -4,6 +4,8 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int SmallestPixels = 7;

@@ -107,9 +107,9 @@ void setUp(QCheckBox *box, const ControlRow &row)
 {
     box->setText(QString::fromLatin1(row.text));
     const QStyle *style = box->style();
-    box->setFont(fittedFont(box->font(), box->text(),
-                            box->width() - 1 - style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box)
-                                - style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box)));
+    const int indicator = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box)
+        + style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+    box->setFont(fittedFont(box->font(), box->text(), box->width() - 1 - indicator));
     box->setAutoFillBackground(true);
     paintGrey(box);
     // Fusion draws the unticked box's border a shade darker than the Window colour: on this

@@ -132,7 +132,8 @@ PortMap::Overrides portOverrides()
     if (memory()) {
         PortMap::Overrides overrides;
         for (auto it = memory()->cbegin(); it != memory()->cend(); ++it) {
-            if (const int number = comNumberOf(it.key().section(u'/', 1)); it.key().startsWith(u"Ports/") && number)
+            const int number = comNumberOf(it.key().section(u'/', 1));
+            if (it.key().startsWith(u"Ports/") && number)
                 overrides.insert(number, it.value());
         }
         return overrides;

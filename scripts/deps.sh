@@ -3,7 +3,8 @@
 # Sourced by the other scripts; runs apt-get as root, or through sudo for a normal user.
 set -eu
 packages="cmake ninja-build g++ clang libclang-rt-14-dev pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
-fonts-liberation2 xvfb xdotool x11-utils imagemagick desktop-file-utils dpkg-dev locales libxcb1-dev"
+fonts-liberation2 xvfb xdotool x11-utils imagemagick desktop-file-utils dpkg-dev locales
+libxcb1-dev"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 missing=""

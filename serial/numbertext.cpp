@@ -49,8 +49,8 @@ std::optional<double> leadingNumber(QStringView text)
         // which of the two it was matters.
         const qsizetype point = digits.indexOf('.');
         const QByteArray whole = point < 0 ? digits : digits.left(point);
-        const bool large
-            = std::any_of(whole.cbegin(), whole.cend(), [](char c) { return c >= '1' && c <= '9'; });
+        const bool large = std::any_of(whole.cbegin(), whole.cend(),
+                                       [](char c) { return c >= '1' && c <= '9'; });
         const double magnitude = large ? HUGE_VAL : 0.0;
         return digits.startsWith('-') ? -magnitude : magnitude;
     }

@@ -75,7 +75,8 @@ QString devicePath(int comNumber)
     if (comNumber < 1)
         return {};
 #ifdef Q_OS_WIN
-    return currentOverrides().value(comNumber, QStringLiteral("COM%1").arg(comNumber));
+    const QString device = currentOverrides().value(comNumber);
+    return device.isEmpty() ? QStringLiteral("COM%1").arg(comNumber) : device;
 #else
     for (const Entry &entry : entries()) {
         if (entry.number == comNumber)

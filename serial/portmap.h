@@ -21,8 +21,6 @@ struct Entry
     int number = 0;
     QString device;
     bool overridden = false;
-
-    friend bool operator==(const Entry &, const Entry &) = default;
 };
 
 // The counted devices under `devRoot`, in Wine's order.

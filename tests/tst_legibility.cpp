@@ -21,7 +21,8 @@ double luminance(QRgb rgb)
         const double c = value / 255.0;
         return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
     };
-    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
+    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb))
+        + 0.0722 * channel(qBlue(rgb));
 }
 
 double contrast(QRgb a, QRgb b)
@@ -70,8 +71,10 @@ private slots:
                 QTest::newRow(row.name) << row.name << QString();
         }
         // The captions that change while the utility runs.
-        QTest::newRow("Command1 open") << "Command1" << "Port is open";
-        QTest::newRow("Command34 running") << "Command34" << "Hide RSSI graph";
+        QTest::newRow("Command1 open") << "Command1"
+                                       << "Port is open";
+        QTest::newRow("Command34 running") << "Command34"
+                                           << "Hide RSSI graph";
     }
 
     // A caption wider than its control is cut at the control's edge: ink in the last column
@@ -89,9 +92,8 @@ private slots:
         const QImage image = widget->grab().toImage();
         QCOMPARE(image.size(), widget->size());
 
-        const auto column = [&image](int x, int inset) {
-            return QRect(x, inset, 1, image.height() - 2 * inset);
-        };
+        const auto column
+            = [&image](int x, int inset) { return QRect(x, inset, 1, image.height() - 2 * inset); };
         const int right = image.width() - 1;
         if (row.kind == ControlKind::Button) {
             // Inside the one-pixel outline.
@@ -115,17 +117,19 @@ private slots:
         option.initFrom(box);
         option.text = box->text();
         option.state |= QStyle::State_Off;
-        const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+        const QRect indicator
+            = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
         const QImage image = box->grab().toImage();
         const QPoint centre = indicator.center();
-        for (const QPoint &edge : {QPoint(indicator.left(), centre.y()), QPoint(indicator.right(), centre.y()),
-                                   QPoint(centre.x(), indicator.top()),
-                                   QPoint(centre.x(), indicator.bottom())}) {
+        for (const QPoint &edge :
+            { QPoint(indicator.left(), centre.y()), QPoint(indicator.right(), centre.y()),
+                QPoint(centre.x(), indicator.top()), QPoint(centre.x(), indicator.bottom()) }) {
             const double ratio = contrast(image.pixel(edge), Colours::Window);
-            QVERIFY2(ratio >= 3.0, qPrintable(QStringLiteral("%1:1 at %2,%3")
-                                                  .arg(ratio, 0, 'f', 2)
-                                                  .arg(edge.x())
-                                                  .arg(edge.y())));
+            QVERIFY2(ratio >= 3.0,
+                qPrintable(QStringLiteral("%1:1 at %2,%3")
+                               .arg(ratio, 0, 'f', 2)
+                               .arg(edge.x())
+                               .arg(edge.y())));
         }
     }
 };

@@ -194,7 +194,8 @@ private slots:
         QTest::newRow("COM3 reads as 0") << "COM3" << 0 << QString() << invalid
                                          << "\"COM3\" is no port number.";
         QTest::newRow("zero") << " 0" << 0 << QString() << invalid << "COM0 is not a port number.";
-        QTest::newRow("negative") << "-3" << 0 << QString() << invalid << "COM-3 is not a port number.";
+        QTest::newRow("negative") << "-3" << 0 << QString() << invalid
+                                  << "COM-3 is not a port number.";
         QTest::newRow("empty") << "" << 0 << QString() << invalid << "\"\" is no port number.";
         QTest::newRow("above 16 bits") << "40000" << 0 << QString() << unknown
                                        << "\"40000\" is no port number.";

@@ -119,11 +119,12 @@ private slots:
         for (const QString &entry : overrides)
             map.insert(entry.section(u'=', 0, 0).toInt(), inTree(entry.section(u'=', 1)));
         QStringList found;
-        for (const PortMap::Entry &entry : PortMap::numbered(map, PortMap::detectedDevices(dev.path()))) {
+        const QStringList detected = PortMap::detectedDevices(dev.path());
+        for (const PortMap::Entry &entry : PortMap::numbered(map, detected)) {
             QString device = entry.device;
             device.remove(dev.path() + u'/');
-            found.append(QStringLiteral("%1=%2%3").arg(entry.number).arg(device,
-                                                                          entry.overridden ? "*" : ""));
+            const QString marker = entry.overridden ? QStringLiteral("*") : QString();
+            found.append(QStringLiteral("%1=%2%3").arg(entry.number).arg(device, marker));
         }
         QCOMPARE(found, expected);
     }

@@ -33,14 +33,15 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "closewindow: cannot connect to the X server\n");
         return 1;
     }
-    xcb_client_message_event_t event{};
+    xcb_client_message_event_t event {};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = xcb_window_t(std::strtoul(argv[1], nullptr, 10));
     event.type = atom(connection, "WM_PROTOCOLS");
     event.data.data32[0] = atom(connection, "WM_DELETE_WINDOW");
     event.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
+    xcb_send_event(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+        reinterpret_cast<const char *>(&event));
     const int failed = xcb_flush(connection) <= 0;
     xcb_disconnect(connection);
     return failed;

@@ -127,9 +127,10 @@ bool XServer::start(QString *error, QSize size, QRect workArea)
                                  .arg(workArea.y())
                                  .arg(workArea.width())
                                  .arg(workArea.height());
+        const QString atom = QStringLiteral("_NET_WORKAREA");
         if (!run(QStringLiteral("xprop"),
-                 {QStringLiteral("-root"), QStringLiteral("-format"), QStringLiteral("_NET_WORKAREA"),
-                  QStringLiteral("32c"), QStringLiteral("-set"), QStringLiteral("_NET_WORKAREA"), area},
+                 {QStringLiteral("-root"), QStringLiteral("-format"), atom, QStringLiteral("32c"),
+                  QStringLiteral("-set"), atom, area},
                  display())) {
             *error = QStringLiteral("xprop could not set the work area");
             return false;
