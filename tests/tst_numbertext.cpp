@@ -17,7 +17,8 @@ private slots:
             QSKIP("run in the locale the process inherited");
         QVERIFY2(QByteArray(std::setlocale(LC_NUMERIC, nullptr)) == wanted,
                  "the locale is missing; scripts/deps.sh generates it");
-        QCOMPARE(QByteArray(std::localeconv()->decimal_point), QByteArray(wanted == "C" ? "." : ","));
+        const QByteArray point = wanted == "C" ? "." : ",";
+        QCOMPARE(QByteArray(std::localeconv()->decimal_point), point);
     }
 
     void leadingNumber_data()
