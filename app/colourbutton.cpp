@@ -1,6 +1,15 @@
 #include "app/colourbutton.h"
 
+#include "app/captionfit.h"
+
 #include <QPainter>
+
+namespace {
+
+// Room between the outline and the caption, in logical pixels, on either side.
+constexpr int CaptionMargin = 2;
+
+} // namespace
 
 ColourButton::ColourButton(QWidget *parent)
     : QPushButton(parent)
@@ -15,17 +24,38 @@ void ColourButton::setFace(const QColor &face)
     update();
 }
 
+QFont ColourButton::captionFont() const
+{
+    return fittedFont(font(), text(), width() - 2 * CaptionMargin);
+}
+
 void ColourButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QRect outline = rect().adjusted(0, 0, -1, -1);
-    painter.fillRect(rect(), isDown() ? m_face.darker(130) : m_face);
-    painter.setPen(Qt::black);
-    painter.drawRect(outline);
+    {
+        // At a fractional scale the button's edges fall between device pixels. A one-pixel
+        // line in logical units then lands half outside (lost to the clip: no top or left
+        // outline) or across two pixels, and the face shows beyond it. So face and outline go
+        // on device pixels: the ones the button's own fill covers, the outline on the
+        // outermost of them, as thick as one logical pixel rounds to.
+        const QTransform toDevice = painter.deviceTransform();
+        const QRectF edges = toDevice.mapRect(QRectF(rect()));
+        const QRect pixels(QPoint(qRound(edges.left()), qRound(edges.top())),
+                           QPoint(qRound(edges.right()) - 1, qRound(edges.bottom()) - 1));
+        const int line = std::max(1, qRound(devicePixelRatioF()));
+        const QTransform inDevicePixels = toDevice.inverted() * painter.worldTransform();
+        painter.save();
+        painter.setWorldTransform(inDevicePixels);
+        painter.fillRect(pixels, Qt::black);
+        painter.fillRect(pixels.adjusted(line, line, -line, -line),
+                         isDown() ? m_face.darker(130) : m_face);
+        painter.restore();
+    }
     if (hasFocus()) {
         painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
-        painter.drawRect(outline.adjusted(2, 2, -2, -2));
+        painter.drawRect(rect().adjusted(2, 2, -3, -3));
     }
     painter.setPen(Qt::black);
+    painter.setFont(captionFont());
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
 }

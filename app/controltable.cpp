@@ -2,6 +2,9 @@
 
 #include "app/controlrows.h"
 
+#include <algorithm>
+#include <cmath>
+
 std::span<const ControlRow> controlTable()
 {
     return ControlRows::rows;
@@ -17,10 +20,26 @@ const ControlRow &controlRow(QAnyStringView name)
     qFatal("The control table has no control named \"%s\".", latin1.constData());
 }
 
-QRect pixelRect(const ControlRow &row)
+namespace {
+
+int pixels(int twips, double scale)
 {
-    return {row.left / TwipsPerPixel, row.top / TwipsPerPixel, row.width / TwipsPerPixel,
-            row.height / TwipsPerPixel};
+    return int(std::lround(twips * scale / TwipsPerPixel));
+}
+
+} // namespace
+
+QRect pixelRect(const ControlRow &row, double scale)
+{
+    // Edges are rounded rather than sizes, so that scaled neighbours keep their gaps.
+    return {QPoint(pixels(row.left, scale), pixels(row.top, scale)),
+            QPoint(pixels(row.left + row.width, scale) - 1,
+                   pixels(row.top + row.height, scale) - 1)};
+}
+
+QSize clientPixelSize(double scale)
+{
+    return {pixels(ClientWidthTwips, scale), pixels(ClientHeightTwips, scale)};
 }
 
 QColor colourOf(ColourClass colour)

@@ -42,7 +42,9 @@ inline constexpr int BorderTwips = 15;
 
 [[nodiscard]] std::span<const ControlRow> controlTable();
 [[nodiscard]] const ControlRow &controlRow(QAnyStringView name);
-[[nodiscard]] QRect pixelRect(const ControlRow &row);
+// In logical pixels, for a window laid out `scale` times its designed size (see ScreenFit).
+[[nodiscard]] QRect pixelRect(const ControlRow &row, double scale = 1.0);
+[[nodiscard]] QSize clientPixelSize(double scale = 1.0);
 [[nodiscard]] QColor colourOf(ColourClass colour);
 
 namespace Colours {

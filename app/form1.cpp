@@ -2,19 +2,23 @@
 
 #include "app/commandbuttons.h"
 #include "app/controlrows.h"
+#include "app/captionfit.h"
 #include "app/portnumbers.h"
 #include "app/settingsstore.h"
 #include "app/signalshape.h"
 #include "modem/commands.h"
 #include "serial/portlisting.h"
+#include "serial/portmap.h"
 #include "serial/responselog.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
@@ -40,16 +44,16 @@ Form1::ProcessEnd &processEnd()
 }
 
 // "MS Sans Serif" 8.25 pt where it exists; elsewhere the nearest narrow sans-serif. The
-// size is in pixels (8.25 pt at 96 dpi) so the text keeps its proportion to the fixed,
-// pixel-placed layout whatever DPI the screen reports.
-QFont controlFont(bool bold)
+// size is in pixels (8.25 pt at 96 dpi, times the layout's scale) so the text keeps its
+// proportion to the fixed, pixel-placed layout whatever DPI the screen reports.
+QFont controlFont(bool bold, double scale)
 {
     QFont font;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
                       QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
                       QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
+    font.setPixelSize(std::max(1, int(std::lround(11 * scale))));
     font.setBold(bold);
     return font;
 }
@@ -76,6 +80,8 @@ void setUp(QLabel *label, const ControlRow &row)
 {
     label->setText(QString::fromLatin1(row.text));
     label->setTextFormat(Qt::PlainText);
+    // A pixel to spare: a glyph on the last column looks cut off even where it is not.
+    label->setFont(fittedFont(label->font(), label->text(), label->width() - 1));
     label->setAutoFillBackground(true);
     paintGrey(label);
 }
@@ -112,8 +118,19 @@ void setUp(PickList *combo, const ControlRow &row)
 void setUp(QCheckBox *box, const ControlRow &row)
 {
     box->setText(QString::fromLatin1(row.text));
+    const QStyle *style = box->style();
+    const int indicator = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box)
+        + style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+    box->setFont(fittedFont(box->font(), box->text(), box->width() - 1 - indicator));
     box->setAutoFillBackground(true);
     paintGrey(box);
+    // Fusion draws the unticked box's border a shade darker than the Window colour: on this
+    // grey, 1.24:1, and the box all but vanishes. The grey behind the box comes from Base
+    // instead, and a white Window makes the border a light grey, over 6:1 against it.
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    box->setPalette(palette);
+    box->setBackgroundRole(QPalette::Base);
 }
 
 void setUp(SignalShape *shape, const ControlRow &row)
@@ -123,13 +140,14 @@ void setUp(SignalShape *shape, const ControlRow &row)
 
 } // namespace
 
-ClientArea::ClientArea(QWidget *parent)
+ClientArea::ClientArea(QWidget *parent, double scale)
     : QWidget(parent)
+    , m_scale(scale)
 {
     setObjectName(QStringLiteral("ClientArea"));
     // Set before the controls exist, so that they are born with it and never lay out their
     // text in the default font first (which would load a second font file).
-    setFont(controlFont(false));
+    setFont(controlFont(false, scale));
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -143,6 +161,7 @@ void ClientArea::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.setClipRegion(event->region());
     painter.fillRect(rect(), QColor::fromRgb(Colours::Window));
+    painter.scale(m_scale, m_scale);
 
     QLinearGradient gradient(0, 0, 0, picture.height());
     gradient.setColorAt(0, QColor(74, 78, 84));
@@ -167,9 +186,10 @@ void ClientArea::mousePressEvent(QMouseEvent *event)
         window()->windowHandle()->startSystemMove();
 }
 
-Form1::Form1(QWidget *parent)
+Form1::Form1(QWidget *parent, double layoutScale)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
-    , m_client(new ClientArea(this)),
+    , m_layoutScale(layoutScale)
+    , m_client(new ClientArea(this, layoutScale)),
     Command1(make<ColourButton>(rowOf("Command1"))),
     Command2(make<ColourButton>(rowOf("Command2"))),
     Command3(make<ColourButton>(rowOf("Command3"))),
@@ -232,8 +252,10 @@ Form1::Form1(QWidget *parent)
     MSComm1(new MSComm(this))
 {
     setObjectName(QStringLiteral("Form1"));
+    // The serial layer numbers the ports; the user's own mapping is the store's to keep.
+    PortMap::setOverrideSource(&SettingsStore::portOverrides);
     const int border = BorderTwips / TwipsPerPixel;
-    const QSize client(ClientWidthTwips / TwipsPerPixel, ClientHeightTwips / TwipsPerPixel);
+    const QSize client = clientPixelSize(m_layoutScale);
     setFixedSize(client + QSize(2 * border, 2 * border));
     m_client->setGeometry(QRect(QPoint(border, border), client));
 
@@ -259,9 +281,9 @@ Control *Form1::make(const ControlRow &row)
 {
     auto *control = new Control(m_client);
     control->setObjectName(QLatin1StringView(row.name));
-    control->setGeometry(pixelRect(row));
+    control->setGeometry(pixelRect(row, m_layoutScale));
     control->setToolTip(QString::fromLatin1(row.hint));
-    control->setFont(controlFont(row.bold));
+    control->setFont(controlFont(row.bold, m_layoutScale));
     control->setHidden(!row.shownAtStart());
     if (row.kind == ControlKind::Label || row.kind == ControlKind::Shape)
         control->setFocusPolicy(Qt::NoFocus);

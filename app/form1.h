@@ -25,11 +25,14 @@ class ClientArea : public QWidget
     Q_OBJECT
 
 public:
-    explicit ClientArea(QWidget *parent);
+    ClientArea(QWidget *parent, double scale);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    const double m_scale;
 };
 
 // The one window. Its members are the controls, named as the modem's users know them, and
@@ -42,7 +45,9 @@ class Form1 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget *parent = nullptr);
+    // `layoutScale` below 1 lays the window out that much smaller, for a screen too small for
+    // it (see ScreenFit).
+    explicit Form1(QWidget *parent = nullptr, double layoutScale = 1.0);
     ~Form1() override;
 
     // How "Close software" ends the process; tests replace it to watch the end happen.
@@ -95,6 +100,7 @@ private:
     void onDeviceLost(const QString &reason);
     void refreshPortTooltips();
 
+    const double m_layoutScale;
     ClientArea *const m_client;
     QList<std::pair<const ControlRow *, QWidget *>> m_controls;
     bool m_activated = false;

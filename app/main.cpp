@@ -1,5 +1,8 @@
+#include "app/controltable.h"
 #include "app/endonsignal.h"
 #include "app/form1.h"
+#include "app/screenfit.h"
+#include "app/settingsstore.h"
 #include "app/windowtranscript.h"
 #include "cli/cli.h"
 #include "serial/portlisting.h"
@@ -12,8 +15,6 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QScreen>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QStyleFactory>
 
 #include <cstdio>
@@ -101,6 +102,8 @@ void traceLogTo(ResponseLog *log, const QString &path)
 
 int main(int argc, char *argv[])
 {
+    // Every front end numbers the ports around the user's own "Ports" entries.
+    PortMap::setOverrideSource(&SettingsStore::portOverrides);
     if (argc > 1 && Cli::isMode(argv[1]))
         return Cli::run(argc, argv);
 
@@ -114,7 +117,9 @@ int main(int argc, char *argv[])
         return EXIT_SUCCESS;
     }
 
-    QApplication app(argc, argv);
+    double layoutScale = 1.0;
+    const std::unique_ptr<QApplication> app = ScreenFit::startFitted(
+        argc, argv, clientPixelSize(), BorderTwips / TwipsPerPixel, &layoutScale);
     QApplication::setApplicationName(QStringLiteral("korvanet"));
     QApplication::setApplicationDisplayName(options.demo ? QStringLiteral("Korvanet (demo, simulated modem)")
                                                          : QStringLiteral("Korvanet"));
@@ -122,12 +127,11 @@ int main(int argc, char *argv[])
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     SimulatedModem modem;
-    // The demo keeps its settings in a folder of its own that goes with the run: it starts at
-    // the defaults (COM 3, 19200 baud, where the simulated modem answers), and whatever is
-    // picked while trying it leaves the user's real choice alone.
-    QTemporaryDir demoSettings;
+    // The demo keeps its settings in memory: it starts at the defaults (COM 3, 19200 baud,
+    // where the simulated modem answers), whatever is picked while trying it leaves the
+    // user's real choice alone, and no way out (a signal included) leaves a folder behind.
     if (options.demo) {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, demoSettings.path());
+        SettingsStore::keepInMemory();
         QString error;
         if (!modem.start(&error)) {
             std::fprintf(stderr, "korvanet: the simulated modem did not start: %s\n", qPrintable(error));
@@ -136,7 +140,7 @@ int main(int argc, char *argv[])
         PortMap::setSessionOverride(3, modem.slavePath());
     }
 
-    Form1 form;
+    Form1 form(nullptr, layoutScale);
     if (QString error; !endOnTerminationSignals(*form.MSComm1, &error))
         std::fprintf(stderr, "korvanet: signals: %s\n", qPrintable(error));
     // Without a title of its own Qt leaves WM_NAME empty and fills only _NET_WM_NAME, so
@@ -147,7 +151,7 @@ int main(int argc, char *argv[])
     Transcript transcript;
     if (!options.transcript.isEmpty())
         recordWindowSession(transcript, options.transcript, form);
-    form.move(form.screen()->availableGeometry().center() - form.rect().center());
+    form.move(ScreenFit::placement(form.size(), form.screen()->availableGeometry()));
     form.show();
     return QApplication::exec();
 }

@@ -1,17 +1,23 @@
 #pragma once
 
-#include <QList>
+#include "serial/portmap.h"
+
 #include <QString>
 
 // The per-user store: QSettings("Korvanet", "Korvanet"). Every write is synced at once, so
-// a choice made just before "Close software" ends the process is kept.
+// a choice made just before "Close software" ends the process is kept. When the store cannot
+// be read or written, or its file is damaged, standard error says so, once a run for each.
 namespace SettingsStore {
 
 [[nodiscard]] QString read(const QString &section, const QString &key, const QString &fallback);
 void write(const QString &section, const QString &key, const QString &value);
 
-// "Ports/COMn" = device path: the user's own mapping of a COM number to a device.
-[[nodiscard]] QString portOverride(int comNumber);
-[[nodiscard]] QList<int> overriddenPorts();
+// From now on the store lives in memory only, empty at first, and goes with the process: the
+// demo's picks leave the user's own alone, and no way out leaves anything on the disk.
+void keepInMemory();
+
+// "Ports/COMn" = device path: the user's own mapping of COM numbers to devices, read line by
+// line where the file is damaged, so that no number silently leads to another device.
+[[nodiscard]] PortMap::Overrides portOverrides();
 
 } // namespace SettingsStore

@@ -79,6 +79,8 @@ CommStatus MSComm::setCommPort(int number)
 {
     if (number < 1 || number > 32767)
         return {CommError::InvalidPortNumber, tr("COM%1 is not a port number.").arg(number)};
+    if (m_port.isOpen() && number == m_commPort)
+        return {CommError::PortAlreadyOpen, tr("%1 is already open.").arg(m_device)};
     if (m_port.isOpen())
         return {CommError::PortAlreadyOpen,
                 tr("%1 is open; close it before choosing another port.").arg(m_device)};

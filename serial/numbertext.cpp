@@ -1,12 +1,16 @@
 #include "serial/numbertext.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 
 std::optional<double> leadingNumber(QStringView text)
 {
-    // Accumulate the digits as text and let the C library convert them once, so that
-    // "0.1" reads as the nearest double rather than a sum of rounded tenths.
+    // Accumulate the digits as text and convert them once, so that "0.1" reads as the
+    // nearest double rather than a sum of rounded tenths. std::from_chars always takes the
+    // point as the decimal separator; strtod would follow the user's locale, and under a
+    // decimal comma read "3.5" as 3.
     QByteArray digits;
     bool signSeen = false;
     bool pointSeen = false;
@@ -36,7 +40,21 @@ std::optional<double> leadingNumber(QStringView text)
     }
     if (!anyDigit)
         return std::nullopt;
-    return std::strtod(digits.constData(), nullptr);
+    double value = 0.0;
+    const std::from_chars_result result
+        = std::from_chars(digits.cbegin(), digits.cend(), value, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Beyond what a double holds: too large when a digit other than 0 stands before the
+        // point, otherwise too small. The callers refuse anything beyond 16 bits, so only
+        // which of the two it was matters.
+        const qsizetype point = digits.indexOf('.');
+        const QByteArray whole = point < 0 ? digits : digits.left(point);
+        const bool large = std::any_of(whole.cbegin(), whole.cend(),
+                                       [](char c) { return c >= '1' && c <= '9'; });
+        const double magnitude = large ? HUGE_VAL : 0.0;
+        return digits.startsWith('-') ? -magnitude : magnitude;
+    }
+    return value;
 }
 
 std::optional<qint16> toInt16HalfEven(double value)

@@ -1,26 +1,29 @@
 #include "serial/portmap.h"
 
-#include "app/settingsstore.h"
-
 #include <QFileInfo>
-#include <QHash>
-
-#include <map>
 
 namespace PortMap {
 namespace {
 
-QHash<int, QString> &sessionOverrides()
+struct Sources
 {
-    static QHash<int, QString> overrides;
-    return overrides;
+    std::function<Overrides()> overrides;
+    Overrides session;
+    QString deviceRoot = QStringLiteral("/dev");
+};
+
+Sources &sources()
+{
+    static Sources s;
+    return s;
 }
 
-QString overrideFor(int comNumber)
+Overrides currentOverrides()
 {
-    if (const auto it = sessionOverrides().constFind(comNumber); it != sessionOverrides().cend())
-        return *it;
-    return SettingsStore::portOverride(comNumber);
+    Overrides overrides = sources().overrides ? sources().overrides() : Overrides();
+    for (auto it = sources().session.cbegin(); it != sources().session.cend(); ++it)
+        overrides.insert(it.key(), it.value());
+    return overrides;
 }
 
 } // namespace
@@ -39,40 +42,62 @@ QStringList detectedDevices(const QString &devRoot)
     return devices;
 }
 
+QList<Entry> numbered(const Overrides &overrides, const QStringList &detected)
+{
+    QMap<int, Entry> byNumber;
+    for (auto it = overrides.cbegin(); it != overrides.cend(); ++it) {
+        // An empty entry maps nothing, as if it were not there.
+        if (it.key() >= 1 && !it.value().isEmpty())
+            byNumber.insert(it.key(), {it.key(), it.value(), true});
+    }
+    // As Wine does, a counted device is numbered even when an override names it too.
+    int number = 1;
+    for (const QString &device : detected) {
+        while (byNumber.contains(number))
+            ++number;
+        byNumber.insert(number, {number, device, false});
+    }
+    return byNumber.values();
+}
+
+void setOverrideSource(std::function<Overrides()> source)
+{
+    sources().overrides = std::move(source);
+}
+
+void setDeviceRoot(const QString &root)
+{
+    sources().deviceRoot = root;
+}
+
 QString devicePath(int comNumber)
 {
-    if (QString device = overrideFor(comNumber); !device.isEmpty())
-        return device;
+    if (comNumber < 1)
+        return {};
 #ifdef Q_OS_WIN
-    return comNumber >= 1 ? QStringLiteral("COM%1").arg(comNumber) : QString();
+    const QString device = currentOverrides().value(comNumber);
+    return device.isEmpty() ? QStringLiteral("COM%1").arg(comNumber) : device;
 #else
-    const QStringList devices = detectedDevices();
-    return comNumber >= 1 && comNumber <= devices.size() ? devices[comNumber - 1] : QString();
+    for (const Entry &entry : entries()) {
+        if (entry.number == comNumber)
+            return entry.device;
+    }
+    return {};
 #endif
 }
 
 QList<Entry> entries()
 {
-    std::map<int, Entry> byNumber;
-#ifndef Q_OS_WIN
-    const QStringList devices = detectedDevices();
-    for (int i = 0; i < devices.size(); ++i)
-        byNumber[i + 1] = {i + 1, devices[i], false};
+#ifdef Q_OS_WIN
+    return numbered(currentOverrides(), {});
+#else
+    return numbered(currentOverrides(), detectedDevices(sources().deviceRoot));
 #endif
-    for (int number : SettingsStore::overriddenPorts())
-        byNumber[number] = {number, SettingsStore::portOverride(number), true};
-    for (auto it = sessionOverrides().cbegin(); it != sessionOverrides().cend(); ++it)
-        byNumber[it.key()] = {it.key(), it.value(), true};
-
-    QList<Entry> result;
-    for (const auto &[number, entry] : byNumber)
-        result.append(entry);
-    return result;
 }
 
 void setSessionOverride(int comNumber, const QString &device)
 {
-    sessionOverrides().insert(comNumber, device);
+    sources().session.insert(comNumber, device);
 }
 
 } // namespace PortMap

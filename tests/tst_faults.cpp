@@ -427,9 +427,9 @@ void tst_Faults::settingsFolderCannotBeWritten()
     QCOMPARE(form.Combo2->currentText(), QStringLiteral("3"));
     QCOMPARE(form.Combo1->currentText(), QStringLiteral("19200"));
 
-    // The picks cannot be kept for the next run. Nothing is said: the window has them for
-    // this run, a box on every pick would only get in the way, and the next start simply
-    // begins from the defaults again.
+    // The picks cannot be kept for the next run. No box says so (standard error does, once):
+    // the window has them for this run, a box on every pick would only get in the way, and
+    // the next start simply begins from the defaults again.
     QVERIFY(pick(form.Combo2, QStringLiteral(" 5")));
     QVERIFY(pick(form.Combo1, QStringLiteral("4800")));
     QCOMPARE(form.Combo3->currentText(), QStringLiteral("4800"));

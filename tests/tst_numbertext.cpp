@@ -1,11 +1,26 @@
 #include "serial/numbertext.h"
 #include "tests/support/pty.h"
 
+#include <clocale>
+
 class tst_NumberText : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // CTest runs these suites again under C and decimal-comma locales; without the locale
+    // on the machine they would pass there for nothing.
+    void localeInEffect()
+    {
+        const QByteArray wanted = qgetenv("KORVANET_TEST_LOCALE");
+        if (wanted.isEmpty())
+            QSKIP("run in the locale the process inherited");
+        QVERIFY2(QByteArray(std::setlocale(LC_NUMERIC, nullptr)) == wanted,
+                 "the locale is missing; scripts/deps.sh generates it");
+        const QByteArray point = wanted == "C" ? "." : ",";
+        QCOMPARE(QByteArray(std::localeconv()->decimal_point), point);
+    }
+
     void leadingNumber_data()
     {
         QTest::addColumn<QString>("text");
@@ -29,6 +44,13 @@ private slots:
         QTest::newRow("sign then letters") << "-abc" << false << 0.0;
         QTest::newRow("empty") << "" << false << 0.0;
         QTest::newRow("point only") << "." << false << 0.0;
+        // Past what a double holds: far too large, or as good as nothing.
+        QTest::newRow("400 digits") << QString(400, u'7') << true
+                                    << std::numeric_limits<double>::infinity();
+        QTest::newRow("-400 digits") << u'-' + QString(400, u'7') << true
+                                     << -std::numeric_limits<double>::infinity();
+        QTest::newRow("400 zeros after the point") << "0." + QString(400, u'0') + u'1' << true
+                                                   << 0.0;
     }
 
     void leadingNumber()

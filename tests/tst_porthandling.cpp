@@ -171,18 +171,26 @@ private slots:
         QTest::addColumn<int>("mapNumber"); // mapped to `device`; 0: nothing mapped
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("detail");
         const QString invalid = QStringLiteral("Invalid port number.");
         const QString unknown = QStringLiteral("Unknown error.");
         const QString missing = QStringLiteral("/nonexistent/ttyKorvanet0");
-        QTest::newRow("no device for the number") << " 999" << 0 << QString() << invalid;
-        QTest::newRow("mapped device missing") << " 9" << 9 << missing << invalid;
-        QTest::newRow("COM3 reads as 0") << "COM3" << 0 << QString() << invalid;
-        QTest::newRow("zero") << " 0" << 0 << QString() << invalid;
-        QTest::newRow("negative") << "-3" << 0 << QString() << invalid;
-        QTest::newRow("empty") << "" << 0 << QString() << invalid;
-        QTest::newRow("above 16 bits") << "40000" << 0 << QString() << unknown;
-        QTest::newRow("below 16 bits") << "-40000" << 0 << QString() << unknown;
-        QTest::newRow("rounds past 32767") << "32767.5" << 0 << QString() << unknown;
+        QTest::newRow("no device for the number") << " 999" << 0 << QString() << invalid
+                                                  << "No serial device is known as COM999.";
+        QTest::newRow("mapped device missing") << " 9" << 9 << missing << invalid
+                                               << "COM9 is " + missing + ", which does not exist.";
+        QTest::newRow("COM3 reads as 0") << "COM3" << 0 << QString() << invalid
+                                         << "\"COM3\" is no port number.";
+        QTest::newRow("zero") << " 0" << 0 << QString() << invalid << "COM0 is not a port number.";
+        QTest::newRow("negative") << "-3" << 0 << QString() << invalid
+                                  << "COM-3 is not a port number.";
+        QTest::newRow("empty") << "" << 0 << QString() << invalid << "\"\" is no port number.";
+        QTest::newRow("above 16 bits") << "40000" << 0 << QString() << unknown
+                                       << "\"40000\" is no port number.";
+        QTest::newRow("below 16 bits") << "-40000" << 0 << QString() << unknown
+                                       << "\"-40000\" is no port number.";
+        QTest::newRow("rounds past 32767") << "32767.5" << 0 << QString() << unknown
+                                           << "\"32767.5\" is no port number.";
     }
 
     void openFails()
@@ -191,6 +199,7 @@ private slots:
         QFETCH(int, mapNumber);
         QFETCH(QString, device);
         QFETCH(QString, message);
+        QFETCH(QString, detail);
         if (mapNumber > 0)
             mapComPort(mapNumber, device);
         MessageBox::Script script;
@@ -200,6 +209,7 @@ private slots:
         QTest::mouseClick(w.form.Command1, Qt::LeftButton);
         QCOMPARE(script.texts(), QStringList{message});
         QCOMPARE(script.shown().constFirst().kind, MessageBox::Kind::Error);
+        QCOMPARE(script.shown().constFirst().detail, detail);
         QVERIFY(!w.form.MSComm1->PortOpen());
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
         QCOMPARE(sorted(visibleControls(w.form)), sorted(before));
@@ -209,15 +219,19 @@ private slots:
     {
         QTest::addColumn<QString>("portText");
         QTest::addColumn<QString>("baud");
-        QTest::newRow("same choice") << " 3" << "19200";
-        QTest::newRow("other port") << " 4" << "19200";
-        QTest::newRow("other rate") << " 3" << "2400";
+        QTest::addColumn<QString>("detail"); // %1: the open device
+        const QString open = QStringLiteral("%1 is already open.");
+        QTest::newRow("same choice") << " 3" << "19200" << open;
+        QTest::newRow("other port") << " 4" << "19200"
+                                    << "%1 is open; close it before choosing another port.";
+        QTest::newRow("other rate") << " 3" << "2400" << open;
     }
 
     void openWhileOpen()
     {
         QFETCH(QString, portText);
         QFETCH(QString, baud);
+        QFETCH(QString, detail);
         PtyPair other;
         WindowOnPty w;
         mapComPort(4, other.slavePath());
@@ -228,6 +242,7 @@ private slots:
         w.form.Combo1->setEditText(baud);
         QTest::mouseClick(w.form.Command1, Qt::LeftButton);
         QCOMPARE(w.script.texts(), QStringList{QStringLiteral("Port already open.")});
+        QCOMPARE(w.script.shown().constFirst().detail, detail.arg(w.pty.slavePath()));
         QVERIFY(w.form.MSComm1->PortOpen());
         QCOMPARE(w.form.MSComm1->CommPort(), 3);
         QCOMPARE(w.pty.lineSpeed(), speed_t(B19200));

@@ -1,6 +1,10 @@
 #include "app/form1.h"
+#include "app/messagebox.h"
+#include "app/settingsstore.h"
+#include "serial/portlisting.h"
 #include "serial/portmap.h"
 #include "tests/support/pty.h"
+#include "tests/support/windowonpty.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,6 +45,8 @@ class tst_PortMap : public QObject
     Q_OBJECT
 
 private slots:
+    // As the window and --list-ports do.
+    void initTestCase() { PortMap::setOverrideSource(&SettingsStore::portOverrides); }
     void init() { resetSettings(); }
 
     void wineOrder_data()
@@ -71,6 +77,107 @@ private slots:
         for (const QString &path : PortMap::detectedDevices(dev.path()))
             found.append(QFileInfo(path).fileName());
         QCOMPARE(found, expected);
+    }
+
+    // Wine's numbering: overrides keep their numbers, the counted devices fill the others.
+    void wineNumbersAroundOverrides_data()
+    {
+        QTest::addColumn<QStringList>("nodes");
+        QTest::addColumn<QStringList>("overrides"); // "n=device"
+        QTest::addColumn<QStringList>("expected"); // "n=device", a * for an override
+        QTest::newRow("no overrides") << QStringList{"ttyS0", "ttyUSB0"} << QStringList()
+                                      << QStringList{"1=ttyS0", "2=ttyUSB0"};
+        QTest::newRow("COM1 overridden: ttyS0 becomes COM2")
+            << QStringList{"ttyS0", "ttyS1", "ttyUSB0"} << QStringList{"1=/dev/serial/by-id/a"}
+            << QStringList{"1=/dev/serial/by-id/a*", "2=ttyS0", "3=ttyS1", "4=ttyUSB0"};
+        QTest::newRow("gaps filled in order")
+            << QStringList{"ttyS0", "ttyUSB0", "ttyACM0"} << QStringList{"2=/x/b", "4=/x/d"}
+            << QStringList{"1=ttyS0", "2=/x/b*", "3=ttyUSB0", "4=/x/d*", "5=ttyACM0"};
+        QTest::newRow("an override far up leaves the low numbers")
+            << QStringList{"ttyUSB0"} << QStringList{"42=/x/z"}
+            << QStringList{"1=ttyUSB0", "42=/x/z*"};
+        QTest::newRow("an override of a counted device does not hide it")
+            << QStringList{"ttyS0"} << QStringList{"1=ttyS0"} << QStringList{"1=ttyS0*", "2=ttyS0"};
+        QTest::newRow("an empty override maps nothing")
+            << QStringList{"ttyS0"} << QStringList{"1="} << QStringList{"1=ttyS0"};
+    }
+
+    void wineNumbersAroundOverrides()
+    {
+        QFETCH(QStringList, nodes);
+        QFETCH(QStringList, overrides);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dev;
+        for (const QString &node : nodes) {
+            QFile file(dev.filePath(node));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const auto inTree = [&dev](const QString &device) {
+            return device.startsWith(u'/') || device.isEmpty() ? device : dev.filePath(device);
+        };
+        PortMap::Overrides map;
+        for (const QString &entry : overrides)
+            map.insert(entry.section(u'=', 0, 0).toInt(), inTree(entry.section(u'=', 1)));
+        QStringList found;
+        const QStringList detected = PortMap::detectedDevices(dev.path());
+        for (const PortMap::Entry &entry : PortMap::numbered(map, detected)) {
+            QString device = entry.device;
+            device.remove(dev.path() + u'/');
+            const QString marker = entry.overridden ? QStringLiteral("*") : QString();
+            found.append(QStringLiteral("%1=%2%3").arg(entry.number).arg(device, marker));
+        }
+        QCOMPARE(found, expected);
+    }
+
+    // "Open port", the port list's tooltips and --list-ports (the same listing) number alike:
+    // a tree of counted devices that lead to real pseudo-terminals, around two overrides.
+    void openTooltipsAndListingAgree()
+    {
+        PtyPair usb0, usb1, acm0, first, third;
+        QTemporaryDir dev;
+        const QList<std::pair<const char *, PtyPair *>> nodes{
+            {"ttyUSB0", &usb0}, {"ttyUSB1", &usb1}, {"ttyACM0", &acm0}};
+        for (const auto &[node, pty] : nodes)
+            QVERIFY(QFile::link(pty->slavePath(), dev.filePath(QLatin1StringView(node))));
+        mapComPort(1, first.slavePath());
+        mapComPort(3, third.slavePath());
+        PortMap::setDeviceRoot(dev.path());
+        const auto restore = qScopeGuard([] { PortMap::setDeviceRoot(QStringLiteral("/dev")); });
+
+        struct Expected
+        {
+            int number;
+            QString device;
+            PtyPair *line;
+        };
+        const QList<Expected> expected{{1, first.slavePath() + " *", &first},
+                                       {2, dev.filePath("ttyUSB0"), &usb0},
+                                       {3, third.slavePath() + " *", &third},
+                                       {4, dev.filePath("ttyUSB1"), &usb1},
+                                       {5, dev.filePath("ttyACM0"), &acm0}};
+        MessageBox::Script script;
+        Form1 form;
+        form.show();
+        form.Combo2->showPopup();
+        form.Combo2->hidePopup();
+        QStringList listing;
+        for (const QString &line : portListing().split(u'\n'))
+            listing.append(line.simplified());
+        for (const auto &[number, device, line] : expected) {
+            QVERIFY2(listing.contains(QStringLiteral("%1 %2 ready").arg(number).arg(device)),
+                     qPrintable(listing.join(u'\n')));
+            QCOMPARE(form.Combo2->itemData(number - 1, Qt::ToolTipRole).toString(),
+                     device.section(u' ', 0, 0));
+
+            // A fresh pseudo-terminal runs at 38400; the open sets the list's 19200.
+            form.Combo2->setEditText(QStringLiteral(" %1").arg(number));
+            form.Combo1->setEditText(QStringLiteral("19200"));
+            QTest::mouseClick(form.Command1, Qt::LeftButton);
+            QVERIFY2(form.MSComm1->PortOpen(), qPrintable(boxDetails(script)));
+            QCOMPARE(line->lineSpeed(), speed_t(B19200));
+            QTest::mouseClick(form.Command36, Qt::LeftButton);
+        }
+        QVERIFY(script.shown().isEmpty());
     }
 
     void overrideWinsAndIsReadEachTime()

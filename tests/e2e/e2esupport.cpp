@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <cmath>
 #include <csignal>
 #include <sys/prctl.h>
 
@@ -57,7 +58,7 @@ std::optional<QByteArray> run(const QString &program, const QStringList &argumen
 QString missingTools()
 {
     QStringList missing;
-    for (const char *tool : {"Xvfb", "xdotool", "xdpyinfo", "import"}) {
+    for (const char *tool : {"Xvfb", "xdotool", "xdpyinfo", "xprop", "import"}) {
         if (QStandardPaths::findExecutable(QLatin1StringView(tool)).isEmpty())
             missing.append(QLatin1StringView(tool));
     }
@@ -89,7 +90,7 @@ void ChildProcess::end(int graceMs)
     }
 }
 
-bool XServer::start(QString *error)
+bool XServer::start(QString *error, QSize size, QRect workArea)
 {
     // The server picks a free display itself and says which: no clash with another server,
     // nor with a second run of these tests at the same time. Without -noreset it resets
@@ -97,7 +98,8 @@ bool XServer::start(QString *error)
     // connects) and refuses a client that comes meanwhile.
     m_process.start(QStringLiteral("Xvfb"),
                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                     QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                     QStringLiteral("0"),
+                     QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
                      QStringLiteral("-nolisten"), QStringLiteral("tcp"),
                      QStringLiteral("-noreset")});
     if (!m_process.waitForReadyRead(10000)) {
@@ -118,6 +120,21 @@ bool XServer::start(QString *error)
             return false;
         }
         QTest::qWait(20);
+    }
+    if (workArea.isValid()) {
+        const QString area = QStringLiteral("%1,%2,%3,%4")
+                                 .arg(workArea.x())
+                                 .arg(workArea.y())
+                                 .arg(workArea.width())
+                                 .arg(workArea.height());
+        const QString atom = QStringLiteral("_NET_WORKAREA");
+        if (!run(QStringLiteral("xprop"),
+                 {QStringLiteral("-root"), QStringLiteral("-format"), atom, QStringLiteral("32c"),
+                  QStringLiteral("-set"), atom, area},
+                 display())) {
+            *error = QStringLiteral("xprop could not set the work area");
+            return false;
+        }
     }
     return true;
 }
@@ -203,6 +220,11 @@ void Utility::mapComPort(int number, const QString &device)
     store.write(QStringLiteral("COM%1=%2\n").arg(number).arg(device).toLocal8Bit());
 }
 
+void Utility::setEnvironment(const QString &name, const QString &value)
+{
+    m_environment.append({name, value});
+}
+
 bool Utility::start(const QStringList &arguments, QString *error)
 {
     if (!m_home.isValid()) {
@@ -217,6 +239,8 @@ bool Utility::start(const QStringList &arguments, QString *error)
     // The temporary directory is private to this user, as the runtime directory must be.
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.path());
     env.insert(QStringLiteral("KORVANET_LOG_TRACE"), m_home.filePath(QStringLiteral("log.trace")));
+    for (const auto &[name, value] : std::as_const(m_environment))
+        env.insert(name, value);
     m_process.setProcessEnvironment(env);
     m_process.setProcessChannelMode(QProcess::ForwardedChannels);
     m_process.start(QStringLiteral(KORVANET_BINARY), arguments);
@@ -225,15 +249,16 @@ bool Utility::start(const QStringList &arguments, QString *error)
         return false;
     }
 
-    // The window of the utility's size; its place is wherever it was centred. Qt's helper
-    // windows of the same class are a pixel or three wide.
+    // The one window of the utility at start; its size is the designed one unless it had to
+    // shrink to fit its screen. Qt's helper windows of the same class are a pixel or three wide.
     const QDeadlineTimer deadline(20000);
     for (;;) {
         for (const QByteArray &window : visibleWindows()) {
             const std::optional<QRect> geometry = geometryOf(window);
-            if (geometry && geometry->size() == windowSize()) {
+            if (geometry && geometry->width() > 100 && geometry->height() > 100) {
                 m_window = window;
                 m_origin = geometry->topLeft();
+                m_size = geometry->size();
                 return true;
             }
         }
@@ -243,9 +268,7 @@ bool Utility::start(const QStringList &arguments, QString *error)
             return false;
         }
         if (deadline.hasExpired()) {
-            *error = QStringLiteral("no visible korvanet window of %1x%2")
-                         .arg(windowSize().width())
-                         .arg(windowSize().height());
+            *error = QStringLiteral("no visible korvanet window");
             return false;
         }
         QTest::qWait(20);
@@ -308,8 +331,13 @@ std::optional<QByteArray> Utility::xdotool(const QStringList &arguments, bool qu
 QRect Utility::screenRect(const char *control) const
 {
     const int border = BorderTwips / TwipsPerPixel;
-    return pixelRect(controlRow(QLatin1StringView(control)))
-            .translated(m_origin + QPoint(border, border));
+    const QRect designed = pixelRect(controlRow(QLatin1StringView(control)))
+                               .translated(QPoint(border, border));
+    const double scale = double(m_size.width()) / windowSize().width();
+    const auto at = [scale](int pixels) { return int(std::lround(pixels * scale)); };
+    return QRect(QPoint(at(designed.left()), at(designed.top())),
+                 QPoint(at(designed.right() + 1) - 1, at(designed.bottom() + 1) - 1))
+        .translated(m_origin);
 }
 
 bool Utility::click(const char *control)
@@ -392,7 +420,7 @@ bool Utility::saveWindowPicture(const QString &path) const
                 screen},
                display())
         && run(convertTool,
-               {screen, QStringLiteral("-crop"), cropGeometry(QRect(m_origin, windowSize())),
+               {screen, QStringLiteral("-crop"), cropGeometry(geometry()),
                 QStringLiteral("+repage"), path},
                display());
 }

@@ -38,8 +38,9 @@ public:
 class XServer
 {
 public:
-    // Starts the server and waits until it answers.
-    bool start(QString *error);
+    // Starts the server with a screen of `size` and waits until it answers. A `workArea`
+    // tells clients, as a desktop's panels do, which part of the screen is theirs.
+    bool start(QString *error, QSize size = QSize(1280, 1024), QRect workArea = QRect());
     [[nodiscard]] QString display() const { return m_display; }
 
 private:
@@ -78,6 +79,8 @@ public:
 
     // Written into the utility's own settings store before it starts.
     void mapComPort(int number, const QString &device);
+    // Set in the utility's environment (QT_SCALE_FACTOR, LC_ALL, TMPDIR), over the test's.
+    void setEnvironment(const QString &name, const QString &value);
 
     // Starts it and waits until its window is shown.
     bool start(const QStringList &arguments, QString *error);
@@ -86,7 +89,11 @@ public:
     [[nodiscard]] QString title() const;
     // The window's outer top-left corner on the screen.
     [[nodiscard]] QPoint origin() const { return m_origin; }
-    // A control's rectangle on the screen, from the control table.
+    // The main window on the screen, in the screen's pixels, and its X window id.
+    [[nodiscard]] QRect geometry() const { return {m_origin, m_size}; }
+    [[nodiscard]] QByteArray windowId() const { return m_window; }
+    // A control's rectangle on the screen, from the control table and the window's size:
+    // a window that had to shrink to fit its screen is scaled alike everywhere.
     [[nodiscard]] QRect screenRect(const char *control) const;
 
     // A left click at the centre of a control.
@@ -132,6 +139,8 @@ private:
     ChildProcess m_process;
     QByteArray m_window;
     QPoint m_origin;
+    QSize m_size;
+    QList<std::pair<QString, QString>> m_environment;
 };
 
 // Pixels in `image` whose red, green and blue are all at least `floor`: text on the grey boxes.
