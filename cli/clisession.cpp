@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/clisession.h"
 
+#include "app/endonsignal.h"
+#include "modem/framing.h"
 #include "serial/numbertext.h"
 #include "serial/portopening.h"
 
@@ -29,6 +31,9 @@ CliSession::CliSession(const QString &frontEnd, const QString &portText, const Q
         m_transcript.start(transcriptPath, frontEnd, portText, baudText, m_comm);
         m_transcript.attach(m_comm);
     }
+    // A run stopped by SIGTERM or Ctrl-C leaves no lock behind and sends nothing more.
+    if (QString error; !endOnTerminationSignals(m_comm, &error))
+        sayOnStderr(QStringLiteral("signals: %1").arg(error));
     connect(&m_comm, &MSComm::OnComm, this, &CliSession::onComm);
     connect(&m_comm, &MSComm::deviceLost, this, [this](const QString &reason) {
         fail({ CommError::DeviceUnavailable, reason });
@@ -44,7 +49,7 @@ CommStatus CliSession::sendFrame(const QString &command)
     // Read rather than discarded, so the transcript still has it.
     takeInput();
     m_received.clear();
-    const CommStatus status = m_comm.setOutput(command + QStringLiteral("\r\n"));
+    const CommStatus status = ::sendFrame(m_comm, command);
     if (!status.ok())
         fail(status);
     return status;
