@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's side of the modem command set: the buttons that send commands, each a short
 // run of steps over the framing and the command sequences of modem/.
 

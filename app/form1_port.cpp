@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's side of the serial link: "Open port" and "Close port" with what they show and
 // hide, and the receive event feeding the response log.
 

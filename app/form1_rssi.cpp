@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's side of the signal monitor: the graph's switch, its poll a second with the
 // transmission cycle of six ticks, and the bar.
 

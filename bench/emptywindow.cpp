@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor: a Qt Widgets process that shows one empty window of the utility's size and does
 // nothing else. Whatever the utility costs beyond this is its own.
 //

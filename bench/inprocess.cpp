@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The utility's window inside this process, its port on a real pseudo-terminal whose master
 // end stands in for the modem. Measured here:
 //   clickToWire  a click on "Get CH spacing" to the frame's bytes readable at the master;

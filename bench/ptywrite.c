@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The baseline for a click through xdotool: a process that does nothing but open the
  * terminal given as its argument and write one 7-byte frame to it, started and timed the
  * same way as the xdotool command. */

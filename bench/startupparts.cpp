@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the utility's start-up time and memory go: the costly pieces of building the window,
 // each timed cold in a fresh process, in the order the window meets them, and each with the
 // resident memory it added. `startupparts --runs N` runs N fresh processes of itself and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Summaries the benchmark programs print for bench/run to collect. One line per figure:

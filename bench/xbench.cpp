@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives real processes on an X server (DISPLAY) and times them from the outside.
 //
 //   xbench startup --runs N --settle-ms MS NAME=COMMAND...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log shows every byte the modem sends and gives back exactly what it was given: the
 // display mapping must survive any Latin-1 text, and a text typed into the box must come
 // back as the same exact text.

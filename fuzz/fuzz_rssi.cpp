@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signal bar reads whatever the modem (or the user) left in the log.
 #include "monitor/rssigraph.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The modem's whole vocabulary. Every frame on the line is one of these texts (the

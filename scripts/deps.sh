@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that building, running and testing need, when missing.
 # Sourced by the other scripts; runs apt-get as root, or through sudo for a normal user.
 set -eu

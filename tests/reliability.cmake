@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 korvanet_add_test(tst_faults SOURCES tst_faults.cpp LABELS integration)
 # Presses "Open port" and prints the boxes, for running as another user.
 qt_add_executable(korvanet_openport support/openport.cpp)

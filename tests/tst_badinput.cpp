@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile input from both sides: 10,000 characters in every box, every byte value and
 // terminal control sequences from the modem, characters the line cannot carry, a flood
 // typed into the log itself. Checked byte for byte at the far end of a real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Close software": the enable-transmission frame reaches the modem, the port closes and the
 // process ends, whatever state the port and the other handlers are in. The end itself is
 // recorded instead of ending this test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every command button, pressed as the user presses it, against a real pseudo-terminal: the
 // exact bytes on the line, nothing more, and the log emptied first.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults from outside the utility, over real pseudo-terminals: the modem goes away in the
 // middle of a paced sequence or while the graph polls, another program takes the port,
 // the device is not the user's to open, the settings store cannot be written or holds

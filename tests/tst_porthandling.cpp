@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open port, Close port and the response log, over a real pseudo-terminal: the exact line
 // speed the utility sets, the exact failure messages, and the log byte for byte.
 

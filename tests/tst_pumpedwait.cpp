@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The paced wait: how long it lasts, what it dispatches meanwhile, and that it sleeps
 // rather than spins.
 

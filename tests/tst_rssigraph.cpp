@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signal graph: reading the value out of the log, the bar, the poll and its six-tick
 // transmission cycle, checked on a real pseudo-terminal.
 

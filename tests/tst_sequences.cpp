@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The paced command sequences: serial parameter change, save settings and factory defaults,
 // checked byte for byte on a real pseudo-terminal, with the lower bounds of their waits.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, the persisted port and baud-rate choice, and the mirroring of the two baud-rate
 // lists, driven through the real widgets as a user drives them.
 

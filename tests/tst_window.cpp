@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as the user meets it: every control read back from the live widgets and
 // compared with an inventory kept as data (tests/data/controls.json), independently of the
 // product's own table, and the controls that "Open port", "More settings..." and the graph

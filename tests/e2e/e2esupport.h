@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the end-to-end tests share: their own X server, the simulated modem and the real

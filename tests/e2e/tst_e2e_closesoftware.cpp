@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real korvanet binary as its own process on its own X server: "Open port" and then
 // "Close software" are clicked with xdotool where they stand on the window, and the far end
 // of the port must see the enable-transmission frame before the process ends with 0.

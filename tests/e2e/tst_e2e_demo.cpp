@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `korvanet --demo` as a newcomer tries it: no modem, no settings, an X server of its own.
 // The built-in simulated modem must answer on COM 3 at the preset rate, and the window is
 // photographed with an answer in the log and the signal bar running (the README's picture).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A person's journeys through the real utility: korvanet and korvanet-modem-sim run as their
 // own processes on an X server of their own, the window is clicked and typed into with
 // xdotool, and what happened is read back from three sides: the frames the simulated modem

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs into a temporary prefix and checks that a desktop would find everything.
 # Usage: check-install.sh <build-dir>
 set -eu

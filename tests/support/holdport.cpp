@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Another program that has the modem's port open: it opens a serial device the way any Qt
 // program does (lock file included) and holds it until its standard input closes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Presses "Open port" on a window whose COM3 is the device named on the command line, and
 // prints what the user got: one line per box ("box", kind, text, detail, tab-separated),
 // then "open" or "closed". Tests run it as a user other than themselves, which a process
