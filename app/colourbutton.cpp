@@ -12,8 +12,7 @@ constexpr int CaptionMargin = 2;
 
 } // namespace
 
-ColourButton::ColourButton(QWidget *parent)
-    : QPushButton(parent)
+ColourButton::ColourButton(QWidget *parent) : QPushButton(parent)
 {
     setAutoDefault(false);
     setDefault(false);

@@ -33,14 +33,14 @@ int pixels(int twips, double scale)
 QRect pixelRect(const ControlRow &row, double scale)
 {
     // Edges are rounded rather than sizes, so that scaled neighbours keep their gaps.
-    return {QPoint(pixels(row.left, scale), pixels(row.top, scale)),
-            QPoint(pixels(row.left + row.width, scale) - 1,
-                   pixels(row.top + row.height, scale) - 1)};
+    return { QPoint(pixels(row.left, scale), pixels(row.top, scale)),
+             QPoint(pixels(row.left + row.width, scale) - 1,
+                    pixels(row.top + row.height, scale) - 1) };
 }
 
 QSize clientPixelSize(double scale)
 {
-    return {pixels(ClientWidthTwips, scale), pixels(ClientHeightTwips, scale)};
+    return { pixels(ClientWidthTwips, scale), pixels(ClientHeightTwips, scale) };
 }
 
 QColor colourOf(ColourClass colour)

@@ -13,7 +13,7 @@
 bool endOnTerminationSignals(MSComm &comm, QString *error)
 {
     auto *unixSignals = new UnixSignals(&comm);
-    if (!unixSignals->watch({SIGTERM, SIGINT, SIGHUP}, error))
+    if (!unixSignals->watch({ SIGTERM, SIGINT, SIGHUP }, error))
         return false;
     QObject::connect(unixSignals, &UnixSignals::received, &comm, [&comm](int) {
         (void)comm.setPortOpen(false);

@@ -50,9 +50,9 @@ Form1::ProcessEnd &processEnd()
 QFont controlFont(bool bold, double scale)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                      QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    font.setFamilies({ QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                       QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                       QStringLiteral("Arial"), QStringLiteral("DejaVu Sans") });
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(std::max(1, int(std::lround(11 * scale))));
     font.setBold(bold);
@@ -64,9 +64,9 @@ QFont controlFont(bool bold, double scale)
 void paintGrey(QWidget *widget)
 {
     QPalette palette = widget->palette();
-    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+    for (auto role : { QPalette::Window, QPalette::Base, QPalette::Button })
         palette.setColor(role, QColor::fromRgb(Colours::Window));
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    for (auto role : { QPalette::WindowText, QPalette::Text, QPalette::ButtonText })
         palette.setColor(role, QColor::fromRgb(Colours::Text));
     widget->setPalette(palette);
 }
@@ -108,8 +108,9 @@ void setUp(PickList *combo, const ControlRow &row)
     if (row.kind == ControlKind::PortList) {
         combo->setModel(new PortNumbers(combo));
     } else {
-        combo->addItems({QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
-                         QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400")});
+        combo->addItems({ QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
+                          QStringLiteral("9600"), QStringLiteral("19200"),
+                          QStringLiteral("38400") });
     }
     combo->setCurrentIndex(-1);
     combo->setEditText(QString::fromLatin1(row.text));
@@ -121,7 +122,7 @@ void setUp(QCheckBox *box, const ControlRow &row)
     box->setText(QString::fromLatin1(row.text));
     const QStyle *style = box->style();
     const int indicator = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box)
-        + style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+            + style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
     box->setFont(fittedFont(box->font(), box->text(), box->width() - 1 - indicator));
     box->setAutoFillBackground(true);
     paintGrey(box);
@@ -141,9 +142,7 @@ void setUp(SignalShape *shape, const ControlRow &row)
 
 } // namespace
 
-ClientArea::ClientArea(QWidget *parent, double scale)
-    : QWidget(parent)
-    , m_scale(scale)
+ClientArea::ClientArea(QWidget *parent, double scale) : QWidget(parent), m_scale(scale)
 {
     setObjectName(QStringLiteral("ClientArea"));
     // Set before the controls exist, so that they are born with it and never lay out their
@@ -176,7 +175,7 @@ void ClientArea::paintEvent(QPaintEvent *event)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(QColor(160, 200, 255, 26), 2));
     const QPoint corner(picture.width(), picture.height());
-    for (const int radius : {110, 170, 230, 290})
+    for (const int radius : { 110, 170, 230, 290 })
         painter.drawArc(QRect(corner - QPoint(radius, radius), QSize(2 * radius, 2 * radius)),
                         90 * 16, 90 * 16);
 }
@@ -188,69 +187,69 @@ void ClientArea::mousePressEvent(QMouseEvent *event)
 }
 
 Form1::Form1(QWidget *parent, double layoutScale)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
-    , m_layoutScale(layoutScale)
-    , m_client(new ClientArea(this, layoutScale)),
-    Command1(make<ColourButton>(rowOf("Command1"))),
-    Command2(make<ColourButton>(rowOf("Command2"))),
-    Command3(make<ColourButton>(rowOf("Command3"))),
-    Command4(make<ColourButton>(rowOf("Command4"))),
-    Command5(make<ColourButton>(rowOf("Command5"))),
-    Command6(make<ColourButton>(rowOf("Command6"))),
-    Command7(make<ColourButton>(rowOf("Command7"))),
-    Command8(make<ColourButton>(rowOf("Command8"))),
-    Command9(make<ColourButton>(rowOf("Command9"))),
-    Command10(make<ColourButton>(rowOf("Command10"))),
-    Command11(make<ColourButton>(rowOf("Command11"))),
-    Command12(make<ColourButton>(rowOf("Command12"))),
-    Command13(make<ColourButton>(rowOf("Command13"))),
-    Command14(make<ColourButton>(rowOf("Command14"))),
-    Command15(make<ColourButton>(rowOf("Command15"))),
-    Command16(make<ColourButton>(rowOf("Command16"))),
-    Command17(make<ColourButton>(rowOf("Command17"))),
-    Command18(make<ColourButton>(rowOf("Command18"))),
-    Command19(make<ColourButton>(rowOf("Command19"))),
-    Command20(make<ColourButton>(rowOf("Command20"))),
-    Command21(make<ColourButton>(rowOf("Command21"))),
-    Command22(make<ColourButton>(rowOf("Command22"))),
-    Command23(make<ColourButton>(rowOf("Command23"))),
-    Command24(make<ColourButton>(rowOf("Command24"))),
-    Command25(make<ColourButton>(rowOf("Command25"))),
-    Command26(make<ColourButton>(rowOf("Command26"))),
-    Command27(make<ColourButton>(rowOf("Command27"))),
-    Command28(make<ColourButton>(rowOf("Command28"))),
-    Command29(make<ColourButton>(rowOf("Command29"))),
-    Command30(make<ColourButton>(rowOf("Command30"))),
-    Command31(make<ColourButton>(rowOf("Command31"))),
-    Command32(make<ColourButton>(rowOf("Command32"))),
-    Command33(make<ColourButton>(rowOf("Command33"))),
-    Command34(make<ColourButton>(rowOf("Command34"))),
-    Command35(make<ColourButton>(rowOf("Command35"))),
-    Command36(make<ColourButton>(rowOf("Command36"))),
-    Text1(make<QLineEdit>(rowOf("Text1"))),
-    Text2(make<ResponseLog>(rowOf("Text2"))),
-    Text3(make<QLineEdit>(rowOf("Text3"))),
-    Text4(make<QLineEdit>(rowOf("Text4"))),
-    Text5(make<QLineEdit>(rowOf("Text5"))),
-    Text6(make<QLineEdit>(rowOf("Text6"))),
-    Text7(make<QLineEdit>(rowOf("Text7"))),
-    Combo1(make<PickList>(rowOf("Combo1"))),
-    Combo2(make<PickList>(rowOf("Combo2"))),
-    Combo3(make<PickList>(rowOf("Combo3"))),
-    Check1(make<QCheckBox>(rowOf("Check1"))),
-    Label1(make<QLabel>(rowOf("Label1"))),
-    Label2(make<QLabel>(rowOf("Label2"))),
-    Label3(make<QLabel>(rowOf("Label3"))),
-    Label4(make<QLabel>(rowOf("Label4"))),
-    Label5(make<QLabel>(rowOf("Label5"))),
-    Label6(make<QLabel>(rowOf("Label6"))),
-    Label7(make<QLabel>(rowOf("Label7"))),
-    Label8(make<QLabel>(rowOf("Label8"))),
-    Shape1(make<SignalShape>(rowOf("Shape1"))),
-    Shape2(make<SignalShape>(rowOf("Shape2"))),
-    Shape3(make<SignalShape>(rowOf("Shape3"))),
-    Timer1(new QTimer(this)),
-    MSComm1(new MSComm(this))
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_layoutScale(layoutScale),
+      m_client(new ClientArea(this, layoutScale)),
+      Command1(make<ColourButton>(rowOf("Command1"))),
+      Command2(make<ColourButton>(rowOf("Command2"))),
+      Command3(make<ColourButton>(rowOf("Command3"))),
+      Command4(make<ColourButton>(rowOf("Command4"))),
+      Command5(make<ColourButton>(rowOf("Command5"))),
+      Command6(make<ColourButton>(rowOf("Command6"))),
+      Command7(make<ColourButton>(rowOf("Command7"))),
+      Command8(make<ColourButton>(rowOf("Command8"))),
+      Command9(make<ColourButton>(rowOf("Command9"))),
+      Command10(make<ColourButton>(rowOf("Command10"))),
+      Command11(make<ColourButton>(rowOf("Command11"))),
+      Command12(make<ColourButton>(rowOf("Command12"))),
+      Command13(make<ColourButton>(rowOf("Command13"))),
+      Command14(make<ColourButton>(rowOf("Command14"))),
+      Command15(make<ColourButton>(rowOf("Command15"))),
+      Command16(make<ColourButton>(rowOf("Command16"))),
+      Command17(make<ColourButton>(rowOf("Command17"))),
+      Command18(make<ColourButton>(rowOf("Command18"))),
+      Command19(make<ColourButton>(rowOf("Command19"))),
+      Command20(make<ColourButton>(rowOf("Command20"))),
+      Command21(make<ColourButton>(rowOf("Command21"))),
+      Command22(make<ColourButton>(rowOf("Command22"))),
+      Command23(make<ColourButton>(rowOf("Command23"))),
+      Command24(make<ColourButton>(rowOf("Command24"))),
+      Command25(make<ColourButton>(rowOf("Command25"))),
+      Command26(make<ColourButton>(rowOf("Command26"))),
+      Command27(make<ColourButton>(rowOf("Command27"))),
+      Command28(make<ColourButton>(rowOf("Command28"))),
+      Command29(make<ColourButton>(rowOf("Command29"))),
+      Command30(make<ColourButton>(rowOf("Command30"))),
+      Command31(make<ColourButton>(rowOf("Command31"))),
+      Command32(make<ColourButton>(rowOf("Command32"))),
+      Command33(make<ColourButton>(rowOf("Command33"))),
+      Command34(make<ColourButton>(rowOf("Command34"))),
+      Command35(make<ColourButton>(rowOf("Command35"))),
+      Command36(make<ColourButton>(rowOf("Command36"))),
+      Text1(make<QLineEdit>(rowOf("Text1"))),
+      Text2(make<ResponseLog>(rowOf("Text2"))),
+      Text3(make<QLineEdit>(rowOf("Text3"))),
+      Text4(make<QLineEdit>(rowOf("Text4"))),
+      Text5(make<QLineEdit>(rowOf("Text5"))),
+      Text6(make<QLineEdit>(rowOf("Text6"))),
+      Text7(make<QLineEdit>(rowOf("Text7"))),
+      Combo1(make<PickList>(rowOf("Combo1"))),
+      Combo2(make<PickList>(rowOf("Combo2"))),
+      Combo3(make<PickList>(rowOf("Combo3"))),
+      Check1(make<QCheckBox>(rowOf("Check1"))),
+      Label1(make<QLabel>(rowOf("Label1"))),
+      Label2(make<QLabel>(rowOf("Label2"))),
+      Label3(make<QLabel>(rowOf("Label3"))),
+      Label4(make<QLabel>(rowOf("Label4"))),
+      Label5(make<QLabel>(rowOf("Label5"))),
+      Label6(make<QLabel>(rowOf("Label6"))),
+      Label7(make<QLabel>(rowOf("Label7"))),
+      Label8(make<QLabel>(rowOf("Label8"))),
+      Shape1(make<SignalShape>(rowOf("Shape1"))),
+      Shape2(make<SignalShape>(rowOf("Shape2"))),
+      Shape3(make<SignalShape>(rowOf("Shape3"))),
+      Timer1(new QTimer(this)),
+      MSComm1(new MSComm(this))
 {
     setObjectName(QStringLiteral("Form1"));
     // The serial layer numbers the ports; the user's own mapping is the store's to keep.
@@ -277,7 +276,7 @@ void Form1::setProcessEnd(ProcessEnd end)
     processEnd() = std::move(end);
 }
 
-template<typename Control>
+template <typename Control>
 Control *Form1::make(const ControlRow &row)
 {
     auto *control = new Control(m_client);
@@ -289,7 +288,7 @@ Control *Form1::make(const ControlRow &row)
     if (row.kind == ControlKind::Label || row.kind == ControlKind::Shape)
         control->setFocusPolicy(Qt::NoFocus);
     setUp(control, row);
-    m_controls.append({&row, control});
+    m_controls.append({ &row, control });
     return control;
 }
 
@@ -298,7 +297,7 @@ void Form1::setTabOrderFromTable()
     QList<std::pair<int, QWidget *>> focusable;
     for (const auto &[row, control] : std::as_const(m_controls)) {
         if (row->tab >= 0 && control->focusPolicy() != Qt::NoFocus)
-            focusable.append({row->tab, control});
+            focusable.append({ row->tab, control });
     }
     std::sort(focusable.begin(), focusable.end(),
               [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -317,11 +316,11 @@ void Form1::setGroupVisible(ControlGroup group, bool visible)
 void Form1::connectHandlers()
 {
     const std::pair<QPushButton *, void (Form1::*)()> named[] = {
-        {Command1, &Form1::Command1_Click},   {Command2, &Form1::Command2_Click},
-        {Command11, &Form1::Command11_Click}, {Command21, &Form1::Command21_Click},
-        {Command28, &Form1::Command28_Click}, {Command33, &Form1::Command33_Click},
-        {Command34, &Form1::Command34_Click}, {Command35, &Form1::Command35_Click},
-        {Command36, &Form1::Command36_Click},
+        { Command1, &Form1::Command1_Click },   { Command2, &Form1::Command2_Click },
+        { Command11, &Form1::Command11_Click }, { Command21, &Form1::Command21_Click },
+        { Command28, &Form1::Command28_Click }, { Command33, &Form1::Command33_Click },
+        { Command34, &Form1::Command34_Click }, { Command35, &Form1::Command35_Click },
+        { Command36, &Form1::Command36_Click },
     };
     for (const auto &[button, handler] : named)
         connect(button, &QPushButton::clicked, this, handler);
@@ -389,12 +388,14 @@ void Form1::Form_Activate()
 
 void Form1::Combo2_Click()
 {
-    SettingsStore::write(QStringLiteral("Settings"), QStringLiteral("ComPort"), Combo2->currentText());
+    SettingsStore::write(QStringLiteral("Settings"), QStringLiteral("ComPort"),
+                         Combo2->currentText());
 }
 
 void Form1::Combo1_Click()
 {
-    SettingsStore::write(QStringLiteral("Settings"), QStringLiteral("BaudRate"), Combo1->currentText());
+    SettingsStore::write(QStringLiteral("Settings"), QStringLiteral("BaudRate"),
+                         Combo1->currentText());
     Combo3->setEditText(Combo1->currentText());
 }
 
@@ -420,7 +421,8 @@ void Form1::Command33_Click()
         status = SendCommand(QString::fromLatin1(Commands::EnableTransmission));
     // The modem must really get the frame before the port closes under it.
     if (status.ok() && !MSComm1->drainOutput(500))
-        status = {CommError::ReadWriteFailed, tr("%1 did not take the frame in time.").arg(MSComm1->deviceName())};
+        status = { CommError::ReadWriteFailed,
+                   tr("%1 did not take the frame in time.").arg(MSComm1->deviceName()) };
     if (!status.ok()) {
         std::fprintf(stderr, "korvanet: \"QM++O\" was not sent before closing: %s\n",
                      qPrintable(status.reason));

@@ -92,7 +92,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    template<typename Control>
+    template <typename Control>
     Control *make(const ControlRow &row);
     void setGroupVisible(ControlGroup group, bool visible);
     void connectHandlers();

@@ -60,7 +60,8 @@ void Form1::Command21_Click()
 
 void Form1::Command11_Click()
 {
-    if (!MessageBox::question(this, QStringLiteral("All changed settings will be saved. Are you sure?"))) {
+    if (!MessageBox::question(
+                this, QStringLiteral("All changed settings will be saved. Are you sure?"))) {
         MessageBox::information(this, QStringLiteral("Settings NOT saved."));
         return;
     }
@@ -71,16 +72,19 @@ void Form1::Command11_Click()
 
 void Form1::Command35_Click()
 {
-    if (!MessageBox::question(this, QStringLiteral("ALL SETTINGS ARE RESTORED TO FACTORY DEFAULTS AND "
-                                                   "MODEM NEEDS TO BE POWER CYCLED!!! Are you sure?"))) {
+    if (!MessageBox::question(this,
+                              QStringLiteral("ALL SETTINGS ARE RESTORED TO FACTORY DEFAULTS AND "
+                                             "MODEM NEEDS TO BE POWER CYCLED!!! Are you sure?"))) {
         MessageBox::information(this, QStringLiteral("Factory defaults NOT restored."));
         return;
     }
     WindowPort port(*this);
     if (Sequences::restoreFactoryDefaults(port)) {
-        MessageBox::information(this, QStringLiteral("Factory defaults restored. Power cycle the "
-                                                     "modem and connect again. Baudrate is 9600."));
+        MessageBox::information(this,
+                                QStringLiteral("Factory defaults restored. Power cycle the "
+                                               "modem and connect again. Baudrate is 9600."));
     } else {
-        MessageBox::error(this, QStringLiteral("Factory defaults NOT restored. The port is not open."));
+        MessageBox::error(this,
+                          QStringLiteral("Factory defaults NOT restored. The port is not open."));
     }
 }

@@ -15,7 +15,8 @@ void Form1::showPortError(const CommStatus &status)
 
 void Form1::Command1_Click()
 {
-    if (CommStatus status = openPortFromText(*MSComm1, Combo2->currentText(), Combo1->currentText());
+    if (CommStatus status =
+                openPortFromText(*MSComm1, Combo2->currentText(), Combo1->currentText());
         !status.ok()) {
         showPortError(status);
         return;

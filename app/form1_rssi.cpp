@@ -51,7 +51,7 @@ void Form1::RssiGraph_Update()
         return;
     RSSI = *reading;
     const BarSegments bar = segmentsFor(bandFor(barLevel(RSSI)));
-    SignalShape *const segments[] = {Shape1, Shape2, Shape3};
+    SignalShape *const segments[] = { Shape1, Shape2, Shape3 };
     for (int i = 0; i < int(std::size(segments)); ++i) {
         const bool shown = i < bar.shown;
         if (shown)

@@ -41,34 +41,38 @@ int parse(int argc, char *argv[], Options &options)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Configures and inspects a UHF radio modem attached to a serial port.\n\n"
-        "Without a window (see 'korvanet read --help', 'korvanet send --help'):\n"
-        "  korvanet read --port N [--baud B] [--json]     ask every read-only question\n"
-        "  korvanet send --port N [--yes] COMMAND... | --file FILE\n"
-        "                                                 send command texts in order"));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+            "Configures and inspects a UHF radio modem attached to a serial port.\n\n"
+            "Without a window (see 'korvanet read --help', 'korvanet send --help'):\n"
+            "  korvanet read --port N [--baud B] [--json]     ask every read-only question\n"
+            "  korvanet send --port N [--yes] COMMAND... | --file FILE\n"
+            "                                                 send command texts in order"));
+    const QCommandLineOption help({ QStringLiteral("h"), QStringLiteral("help") },
                                   QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+    const QCommandLineOption version({ QStringLiteral("v"), QStringLiteral("version") },
                                      QStringLiteral("Show the version and exit."));
-    const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Run against a built-in simulated modem on COM 3."));
-    const QCommandLineOption listPorts(QStringLiteral("list-ports"),
-                                       QStringLiteral("List the COM numbers and their devices, then exit."));
+    const QCommandLineOption demo(
+            QStringLiteral("demo"),
+            QStringLiteral("Run against a built-in simulated modem on COM 3."));
+    const QCommandLineOption listPorts(
+            QStringLiteral("list-ports"),
+            QStringLiteral("List the COM numbers and their devices, then exit."));
     const QCommandLineOption transcript(QStringLiteral("transcript"),
                                         QStringLiteral("Append a record of the session to <file>."),
                                         QStringLiteral("file"));
-    parser.addOptions({help, version, demo, listPorts, transcript});
+    parser.addOptions({ help, version, demo, listPorts, transcript });
 
     if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
         const QString error = parser.errorText().isEmpty()
-            ? QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().constFirst())
-            : parser.errorText();
+                ? QStringLiteral("Unexpected argument: %1")
+                          .arg(parser.positionalArguments().constFirst())
+                : parser.errorText();
         std::fprintf(stderr, "korvanet: %s\nTry 'korvanet --help' for the options.\n",
                      qPrintable(error));
         return ExitUsage;
     }
     if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("korvanet"))),
+        std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                        QStringLiteral("korvanet"))),
                    stdout);
         return EXIT_SUCCESS;
     }
@@ -120,10 +124,11 @@ int main(int argc, char *argv[])
 
     double layoutScale = 1.0;
     const std::unique_ptr<QApplication> app = ScreenFit::startFitted(
-        argc, argv, clientPixelSize(), BorderTwips / TwipsPerPixel, &layoutScale);
+            argc, argv, clientPixelSize(), BorderTwips / TwipsPerPixel, &layoutScale);
     QApplication::setApplicationName(QStringLiteral("korvanet"));
-    QApplication::setApplicationDisplayName(options.demo ? QStringLiteral("Korvanet (demo, simulated modem)")
-                                                         : QStringLiteral("Korvanet"));
+    QApplication::setApplicationDisplayName(
+            options.demo ? QStringLiteral("Korvanet (demo, simulated modem)")
+                         : QStringLiteral("Korvanet"));
     QApplication::setApplicationVersion(QStringLiteral(KORVANET_VERSION));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
@@ -135,7 +140,8 @@ int main(int argc, char *argv[])
         SettingsStore::keepInMemory();
         QString error;
         if (!modem.start(&error)) {
-            std::fprintf(stderr, "korvanet: the simulated modem did not start: %s\n", qPrintable(error));
+            std::fprintf(stderr, "korvanet: the simulated modem did not start: %s\n",
+                         qPrintable(error));
             return EXIT_FAILURE;
         }
         PortMap::setSessionOverride(3, modem.slavePath());

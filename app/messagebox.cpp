@@ -64,17 +64,17 @@ void setObserver(std::function<void(const Shown &)> observer)
 
 void error(QWidget *parent, const QString &text, const QString &detail)
 {
-    present(parent, {Kind::Error, text, detail});
+    present(parent, { Kind::Error, text, detail });
 }
 
 void information(QWidget *parent, const QString &text)
 {
-    present(parent, {Kind::Information, text, {}});
+    present(parent, { Kind::Information, text, {} });
 }
 
 bool question(QWidget *parent, const QString &text)
 {
-    return present(parent, {Kind::Question, text, {}});
+    return present(parent, { Kind::Question, text, {} });
 }
 
 Script::Script()

@@ -5,8 +5,7 @@
 #include <QScopedValueRollback>
 #include <QTimer>
 
-PickList::PickList(QWidget *parent)
-    : QComboBox(parent)
+PickList::PickList(QWidget *parent) : QComboBox(parent)
 {
     setEditable(true);
     // What the user types stays exactly as typed: no completion, never a new item.

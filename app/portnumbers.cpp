@@ -12,7 +12,7 @@ void PortNumbers::setTooltips(QMap<int, QString> tooltips)
 {
     m_tooltips = std::move(tooltips);
     if (m_count > 0)
-        emit dataChanged(index(0), index(m_count - 1), {Qt::ToolTipRole});
+        emit dataChanged(index(0), index(m_count - 1), { Qt::ToolTipRole });
 }
 
 int PortNumbers::rowCount(const QModelIndex &parent) const

@@ -10,7 +10,10 @@
 namespace ScreenFit {
 namespace {
 
-double roundedDown(double scale) { return std::floor(scale * 1000.0) / 1000.0; }
+double roundedDown(double scale)
+{
+    return std::floor(scale * 1000.0) / 1000.0;
+}
 
 } // namespace
 
@@ -24,8 +27,8 @@ Fit fitFor(QSize client, int frame, QSize available, double devicePixelRatio, do
     const double height = available.height() * devicePixelRatio - slack;
 
     const QSize window = client + QSize(2 * frame, 2 * frame);
-    const double fit = std::min(
-        width / (window.width() * devicePixelRatio), height / (window.height() * devicePixelRatio));
+    const double fit = std::min(width / (window.width() * devicePixelRatio),
+                                height / (window.height() * devicePixelRatio));
     if (fit >= 1.0 && devicePixelRatio >= 1.0)
         return {};
     // Device pixels per designed pixel at which the window just fits.
@@ -34,15 +37,15 @@ Fit fitFor(QSize client, int frame, QSize available, double devicePixelRatio, do
     // Qt's ratio to 1, or a hair above where the platform's own factor is no round number:
     // below 1 the window would be cut off. The frame then stays as thin as it is.
     const double layout = std::min(1.0,
-        roundedDown(std::min(
-            (width - 2 * frame) / client.width(), (height - 2 * frame) / client.height())));
+                                   roundedDown(std::min((width - 2 * frame) / client.width(),
+                                                        (height - 2 * frame) / client.height())));
     if (devicePixelRatio == 1.0)
         return { 0.0, layout };
     return { std::ceil(userFactor / devicePixelRatio * 1e6) / 1e6, layout };
 }
 
-std::unique_ptr<QApplication> startFitted(
-    int &argc, char **argv, QSize client, int frame, double *layoutScale)
+std::unique_ptr<QApplication> startFitted(int &argc, char **argv, QSize client, int frame,
+                                          double *layoutScale)
 {
     // The application object takes the platform's options (-display, -platform) out of the
     // arguments; a second one must still find them.
@@ -58,8 +61,8 @@ std::unique_ptr<QApplication> startFitted(
     double user = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&ok);
     if (!ok || user <= 0.0)
         user = 1.0;
-    const Fit fit = fitFor(
-        client, frame, screen->availableGeometry().size(), screen->devicePixelRatio(), user);
+    const Fit fit = fitFor(client, frame, screen->availableGeometry().size(),
+                           screen->devicePixelRatio(), user);
     *layoutScale = fit.layoutScale;
     if (fit.qtScaleFactor > 0.0) {
         app.reset();
@@ -74,9 +77,10 @@ std::unique_ptr<QApplication> startFitted(
 QPoint placement(QSize size, const QRect &available)
 {
     const QPoint centred = available.center() - QRect(QPoint(), size).center();
-    return { std::max(
-                 available.left(), std::min(centred.x(), available.right() + 1 - size.width())),
-        std::max(available.top(), std::min(centred.y(), available.bottom() + 1 - size.height())) };
+    return {
+        std::max(available.left(), std::min(centred.x(), available.right() + 1 - size.width())),
+        std::max(available.top(), std::min(centred.y(), available.bottom() + 1 - size.height()))
+    };
 }
 
 } // namespace ScreenFit

@@ -30,15 +30,15 @@ struct Fit
 // QT_SCALE_FACTOR being `userFactor`. Scales are rounded down to three decimals, and the area
 // is taken a little short where Qt rounded it to logical pixels, so the window never comes
 // out a pixel larger than the area.
-[[nodiscard]] Fit fitFor(
-    QSize client, int frame, QSize available, double devicePixelRatio, double userFactor);
+[[nodiscard]] Fit fitFor(QSize client, int frame, QSize available, double devicePixelRatio,
+                         double userFactor);
 
 // Starts the application such that the window fits the primary screen. Where it would not
 // fit, the first application object goes and a second one starts with QT_SCALE_FACTOR set,
 // since Qt reads it only at start; on a screen that is large enough, nothing is done twice.
 // `*layoutScale` receives the window's layout scale.
-[[nodiscard]] std::unique_ptr<QApplication> startFitted(
-    int &argc, char **argv, QSize client, int frame, double *layoutScale);
+[[nodiscard]] std::unique_ptr<QApplication> startFitted(int &argc, char **argv, QSize client,
+                                                        int frame, double *layoutScale);
 
 // Where a window of `size` stands: centred in `available`, never beyond its top-left corner.
 [[nodiscard]] QPoint placement(QSize size, const QRect &available);

@@ -37,8 +37,8 @@ SettingsFileLines readSettingsLines(const QByteArray &content)
     SettingsFileLines result;
     const auto damaged = [&result](qsizetype lineNumber, const char *what) {
         if (result.damage.isEmpty())
-            result.damage
-                = QStringLiteral("line %1 %2").arg(lineNumber).arg(QLatin1StringView(what));
+            result.damage =
+                    QStringLiteral("line %1 %2").arg(lineNumber).arg(QLatin1StringView(what));
     };
 
     QByteArray section;

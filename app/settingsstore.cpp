@@ -57,18 +57,20 @@ SettingsFileLines inspect(const QSettings &store)
     if (!file.exists())
         return {};
     if (!file.open(QIODevice::ReadOnly)) {
-        tellOnce(Unreadable, QStringLiteral("cannot read the settings in %1: %2; the last port and "
-                                            "rate and the \"Ports\" entries are not known.")
-                                 .arg(file.fileName(), file.errorString()));
+        tellOnce(Unreadable,
+                 QStringLiteral("cannot read the settings in %1: %2; the last port and "
+                                "rate and the \"Ports\" entries are not known.")
+                         .arg(file.fileName(), file.errorString()));
         return {};
     }
     SettingsFileLines lines = readSettingsLines(file.readAll());
     if (lines.damage.isEmpty() && store.status() == QSettings::FormatError)
         lines.damage = QStringLiteral("it is not in INI form");
     if (!lines.damage.isEmpty()) {
-        tellOnce(Damaged, QStringLiteral("the settings file %1 is damaged (%2); its \"Ports\" "
-                                         "entries are read line by line.")
-                              .arg(file.fileName(), lines.damage));
+        tellOnce(Damaged,
+                 QStringLiteral("the settings file %1 is damaged (%2); its \"Ports\" "
+                                "entries are read line by line.")
+                         .arg(file.fileName(), lines.damage));
     }
     return lines;
 }
@@ -117,9 +119,10 @@ void write(const QString &section, const QString &name, const QString &value)
     }
     store.sync();
     if (store.status() == QSettings::AccessError) {
-        tellOnce(Unwritable, QStringLiteral("cannot save the settings in %1: %2; the choice holds "
-                                            "for this run only.")
-                                 .arg(store.fileName(), whyNotWritable(store.fileName())));
+        tellOnce(Unwritable,
+                 QStringLiteral("cannot save the settings in %1: %2; the choice holds "
+                                "for this run only.")
+                         .arg(store.fileName(), whyNotWritable(store.fileName())));
     }
 }
 

@@ -3,8 +3,7 @@
 
 #include <QPainter>
 
-SignalShape::SignalShape(QWidget *parent)
-    : QWidget(parent)
+SignalShape::SignalShape(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }

@@ -14,7 +14,7 @@ CommStatus WindowPort::openPort()
     m_form.Command1_Click();
     if (m_form.MSComm1->PortOpen())
         return {};
-    return {CommError::PortNotOpen, QStringLiteral("The port did not open.")};
+    return { CommError::PortNotOpen, QStringLiteral("The port did not open.") };
 }
 
 void WindowPort::closePort()

@@ -12,10 +12,7 @@ class Form1;
 class WindowPort final : public ModemPort
 {
 public:
-    explicit WindowPort(Form1 &form)
-        : m_form(form)
-    {
-    }
+    explicit WindowPort(Form1 &form) : m_form(form) { }
 
     CommStatus sendFrame(const QString &command) override;
     // "Open port" reports its own failure in a box; the status only says whether the port

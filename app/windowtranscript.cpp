@@ -27,7 +27,7 @@ QByteArrayView eventOf(MessageBox::Kind kind)
 void recordWindowSession(Transcript &transcript, const QString &path, Form1 &form)
 {
     transcript.start(path, QStringLiteral("window"), form.Combo2->currentText(),
-        form.Combo1->currentText(), *form.MSComm1);
+                     form.Combo1->currentText(), *form.MSComm1);
     transcript.attach(*form.MSComm1);
     MessageBox::setObserver([to = QPointer<Transcript>(&transcript)](const MessageBox::Shown &box) {
         if (to)

@@ -62,7 +62,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     QSettings(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"))
-        .setValue(QStringLiteral("Ports/COM3"), modem.slavePath());
+            .setValue(QStringLiteral("Ports/COM3"), modem.slavePath());
 
     QElapsedTimer clock;
     qint64 wireBytes = 0;
@@ -88,15 +88,15 @@ int main(int argc, char *argv[])
         QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
         clock.start();
         process.start(korvanet,
-            { QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("3"),
-                QStringLiteral("--baud"), QString::number(Rate) });
+                      { QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("3"),
+                        QStringLiteral("--baud"), QString::number(Rate) });
         loop.exec();
         const double totalMs = double(clock.nsecsElapsed()) / 1e6;
         const QByteArray out = process.readAllStandardOutput();
         if (process.exitCode() != 0 || out.count('\n') != Queries || replies != Queries) {
             std::fprintf(stderr, "cliread: the read failed (exit %d, %d replies):\n%s%s\n",
-                process.exitCode(), replies, out.constData(),
-                process.readAllStandardError().constData());
+                         process.exitCode(), replies, out.constData(),
+                         process.readAllStandardError().constData());
             return 1;
         }
         if (run < 0)

@@ -59,7 +59,7 @@ QByteArray readFd(int fd, qsizetype count, int timeoutMs)
         const int left = int(deadline - nowMs());
         if (left <= 0)
             break;
-        pollfd p{fd, POLLIN, 0};
+        pollfd p{ fd, POLLIN, 0 };
         if (::poll(&p, 1, left) <= 0)
             continue;
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -129,7 +129,7 @@ private slots:
         QVERIFY2(m_script->shown().isEmpty(), qPrintable(m_script->texts().join(u' ')));
         QVERIFY(m_form->MSComm1->PortOpen());
         m_form.reset();
-        for (int fd : {m_master, m_slave, m_rawMaster, m_rawSlave})
+        for (int fd : { m_master, m_slave, m_rawMaster, m_rawSlave })
             ::close(fd);
     }
 
@@ -301,13 +301,13 @@ private slots:
             metronome.start();
             settle(500);
 
-            std::atomic<double> lastWritten{0};
+            std::atomic<double> lastWritten{ 0 };
             const double start = nowMs();
             std::thread writer([&] {
                 qsizetype done = 0;
                 while (done < data.size()) {
-                    const ssize_t n = ::write(m_master, data.constData() + done,
-                                              size_t(data.size() - done));
+                    const ssize_t n =
+                            ::write(m_master, data.constData() + done, size_t(data.size() - done));
                     if (n > 0)
                         done += n;
                     else if (n < 0 && errno != EINTR && errno != EAGAIN)

@@ -44,7 +44,7 @@ int once(int argc, char *argv[])
     const auto mark = [&](const char *name) {
         const double now = bench::nowMs();
         const long nowKb = bench::vmRssKb(0);
-        steps.push_back({name, {now - t, double(nowKb - kb) / 1024}});
+        steps.push_back({ name, { now - t, double(nowKb - kb) / 1024 } });
         t = now;
         kb = nowKb;
     };

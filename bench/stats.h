@@ -70,8 +70,8 @@ inline double nowMs(clockid_t clock = CLOCK_MONOTONIC)
 // VmRSS of a process in kB, 0 when it cannot be read.
 inline long vmRssKb(int pid)
 {
-    const std::string path = pid > 0 ? "/proc/" + std::to_string(pid) + "/status"
-                                     : std::string("/proc/self/status");
+    const std::string path =
+            pid > 0 ? "/proc/" + std::to_string(pid) + "/status" : std::string("/proc/self/status");
     FILE *f = std::fopen(path.c_str(), "r");
     if (!f)
         return 0;

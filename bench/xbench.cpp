@@ -56,7 +56,7 @@ void sleepMs(double ms)
 {
     if (ms <= 0)
         return;
-    timespec t{time_t(ms / 1000), long(std::fmod(ms, 1000.0) * 1e6)};
+    timespec t{ time_t(ms / 1000), long(std::fmod(ms, 1000.0) * 1e6) };
     while (::nanosleep(&t, &t) != 0 && errno == EINTR) { }
 }
 
@@ -115,7 +115,7 @@ long windowPid(Display *dpy, Window w)
     long pid = 0;
     if (XGetWindowProperty(dpy, w, netWmPid, 0, 1, False, XA_CARDINAL, &type, &format, &count,
                            &after, &data)
-            == Success
+                == Success
         && data && count == 1 && format == 32)
         pid = long(*reinterpret_cast<unsigned long *>(data));
     if (data)
@@ -151,7 +151,7 @@ std::optional<MappedWindow> waitForMap(Display *dpy, pid_t pid, double timeoutMs
         const double left = deadline - nowMs();
         if (left <= 0)
             return std::nullopt;
-        pollfd p{ConnectionNumber(dpy), POLLIN, 0};
+        pollfd p{ ConnectionNumber(dpy), POLLIN, 0 };
         ::poll(&p, 1, int(left) + 1);
     }
 }
@@ -315,19 +315,20 @@ Point centreOf(const char *control, const MappedWindow &w)
 {
     const QRect r = pixelRect(controlRow(QLatin1StringView(control)));
     const int border = BorderTwips / TwipsPerPixel;
-    return {w.x + border + r.center().x(), w.y + border + r.center().y()};
+    return { w.x + border + r.center().x(), w.y + border + r.center().y() };
 }
 
 void moveTo(Point p)
 {
-    if (runTool({"xdotool", "mousemove", "--sync", std::to_string(p.x), std::to_string(p.y)}) != 0)
+    if (runTool({ "xdotool", "mousemove", "--sync", std::to_string(p.x), std::to_string(p.y) })
+        != 0)
         die("xdotool mousemove failed");
 }
 
 void clickAt(Point p)
 {
     moveTo(p);
-    if (runTool({"xdotool", "click", "1"}) != 0)
+    if (runTool({ "xdotool", "click", "1" }) != 0)
         die("xdotool click failed");
 }
 
@@ -350,7 +351,7 @@ WireSample timeToWire(Pty &pty, const std::vector<std::string> &argv, const std:
     std::string got;
     const double deadline = t0 + 5000;
     while ((s.bytesAt < 0 || s.exitedAt < 0) && nowMs() < deadline) {
-        pollfd p[2] = {{pty.master, POLLIN, 0}, {pidfd, POLLIN, 0}};
+        pollfd p[2] = { { pty.master, POLLIN, 0 }, { pidfd, POLLIN, 0 } };
         const nfds_t count = s.exitedAt < 0 ? 2 : 1;
         if (s.bytesAt >= 0) // only the exit is still to come
             p[0].fd = -1;
@@ -429,7 +430,7 @@ int serve(Pty &pty, double ms, bool answer)
     int queries = 0;
     const double until = nowMs() + ms;
     while (nowMs() < until) {
-        pollfd p{pty.master, POLLIN, 0};
+        pollfd p{ pty.master, POLLIN, 0 };
         if (::poll(&p, 1, int(until - nowMs()) + 1) <= 0 || !(p.revents & POLLIN))
             continue;
         pty.drain();
@@ -454,9 +455,8 @@ int serve(Pty &pty, double ms, bool answer)
 void measureIdle(const std::string &key, pid_t pid, int seconds, Pty *pty, bool answer)
 {
     const std::string perfOut = "/tmp/xbench-perf-" + std::to_string(::getpid()) + ".csv";
-    const pid_t perf = spawn({"perf", "stat", "-x", ",", "-o", perfOut, "-e",
-                              "context-switches", "-p", std::to_string(pid), "--", "sleep",
-                              std::to_string(seconds)});
+    const pid_t perf = spawn({ "perf", "stat", "-x", ",", "-o", perfOut, "-e", "context-switches",
+                               "-p", std::to_string(pid), "--", "sleep", std::to_string(seconds) });
     sleepMs(50); // perf attaches before the first sample starts
 
     std::vector<double> perSecond, mainPerSecond;
@@ -530,7 +530,7 @@ int session(int argc, char *argv[])
     Pty pty;
     writeSettings(pty.path);
     Display *dpy = openDisplay();
-    const pid_t pid = spawn({korvanet});
+    const pid_t pid = spawn({ korvanet });
     const std::optional<MappedWindow> w = waitForMap(dpy, pid, 30000);
     if (!w)
         die("korvanet mapped no window");
@@ -557,9 +557,9 @@ int session(int argc, char *argv[])
     moveTo(centreOf("Command12", *w));
     std::vector<double> clickBytes, clickExit, rawBytes, rawExit, difference;
     for (int i = -3; i < clicks; ++i) {
-        const WireSample c = timeToWire(pty, {"xdotool", "click", "1"}, frame);
+        const WireSample c = timeToWire(pty, { "xdotool", "click", "1" }, frame);
         sleepMs(150);
-        const WireSample r = timeToWire(pty, {ptywrite, pty.path}, frame);
+        const WireSample r = timeToWire(pty, { ptywrite, pty.path }, frame);
         sleepMs(150);
         if (i < 0)
             continue;
@@ -590,7 +590,7 @@ int session(int argc, char *argv[])
     measureIdle("graph_on_silent", pid, idleSeconds, &pty, false);
     serve(pty, 2500, true);
     if (const char *out = std::getenv("XBENCH_STRACE")) { // what wakes it, for a closer look
-        const pid_t strace = spawn({"strace", "-f", "-tt", "-o", out, "-p", std::to_string(pid)});
+        const pid_t strace = spawn({ "strace", "-f", "-tt", "-o", out, "-p", std::to_string(pid) });
         serve(pty, 6000, true);
         ::kill(strace, SIGINT);
         ::waitpid(strace, nullptr, 0);
@@ -599,7 +599,7 @@ int session(int argc, char *argv[])
     stop(pid);
 
     // The floor: an empty Qt window that only sits there.
-    const pid_t floorPid = spawn({empty});
+    const pid_t floorPid = spawn({ empty });
     if (!waitForMap(dpy, floorPid, 30000))
         die("the empty window was not mapped");
     sleepMs(1000);

@@ -90,7 +90,7 @@ QString vocabularyLines()
 int usage(const char *mode, const QString &error)
 {
     std::fprintf(stderr, "korvanet %s: %s\nTry 'korvanet %s --help' for the options.\n", mode,
-        error.toLocal8Bit().constData(), mode);
+                 error.toLocal8Bit().constData(), mode);
     return Cli::ExitStatus::Usage;
 }
 
@@ -107,17 +107,17 @@ int run(int argc, char *argv[])
 {
     const char *mode = argv[1];
     const bool send = std::strcmp(mode, "send") == 0;
-    QStringList arguments { QStringLiteral("korvanet") };
+    QStringList arguments{ QStringLiteral("korvanet") };
     for (int i = 2; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
 
     QCommandLineParser parser;
     const QCommandLineOption help({ QStringLiteral("h"), QStringLiteral("help") }, {});
     const QCommandLineOption port(QStringLiteral("port"), {}, QStringLiteral("N"));
-    const QCommandLineOption baud(
-        QStringLiteral("baud"), {}, QStringLiteral("B"), QLatin1StringView(DefaultBaud));
-    const QCommandLineOption timeout(
-        QStringLiteral("timeout"), {}, QStringLiteral("MS"), QString::number(DefaultTimeoutMs));
+    const QCommandLineOption baud(QStringLiteral("baud"), {}, QStringLiteral("B"),
+                                  QLatin1StringView(DefaultBaud));
+    const QCommandLineOption timeout(QStringLiteral("timeout"), {}, QStringLiteral("MS"),
+                                     QString::number(DefaultTimeoutMs));
     const QCommandLineOption transcript(QStringLiteral("transcript"), {}, QStringLiteral("FILE"));
     const QCommandLineOption json(QStringLiteral("json"), {});
     const QCommandLineOption file(QStringLiteral("file"), {}, QStringLiteral("FILE"));
@@ -149,8 +149,8 @@ int run(int argc, char *argv[])
     // The window keeps the last rate for a text that is none of the six; a script that asked
     // for another rate must not run at whatever that happens to be.
     if (!portSettingsForBaudText(options.baudText))
-        return usage(
-            mode, QStringLiteral("--baud wants one of 1200, 2400, 4800, 9600, 19200, 38400"));
+        return usage(mode,
+                     QStringLiteral("--baud wants one of 1200, 2400, 4800, 9600, 19200, 38400"));
     if (!ok || options.timeoutMs <= 0)
         return usage(mode, QStringLiteral("--timeout wants a number of milliseconds above 0"));
 
@@ -166,8 +166,8 @@ int run(int argc, char *argv[])
         options.json = parser.isSet(json);
         if (!parser.positionalArguments().isEmpty()) {
             return usage(mode,
-                QStringLiteral("unexpected argument: %1")
-                    .arg(parser.positionalArguments().constFirst()));
+                         QStringLiteral("unexpected argument: %1")
+                                 .arg(parser.positionalArguments().constFirst()));
         }
     }
 

@@ -23,9 +23,8 @@ void sayOnStderr(const QString &text)
 } // namespace
 
 CliSession::CliSession(const QString &frontEnd, const QString &portText, const QString &baudText,
-    const QString &transcriptPath)
-    : m_portText(portText)
-    , m_baudText(baudText)
+                       const QString &transcriptPath)
+    : m_portText(portText), m_baudText(baudText)
 {
     if (!transcriptPath.isEmpty()) {
         m_transcript.start(transcriptPath, frontEnd, portText, baudText, m_comm);
@@ -40,7 +39,10 @@ CliSession::CliSession(const QString &frontEnd, const QString &portText, const Q
     });
 }
 
-CliSession::~CliSession() { closePort(); }
+CliSession::~CliSession()
+{
+    closePort();
+}
 
 CommStatus CliSession::sendFrame(const QString &command)
 {
@@ -140,8 +142,8 @@ std::optional<QByteArray> CliSession::takeLine()
 {
     // A reply ends at CR, LF or both; an empty line between two replies is none.
     for (;;) {
-        const auto end = std::find_if(
-            m_received.cbegin(), m_received.cend(), [](char c) { return c == '\r' || c == '\n'; });
+        const auto end = std::find_if(m_received.cbegin(), m_received.cend(),
+                                      [](char c) { return c == '\r' || c == '\n'; });
         if (end == m_received.cend())
             return std::nullopt;
         const qsizetype length = end - m_received.cbegin();

@@ -25,7 +25,7 @@ public:
     // `frontEnd` names the run in the transcript's header; an empty `transcriptPath` keeps
     // none.
     CliSession(const QString &frontEnd, const QString &portText, const QString &baudText,
-        const QString &transcriptPath);
+               const QString &transcriptPath);
     ~CliSession() override;
 
     // Drops whatever came in unasked, so it cannot pass for this command's reply, then

@@ -20,20 +20,13 @@ struct Query
 };
 
 constexpr Query queries[] = {
-    { ModemType, "Command3" },
-    { SerialNumber, "Command4" },
-    { FirmwareRevision, "Command5" },
-    { RxFrequency, "Command7" },
-    { TxFrequency, "Command8" },
-    { RefFrequency, "Command29" },
-    { ChannelSpacing, "Command12" },
-    { FecStatus, "Command16" },
-    { RepeaterMode, "Command6" },
-    { SerialParams, "Command2" },
-    { OutputPower, "Command24" },
-    { CompatibilityMode, "Command26" },
-    { NoiseLevel, "Command19" },
-    { Rssi, "Command20" },
+    { ModemType, "Command3" },        { SerialNumber, "Command4" },
+    { FirmwareRevision, "Command5" }, { RxFrequency, "Command7" },
+    { TxFrequency, "Command8" },      { RefFrequency, "Command29" },
+    { ChannelSpacing, "Command12" },  { FecStatus, "Command16" },
+    { RepeaterMode, "Command6" },     { SerialParams, "Command2" },
+    { OutputPower, "Command24" },     { CompatibilityMode, "Command26" },
+    { NoiseLevel, "Command19" },      { Rssi, "Command20" },
 };
 
 // A JSON string holds text, not bytes: each byte is taken as the Latin-1 character the
@@ -56,8 +49,8 @@ QByteArray jsonString(const QByteArray &bytes)
 
 int runRead(const CliOptions &options)
 {
-    CliSession session(
-        QStringLiteral("read"), options.portText, options.baudText, options.transcriptPath);
+    CliSession session(QStringLiteral("read"), options.portText, options.baudText,
+                       options.transcriptPath);
     if (!session.openPort().ok())
         return Cli::ExitStatus::PortFailure;
 
@@ -79,13 +72,13 @@ int runRead(const CliOptions &options)
 
         if (options.json) {
             members.append("    " + jsonString(caption) + ": "
-                + (reply ? jsonString(*reply) : QByteArray("null")));
+                           + (reply ? jsonString(*reply) : QByteArray("null")));
             continue;
         }
         // Escaped as in the transcript: a modem's stray control bytes must not reach the
         // terminal as commands, nor split the line.
         std::printf("%s\t%s\n", caption.constData(),
-            escapedBytes(reply.value_or(QByteArray())).constData());
+                    escapedBytes(reply.value_or(QByteArray())).constData());
         std::fflush(stdout);
     }
     if (options.json)

@@ -42,12 +42,8 @@ constexpr const char *exactTexts[] = {
 
 // Sent with the value that follows them.
 constexpr const char *valuePrefixes[] = {
-    SetRxFrequency,
-    SetTxFrequency,
-    SetRefFrequency,
-    SetOutputPower,
-    SetCompatibilityMode,
-    SetSerialParams,
+    SetRxFrequency, SetTxFrequency,       SetRefFrequency,
+    SetOutputPower, SetCompatibilityMode, SetSerialParams,
 };
 
 struct Confirmed
@@ -61,12 +57,15 @@ constexpr Confirmed confirmedTexts[] = {
     { FactoryDefaults, "restores the modem's factory defaults" },
 };
 
-QString tr(const char *text) { return QCoreApplication::translate("Script", text); }
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Script", text);
+}
 
 bool isPrintableAscii(QStringView text)
 {
     return std::all_of(text.begin(), text.end(),
-        [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7f; });
+                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7f; });
 }
 
 QString shown(const QString &text)
@@ -99,9 +98,15 @@ QList<Script::Line> numbered(const QStringList &texts, bool comments)
 
 namespace Script {
 
-QList<Line> fromFile(const QString &contents) { return numbered(contents.split(u'\n'), true); }
+QList<Line> fromFile(const QString &contents)
+{
+    return numbered(contents.split(u'\n'), true);
+}
 
-QList<Line> fromArguments(const QStringList &arguments) { return numbered(arguments, false); }
+QList<Line> fromArguments(const QStringList &arguments)
+{
+    return numbered(arguments, false);
+}
 
 QString refusalFor(const QString &text, bool confirmed)
 {
@@ -111,7 +116,7 @@ QString refusalFor(const QString &text, bool confirmed)
     for (const Confirmed &c : confirmedTexts) {
         if (text == QLatin1StringView(c.text) && !confirmed) {
             return tr("%1 %2; the window asks first, so it goes out only with --yes")
-                .arg(text, QLatin1StringView(c.what));
+                    .arg(text, QLatin1StringView(c.what));
         }
     }
     for (const char *exact : exactTexts) {

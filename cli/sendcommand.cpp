@@ -81,8 +81,8 @@ int runSend(const CliOptions &options)
     if (!lines)
         return Cli::ExitStatus::Usage;
 
-    CliSession session(
-        QStringLiteral("send"), options.portText, options.baudText, options.transcriptPath);
+    CliSession session(QStringLiteral("send"), options.portText, options.baudText,
+                       options.transcriptPath);
     if (!session.openPort().ok())
         return Cli::ExitStatus::PortFailure;
 
@@ -90,8 +90,8 @@ int runSend(const CliOptions &options)
     for (const Script::Line &line : *lines) {
         const QDeadlineTimer deadline(options.timeoutMs, Qt::PreciseTimer);
         sendLine(session, line.text);
-        const std::optional<QByteArray> reply
-            = session.failed() ? std::nullopt : session.reply(deadline);
+        const std::optional<QByteArray> reply =
+                session.failed() ? std::nullopt : session.reply(deadline);
         if (session.failed())
             return Cli::ExitStatus::PortFailure;
         if (!reply)
@@ -99,7 +99,7 @@ int runSend(const CliOptions &options)
         if (!reply || reply->contains("ERROR"))
             status = Cli::ExitStatus::NoReply;
         std::printf("%s\t%s\n", line.text.toLatin1().constData(),
-            escapedBytes(reply.value_or(QByteArray())).constData());
+                    escapedBytes(reply.value_or(QByteArray())).constData());
         std::fflush(stdout);
     }
     return status;

@@ -15,7 +15,7 @@ ResponseLog *log()
 {
     static int argc = 1;
     static char name[] = "fuzz_responselog";
-    static char *argv[] = {name, nullptr};
+    static char *argv[] = { name, nullptr };
     static QApplication app(argc, argv);
     static ResponseLog widget;
     return &widget;
@@ -25,7 +25,8 @@ ResponseLog *log()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString exact = QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QString exact =
+            QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
     if (ResponseLog::exactFor(ResponseLog::displayFor(exact)) != exact)
         std::abort();
 

@@ -50,11 +50,11 @@ struct BarSegments
 {
     switch (band) {
     case SignalBand::Strong:
-        return {3, Colours::Green};
+        return { 3, Colours::Green };
     case SignalBand::Fair:
-        return {2, Colours::Yellow};
+        return { 2, Colours::Yellow };
     case SignalBand::Weak:
-        return {1, Colours::Red};
+        return { 1, Colours::Red };
     }
-    return {0, Colours::Red};
+    return { 0, Colours::Red };
 }

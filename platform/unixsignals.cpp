@@ -9,7 +9,7 @@
 
 namespace {
 
-int pipeEnds[2] = {-1, -1};
+int pipeEnds[2] = { -1, -1 };
 
 void forwardToPipe(int signalNumber)
 {

@@ -24,5 +24,5 @@ signals:
 private:
     void drain();
 
-    QSocketNotifier m_notifier{QSocketNotifier::Read};
+    QSocketNotifier m_notifier{ QSocketNotifier::Read };
 };

@@ -14,16 +14,19 @@ QString lossReason(const QString &device, int fd, const QString &fallback)
     termios settings{};
     const bool hungUp = fd >= 0 && ::tcgetattr(fd, &settings) != 0;
     const int lineError = errno;
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(device).constData(), &st) != 0) {
         const int nodeError = errno;
-        return QCoreApplication::translate("MSComm", "%1 was disconnected: the device no longer "
-                                                     "exists (%2).")
-            .arg(device, qt_error_string(nodeError));
+        return QCoreApplication::translate("MSComm",
+                                           "%1 was disconnected: the device no longer "
+                                           "exists (%2).")
+                .arg(device, qt_error_string(nodeError));
     }
     if (hungUp) {
         return QCoreApplication::translate("MSComm", "%1 went away: the line was hung up (%2).")
-            .arg(device, qt_error_string(lineError));
+                .arg(device, qt_error_string(lineError));
     }
     return QCoreApplication::translate("MSComm", "%1 failed: %2").arg(device, fallback);
 }

@@ -65,8 +65,7 @@ std::optional<LineSettings> parseSettings(const QString &text)
 
 } // namespace
 
-MSComm::MSComm(QObject *parent)
-    : QObject(parent)
+MSComm::MSComm(QObject *parent) : QObject(parent)
 {
     m_port.setReadBufferSize(0);
     connect(&m_port, &QSerialPort::readyRead, this, &MSComm::onReadyRead);
@@ -79,12 +78,12 @@ MSComm::~MSComm() = default;
 CommStatus MSComm::setCommPort(int number)
 {
     if (number < 1 || number > 32767)
-        return {CommError::InvalidPortNumber, tr("COM%1 is not a port number.").arg(number)};
+        return { CommError::InvalidPortNumber, tr("COM%1 is not a port number.").arg(number) };
     if (m_port.isOpen() && number == m_commPort)
-        return {CommError::PortAlreadyOpen, tr("%1 is already open.").arg(m_device)};
+        return { CommError::PortAlreadyOpen, tr("%1 is already open.").arg(m_device) };
     if (m_port.isOpen())
-        return {CommError::PortAlreadyOpen,
-                tr("%1 is open; close it before choosing another port.").arg(m_device)};
+        return { CommError::PortAlreadyOpen,
+                 tr("%1 is open; close it before choosing another port.").arg(m_device) };
     m_commPort = qint16(number);
     return {};
 }
@@ -92,7 +91,7 @@ CommStatus MSComm::setCommPort(int number)
 CommStatus MSComm::setSettings(const QString &settings)
 {
     if (!parseSettings(settings))
-        return {CommError::InvalidPropertyValue, tr("\"%1\" is no line setting.").arg(settings)};
+        return { CommError::InvalidPropertyValue, tr("\"%1\" is no line setting.").arg(settings) };
     m_settings = settings;
     return m_port.isOpen() ? applySettings() : CommStatus{};
 }
@@ -101,10 +100,10 @@ CommStatus MSComm::applySettings()
 {
     const LineSettings s = *parseSettings(m_settings);
     const bool ok = m_port.setBaudRate(s.baud) && m_port.setParity(s.parity)
-        && m_port.setDataBits(s.dataBits) && m_port.setStopBits(s.stopBits)
-        && m_port.setFlowControl(QSerialPort::NoFlowControl);
+            && m_port.setDataBits(s.dataBits) && m_port.setStopBits(s.stopBits)
+            && m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!ok)
-        return {CommError::CannotConfigure, m_port.errorString()};
+        return { CommError::CannotConfigure, m_port.errorString() };
     return {};
 }
 
@@ -128,23 +127,24 @@ void MSComm::closePort()
 CommStatus MSComm::open()
 {
     if (m_port.isOpen())
-        return {CommError::PortAlreadyOpen, tr("%1 is already open.").arg(m_device)};
+        return { CommError::PortAlreadyOpen, tr("%1 is already open.").arg(m_device) };
 
     const QString device = PortMap::devicePath(m_commPort);
     if (device.isEmpty())
-        return {CommError::InvalidPortNumber, tr("No serial device is known as COM%1.").arg(m_commPort)};
+        return { CommError::InvalidPortNumber,
+                 tr("No serial device is known as COM%1.").arg(m_commPort) };
 #ifndef Q_OS_WIN
     if (!QFileInfo::exists(device))
-        return {CommError::InvalidPortNumber,
-                tr("COM%1 is %2, which does not exist.").arg(m_commPort).arg(device)};
+        return { CommError::InvalidPortNumber,
+                 tr("COM%1 is %2, which does not exist.").arg(m_commPort).arg(device) };
     // Qt reports a busy port and a missing permission alike; only the second is the
     // user's to fix, so it is told apart before trying.
     if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
-        return {CommError::DeviceUnavailable, permissionAdvice(device)};
+        return { CommError::DeviceUnavailable, permissionAdvice(device) };
     if (const std::optional<SerialLock::Refusal> refusal = m_lock.acquire(device)) {
-        return {refusal->kind == SerialLock::Refusal::Kind::InUse ? CommError::PortAlreadyOpen
-                                                                  : CommError::DeviceUnavailable,
-                refusal->detail};
+        return { refusal->kind == SerialLock::Refusal::Kind::InUse ? CommError::PortAlreadyOpen
+                                                                   : CommError::DeviceUnavailable,
+                 refusal->detail };
     }
 #endif
 
@@ -159,11 +159,12 @@ CommStatus MSComm::open()
         const QString reason = tr("%1: %2").arg(device, m_port.errorString());
         switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError:
-            return {CommError::InvalidPortNumber, reason};
+            return { CommError::InvalidPortNumber, reason };
         case QSerialPort::PermissionError:
-            return {CommError::PortAlreadyOpen, tr("%1 is in use by another program.").arg(device)};
+            return { CommError::PortAlreadyOpen,
+                     tr("%1 is in use by another program.").arg(device) };
         default:
-            return {CommError::DeviceUnavailable, reason};
+            return { CommError::DeviceUnavailable, reason };
         }
     }
     if (CommStatus status = applySettings(); !status.ok()) {
@@ -179,7 +180,7 @@ CommStatus MSComm::open()
 CommStatus MSComm::setOutput(const QString &text)
 {
     if (!m_port.isOpen())
-        return {CommError::PortNotOpen, tr("The port is not open.")};
+        return { CommError::PortNotOpen, tr("The port is not open.") };
     // One byte per character as the user sees it: a character outside Latin-1 is one "?",
     // even where it takes two UTF-16 units.
     QByteArray bytes;
@@ -187,12 +188,12 @@ CommStatus MSComm::setOutput(const QString &text)
     for (const char32_t c : text.toUcs4())
         bytes.append(c <= 0xff ? char(c) : '?');
     if (m_port.write(bytes) != bytes.size())
-        return {CommError::ReadWriteFailed, m_port.errorString()};
+        return { CommError::ReadWriteFailed, m_port.errorString() };
     emit dataSent(bytes, QDateTime::currentMSecsSinceEpoch());
     // A device that has gone away fails only here, and the error report closes the port.
     m_port.flush();
     if (!m_port.isOpen())
-        return {CommError::ReadWriteFailed, tr("%1 went away while writing.").arg(m_device)};
+        return { CommError::ReadWriteFailed, tr("%1 went away while writing.").arg(m_device) };
     return {};
 }
 

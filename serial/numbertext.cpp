@@ -42,8 +42,8 @@ std::optional<double> leadingNumber(QStringView text)
     if (!anyDigit)
         return std::nullopt;
     double value = 0.0;
-    const std::from_chars_result result
-        = std::from_chars(digits.cbegin(), digits.cend(), value, std::chars_format::general);
+    const std::from_chars_result result =
+            std::from_chars(digits.cbegin(), digits.cend(), value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
         // Beyond what a double holds: too large when a digit other than 0 stands before the
         // point, otherwise too small. The callers refuse anything beyond 16 bits, so only
@@ -70,14 +70,14 @@ std::optional<qint16> toInt16HalfEven(double value)
 
 std::optional<QString> portSettingsForBaudText(const QString &baudText)
 {
-    static const std::array<std::pair<const char *, const char *>, 6> rows{{
-        {"1200", "1200,N,8,1"},
-        {"2400", "2400,N,8,1"},
-        {"4800", "4800,N,8,1"},
-        {"9600", "9600,N,8,1"},
-        {"19200", "19200,N,8,1"},
-        {"38400", "38400,N,8,1"},
-    }};
+    static const std::array<std::pair<const char *, const char *>, 6> rows{ {
+            { "1200", "1200,N,8,1" },
+            { "2400", "2400,N,8,1" },
+            { "4800", "4800,N,8,1" },
+            { "9600", "9600,N,8,1" },
+            { "19200", "19200,N,8,1" },
+            { "38400", "38400,N,8,1" },
+    } };
     for (const auto &[rate, settings] : rows) {
         if (baudText == QLatin1StringView(rate))
             return QString::fromLatin1(settings);

@@ -29,7 +29,7 @@ QByteArray readProcFile(const QByteArray &path)
 }
 
 // The numbered entries of a /proc folder: the processes, or the descriptors of one.
-template<typename Visit>
+template <typename Visit>
 void forEachNumber(int folder, Visit visit)
 {
     DIR *dir = ::fdopendir(folder);
@@ -74,8 +74,8 @@ QString describe(pid_t pid)
     // The kernel keeps 15 characters of the name; the command line has all of it.
     if (name.size() == 15) {
         const QByteArray command = readProcFile(proc + "/cmdline");
-        const QString first = QFileInfo(QString::fromLocal8Bit(command.left(command.indexOf('\0'))))
-                                  .fileName();
+        const QString first =
+                QFileInfo(QString::fromLocal8Bit(command.left(command.indexOf('\0')))).fileName();
         if (first.startsWith(name))
             name = first;
     }
@@ -132,25 +132,28 @@ QList<pid_t> openers(const struct stat &node, const QString &device)
     QList<pid_t> result;
     forEachNumber(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC),
                   [&](int procFolder, int pid, const char *pidName) {
-        if (pid == self)
-            return;
-        const int fdFolder = ::openat(procFolder, (QByteArray(pidName) + "/fd").constData(),
-                                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fdFolder < 0)
-            return; // another user's process: not ours to look into
-        bool holds = false;
-        bool farEnd = false;
-        forEachNumber(fdFolder, [&](int folder, int, const char *name) {
-            struct stat st{};
-            if (::fstatat(folder, name, &st, 0) == 0 && S_ISCHR(st.st_mode)
-                && st.st_rdev == node.st_rdev)
-                holds = true;
-            else if (ptyIndex >= 0 && isMasterOf(folder, name, pid, ptyIndex))
-                farEnd = true;
-        });
-        if (holds && !farEnd)
-            result.append(pid);
-    });
+                      if (pid == self)
+                          return;
+                      const int fdFolder =
+                              ::openat(procFolder, (QByteArray(pidName) + "/fd").constData(),
+                                       O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                      if (fdFolder < 0)
+                          return; // another user's process: not ours to look into
+                      bool holds = false;
+                      bool farEnd = false;
+                      forEachNumber(fdFolder, [&](int folder, int, const char *name) {
+                          struct stat st
+                          {
+                          };
+                          if (::fstatat(folder, name, &st, 0) == 0 && S_ISCHR(st.st_mode)
+                              && st.st_rdev == node.st_rdev)
+                              holds = true;
+                          else if (ptyIndex >= 0 && isMasterOf(folder, name, pid, ptyIndex))
+                              farEnd = true;
+                      });
+                      if (holds && !farEnd)
+                          result.append(pid);
+                  });
     return result;
 }
 

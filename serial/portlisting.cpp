@@ -64,8 +64,8 @@ QString portListing()
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     QString text;
     QTextStream out(&text);
-    out << Qt::left << qSetFieldWidth(6) << "COM" << qSetFieldWidth(int(deviceWidth) + 2) << "Device"
-        << qSetFieldWidth(15) << "State" << qSetFieldWidth(0) << "Adapter\n";
+    out << Qt::left << qSetFieldWidth(6) << "COM" << qSetFieldWidth(int(deviceWidth) + 2)
+        << "Device" << qSetFieldWidth(15) << "State" << qSetFieldWidth(0) << "Adapter\n";
     for (const PortMap::Entry &entry : entries) {
         out << qSetFieldWidth(6) << entry.number << qSetFieldWidth(int(deviceWidth) + 2)
             << devices(entry) << qSetFieldWidth(15) << stateOf(entry.device) << qSetFieldWidth(0)
@@ -85,8 +85,9 @@ QMap<int, QString> portTooltips()
         if (!QFileInfo::exists(entry.device))
             continue;
         const QString adapter = adapterOf(infoFor(ports, entry.device));
-        tips.insert(entry.number, adapter.isEmpty() ? entry.device
-                                                    : QStringLiteral("%1 (%2)").arg(entry.device, adapter));
+        tips.insert(entry.number,
+                    adapter.isEmpty() ? entry.device
+                                      : QStringLiteral("%1 (%2)").arg(entry.device, adapter));
     }
     return tips;
 }

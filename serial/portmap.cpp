@@ -32,9 +32,10 @@ Overrides currentOverrides()
 QStringList detectedDevices(const QString &devRoot)
 {
     QStringList devices;
-    for (const char *series : {"ttyS", "ttyUSB", "ttyACM"}) {
+    for (const char *series : { "ttyS", "ttyUSB", "ttyACM" }) {
         for (int index = 0;; ++index) {
-            const QString path = QStringLiteral("%1/%2%3").arg(devRoot, QLatin1StringView(series)).arg(index);
+            const QString path =
+                    QStringLiteral("%1/%2%3").arg(devRoot, QLatin1StringView(series)).arg(index);
             if (!QFileInfo::exists(path))
                 break;
             devices.append(path);
@@ -49,14 +50,14 @@ QList<Entry> numbered(const Overrides &overrides, const QStringList &detected)
     for (auto it = overrides.cbegin(); it != overrides.cend(); ++it) {
         // An empty entry maps nothing, as if it were not there.
         if (it.key() >= 1 && !it.value().isEmpty())
-            byNumber.insert(it.key(), {it.key(), it.value(), true});
+            byNumber.insert(it.key(), { it.key(), it.value(), true });
     }
     // As Wine does, a counted device is numbered even when an override names it too.
     int number = 1;
     for (const QString &device : detected) {
         while (byNumber.contains(number))
             ++number;
-        byNumber.insert(number, {number, device, false});
+        byNumber.insert(number, { number, device, false });
     }
     return byNumber.values();
 }

@@ -22,16 +22,16 @@ CommStatus openPortFromText(MSComm &comm, const QString &portText, const QString
     // The text can be anything the user typed or the store held; a box shows only as much
     // of it as tells which.
     const QString shown = portText.size() > 40 ? portText.left(40) + u'\u2026' : portText;
-    const QString noNumber
-        = QCoreApplication::translate("MSComm", "\"%1\" is no port number.").arg(shown);
+    const QString noNumber =
+            QCoreApplication::translate("MSComm", "\"%1\" is no port number.").arg(shown);
     const std::optional<double> value = leadingNumber(portText);
     const std::optional<qint16> number = toInt16HalfEven(value.value_or(0.0));
     if (!number)
-        return {CommError::Overflow, noNumber};
+        return { CommError::Overflow, noNumber };
     // A text without digits ("COM3") reads as 0, which the component refuses as it would
     // COM0; the detail names what the user typed, not a COM0 nobody chose.
     if (!value)
-        return {CommError::InvalidPortNumber, noNumber};
+        return { CommError::InvalidPortNumber, noNumber };
     if (CommStatus status = comm.setCommPort(*number); !status.ok())
         return status;
     if (const std::optional<QString> settings = portSettingsForBaudText(baudText)) {

@@ -15,8 +15,7 @@ constexpr char16_t NoBreakSpacePicture = 0x2423;
 
 } // namespace
 
-ResponseLog::ResponseLog(QWidget *parent)
-    : QPlainTextEdit(parent)
+ResponseLog::ResponseLog(QWidget *parent) : QPlainTextEdit(parent)
 {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

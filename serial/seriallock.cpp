@@ -42,10 +42,12 @@ QString subject(const QString &named, const QString &device)
 Refusal inUse(const QString &named, const QString &device, const QList<pid_t> &holders)
 {
     if (holders.isEmpty())
-        return {Refusal::Kind::InUse,
-                tr("%1 is in use by another program.").arg(subject(named, device))};
-    return {Refusal::Kind::InUse,
-            tr("%1 is in use by %2.").arg(subject(named, device), PortHolders::describe(holders))};
+        return { Refusal::Kind::InUse,
+                 tr("%1 is in use by another program.").arg(subject(named, device)) };
+    return {
+        Refusal::Kind::InUse,
+        tr("%1 is in use by %2.").arg(subject(named, device), PortHolders::describe(holders))
+    };
 }
 
 // Whether this user may delete `path`: a folder it can write to, and in a sticky folder
@@ -55,14 +57,19 @@ bool mayRemove(const QString &path)
     if (::geteuid() == 0)
         return true;
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    struct stat dir{};
-    struct stat file{};
+    struct stat dir
+    {
+    };
+    struct stat file
+    {
+    };
     if (::stat(folder.constData(), &dir) != 0 || ::access(folder.constData(), W_OK | X_OK) != 0)
         return false;
     if (!(dir.st_mode & S_ISVTX))
         return true;
     return dir.st_uid == ::geteuid()
-        || (::lstat(QFile::encodeName(path).constData(), &file) == 0 && file.st_uid == ::geteuid());
+            || (::lstat(QFile::encodeName(path).constData(), &file) == 0
+                && file.st_uid == ::geteuid());
 }
 
 QString removeCommand(const QString &path)
@@ -76,7 +83,7 @@ void removeQtLeftovers()
 {
     const QString prefix = QStringLiteral("LCK.._proc_");
     for (const QString &folder : UucpLock::folders()) {
-        const QStringList names = QDir(folder).entryList({prefix + QStringLiteral("*_fd_*")},
+        const QStringList names = QDir(folder).entryList({ prefix + QStringLiteral("*_fd_*") },
                                                          QDir::Files | QDir::System);
         for (const QString &name : names) {
             bool ok = false;
@@ -100,7 +107,7 @@ std::optional<Refusal> SerialLock::acquire(const QString &named)
     // Any two names of one device must meet at the same lock files.
     const QString device = QFileInfo(named).canonicalFilePath();
     if (device.isEmpty())
-        return Refusal{Refusal::Kind::Failed, tr("%1 does not exist.").arg(named)};
+        return Refusal{ Refusal::Kind::Failed, tr("%1 does not exist.").arg(named) };
     removeQtLeftovers();
     std::optional<Refusal> refusal = clearTheWay(device, named);
     if (!refusal)
@@ -125,25 +132,25 @@ std::optional<Refusal> SerialLock::clearTheWay(const QString &device, const QStr
             if (!found.exists)
                 break;
             if (!found.pid) {
-                return Refusal{Refusal::Kind::InUse,
-                               tr("%1 is locked by %2, which names no running program. If no "
-                                  "other program uses the port, remove that file: %3")
-                                   .arg(subject(named, device), path, removeCommand(path))};
+                return Refusal{ Refusal::Kind::InUse,
+                                tr("%1 is locked by %2, which names no running program. If no "
+                                   "other program uses the port, remove that file: %3")
+                                        .arg(subject(named, device), path, removeCommand(path)) };
             }
             const pid_t pid = *found.pid;
             const bool ours = pid == ::getpid();
             if ((ours && claimedHere().contains(device)) || (!ours && UucpLock::isRunning(pid)))
-                return inUse(named, device, {pid});
+                return inUse(named, device, { pid });
             const int error = UucpLock::removeStale(path, found.inode);
             if (error == EEXIST)
                 continue;
             if (error != 0) {
-                return Refusal{Refusal::Kind::Locked,
-                               tr("%1 is locked by %2, left behind by PID %3, which has ended. "
-                                  "This user may not remove that file (%4); remove it with: %5")
-                                   .arg(subject(named, device), path)
-                                   .arg(pid)
-                                   .arg(qt_error_string(error), removeCommand(path))};
+                return Refusal{ Refusal::Kind::Locked,
+                                tr("%1 is locked by %2, left behind by PID %3, which has ended. "
+                                   "This user may not remove that file (%4); remove it with: %5")
+                                        .arg(subject(named, device), path)
+                                        .arg(pid)
+                                        .arg(qt_error_string(error), removeCommand(path)) };
             }
         }
     }
@@ -158,13 +165,13 @@ std::optional<Refusal> SerialLock::lockFiles(const QString &device, const QStrin
         ino_t inode = 0;
         switch (UucpLock::create(path, &inode)) {
         case UucpLock::Created::Yes:
-            m_lockFiles.append({path, inode});
+            m_lockFiles.append({ path, inode });
             break;
         case UucpLock::Created::Taken: {
             // Another program took the name in the moment since it was free.
             const UucpLock::Found found = UucpLock::inspect(path);
             const bool known = found.pid && UucpLock::isRunning(*found.pid);
-            return inUse(named, device, known ? QList<pid_t>{*found.pid} : QList<pid_t>{});
+            return inUse(named, device, known ? QList<pid_t>{ *found.pid } : QList<pid_t>{});
         }
         case UucpLock::Created::NotPossible:
             break;
@@ -177,9 +184,11 @@ std::optional<Refusal> SerialLock::openDevice(const QString &device, const QStri
 {
     const QByteArray path = QFile::encodeName(device);
     const auto failed = [&device](int error) {
-        return Refusal{Refusal::Kind::Failed, tr("%1: %2").arg(device, qt_error_string(error))};
+        return Refusal{ Refusal::Kind::Failed, tr("%1: %2").arg(device, qt_error_string(error)) };
     };
-    struct stat node{};
+    struct stat node
+    {
+    };
     if (::stat(path.constData(), &node) != 0)
         return failed(errno);
 

@@ -20,8 +20,8 @@ namespace {
 QByteArray timeOf(qint64 atMsecs)
 {
     return QDateTime::fromMSecsSinceEpoch(atMsecs)
-        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
-        .toLatin1();
+            .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
+            .toLatin1();
 }
 
 QByteArray utcOffset(const QDateTime &time)
@@ -29,11 +29,14 @@ QByteArray utcOffset(const QDateTime &time)
     const int minutes = time.offsetFromUtc() / 60;
     char text[16];
     std::snprintf(text, sizeof text, "%c%02d:%02d", minutes < 0 ? '-' : '+', qAbs(minutes) / 60,
-        qAbs(minutes) % 60);
+                  qAbs(minutes) % 60);
     return text;
 }
 
-QByteArray escapedText(const QString &text) { return escapedBytes(text.toUtf8()); }
+QByteArray escapedText(const QString &text)
+{
+    return escapedBytes(text.toUtf8());
+}
 
 } // namespace
 
@@ -58,10 +61,7 @@ QByteArray escapedBytes(QByteArrayView bytes)
     return text;
 }
 
-Transcript::Transcript(QObject *parent)
-    : QObject(parent)
-{
-}
+Transcript::Transcript(QObject *parent) : QObject(parent) { }
 
 Transcript::~Transcript()
 {
@@ -70,13 +70,13 @@ Transcript::~Transcript()
 }
 
 void Transcript::start(const QString &path, const QString &frontEnd, const QString &portText,
-    const QString &baudText, const MSComm &comm)
+                       const QString &baudText, const MSComm &comm)
 {
     m_path = path;
     // Without O_NONBLOCK a FIFO with no reader would hold the start until one comes, and a
     // full pipe every later write; with it both are failures, said once.
     m_fd = ::open(QFile::encodeName(path).constData(),
-        O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
+                  O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
     if (m_fd < 0) {
         fail(errno);
         return;
@@ -87,23 +87,25 @@ void Transcript::start(const QString &path, const QString &frontEnd, const QStri
     const QDateTime now = QDateTime::currentDateTime();
     QByteArray header = "# Korvanet session transcript\n";
     header += "# date: " + now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1() + ' '
-        + utcOffset(now) + '\n';
+            + utcOffset(now) + '\n';
     header += "# version: " KORVANET_VERSION "\n";
     header += "# front end: " + escapedText(frontEnd) + '\n';
     header += "# port: "
-        + (number ? "COM" + QByteArray::number(*number) : '"' + escapedText(portText) + '"') + '\n';
+            + (number ? "COM" + QByteArray::number(*number) : '"' + escapedText(portText) + '"')
+            + '\n';
     header += "# device: " + (device.isEmpty() ? QByteArray("none") : escapedText(device)) + '\n';
     header += "# line: " + escapedText(portSettingsForBaudText(baudText).value_or(comm.Settings()))
-        + '\n';
+            + '\n';
     writeLine(header);
 }
 
 void Transcript::attach(const MSComm &comm)
 {
     connect(&comm, &MSComm::dataSent, this,
-        [this](const QByteArray &bytes, qint64 at) { write(at, "sent", escapedBytes(bytes)); });
-    connect(&comm, &MSComm::dataReceived, this,
-        [this](const QByteArray &bytes, qint64 at) { write(at, "received", escapedBytes(bytes)); });
+            [this](const QByteArray &bytes, qint64 at) { write(at, "sent", escapedBytes(bytes)); });
+    connect(&comm, &MSComm::dataReceived, this, [this](const QByteArray &bytes, qint64 at) {
+        write(at, "received", escapedBytes(bytes));
+    });
     connect(&comm, &MSComm::portOpenChanged, this, [this, &comm](bool open) {
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         if (!open) {
@@ -111,8 +113,8 @@ void Transcript::attach(const MSComm &comm)
             return;
         }
         write(now, "open",
-            "COM" + QByteArray::number(comm.CommPort()) + ' ' + escapedText(comm.deviceName()) + ' '
-                + escapedText(comm.Settings()));
+              "COM" + QByteArray::number(comm.CommPort()) + ' ' + escapedText(comm.deviceName())
+                      + ' ' + escapedText(comm.Settings()));
     });
     connect(&comm, &MSComm::deviceLost, this, [this](const QString &reason) {
         write(QDateTime::currentMSecsSinceEpoch(), "lost", escapedText(reason));
@@ -157,7 +159,7 @@ void Transcript::writeLine(const QByteArray &line)
 void Transcript::fail(int error)
 {
     std::fprintf(stderr, "korvanet: transcript %s: %s; the session goes on without it.\n",
-        QFile::encodeName(m_path).constData(), std::strerror(error));
+                 QFile::encodeName(m_path).constData(), std::strerror(error));
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;

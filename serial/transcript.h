@@ -31,7 +31,7 @@ public:
     // which front end runs (`frontEnd`), and the port as opening `portText` at `baudText`
     // would find it now (the line settings `comm` holds when the rate is none of the six).
     void start(const QString &path, const QString &frontEnd, const QString &portText,
-        const QString &baudText, const MSComm &comm);
+               const QString &baudText, const MSComm &comm);
 
     // Records the port's traffic, its opens and closes and the loss of its device.
     void attach(const MSComm &comm);

@@ -43,7 +43,7 @@ QList<QString> folders()
 {
     // /run/lock is today's place; /var/lock the older one, and usually a link to it.
     QList<QString> result;
-    for (const char *folder : {"/run/lock", "/var/lock"}) {
+    for (const char *folder : { "/run/lock", "/var/lock" }) {
         const QString real = QFileInfo(QString::fromLatin1(folder)).canonicalFilePath();
         if (!real.isEmpty() && QFileInfo(real).isDir() && !result.contains(real))
             result.append(real);
@@ -103,7 +103,9 @@ Found inspect(const QString &path)
         return found;
     }
     found.exists = true;
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) == 0)
         found.inode = st.st_ino;
     found.pid = pidIn(readSmallFile(fd));
@@ -127,7 +129,9 @@ bool isRunning(pid_t pid)
 int removeStale(const QString &path, ino_t inode)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::lstat(name.constData(), &st) != 0)
         return errno == ENOENT ? 0 : errno;
     if (st.st_ino != inode)
@@ -142,15 +146,18 @@ Created create(const QString &path, ino_t *inode)
     const QFileInfo info(path);
     const QByteArray target = QFile::encodeName(path);
     const QByteArray temporary = QFile::encodeName(
-        QStringLiteral("%1/LTMP.%2").arg(info.absolutePath()).arg(::getpid()));
+            QStringLiteral("%1/LTMP.%2").arg(info.absolutePath()).arg(::getpid()));
     const int fd = ::open(temporary.constData(),
                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0)
         return Created::NotPossible;
     // 0644 whatever the umask: every program must be able to read whose lock it is.
     const bool written = ::fchmod(fd, 0644) == 0
-        && writeAll(fd, QByteArray::number(qlonglong(::getpid())).rightJustified(10, ' ') + '\n');
-    struct stat st{};
+            && writeAll(fd,
+                        QByteArray::number(qlonglong(::getpid())).rightJustified(10, ' ') + '\n');
+    struct stat st
+    {
+    };
     const bool known = ::fstat(fd, &st) == 0;
     ::close(fd);
     if (!written || !known) {

@@ -41,9 +41,8 @@ void follow(SimulatedModem &modem)
 {
     QObject::connect(&modem, &SimulatedModem::frameReceived, &modem,
                      [](const QByteArray &text) { print("< " + escaped(text)); });
-    QObject::connect(&modem, &SimulatedModem::replySent, &modem, [](const QByteArray &bytes) {
-        print("> " + escaped(withoutLineEnd(bytes)));
-    });
+    QObject::connect(&modem, &SimulatedModem::replySent, &modem,
+                     [](const QByteArray &bytes) { print("> " + escaped(withoutLineEnd(bytes))); });
     QObject::connect(&modem, &SimulatedModem::lineMismatched, &modem,
                      [](int hostRate) { print("mismatch " + QByteArray::number(hostRate)); });
     QObject::connect(&modem, &SimulatedModem::settingsSaved, &modem, [] { print("saved"); });

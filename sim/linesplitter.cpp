@@ -10,7 +10,7 @@ QList<LineSplitter::Line> LineSplitter::feed(QByteArrayView bytes)
         if (byte == '\r' || byte == '\n') {
             // The LF of a CR LF pair, and blank lines, end nothing worth answering.
             if (!m_pending.isEmpty())
-                lines.append({std::exchange(m_pending, {}), std::exchange(m_overlong, false)});
+                lines.append({ std::exchange(m_pending, {}), std::exchange(m_overlong, false) });
         } else if (m_pending.size() < maxLineLength) {
             m_pending.append(byte);
         } else {

@@ -15,7 +15,7 @@ public:
 
     struct Line
     {
-        QByteArray text;   // at most maxLineLength bytes, without the line end
+        QByteArray text; // at most maxLineLength bytes, without the line end
         bool overlong = false;
     };
 

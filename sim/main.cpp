@@ -27,10 +27,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVANET_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-            "Simulated radio modem on a pseudo-terminal.\n"
-            "Prints the terminal's device path, then one line per event.\n"
-            "SIGUSR1 power-cycles the modem; SIGTERM and SIGINT end it."));
+    parser.setApplicationDescription(
+            QStringLiteral("Simulated radio modem on a pseudo-terminal.\n"
+                           "Prints the terminal's device path, then one line per event.\n"
+                           "SIGUSR1 power-cycles the modem; SIGTERM and SIGINT end it."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption delayOption(QStringLiteral("delay"),
@@ -48,7 +48,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption pacedOption(QStringLiteral("paced"),
                                          QStringLiteral("Replies also take the time their bytes "
                                                         "and the command's need on a real line."));
-    parser.addOptions({delayOption, rateOption, signalOption, silentOption, pacedOption});
+    parser.addOptions({ delayOption, rateOption, signalOption, silentOption, pacedOption });
     parser.process(app);
 
     SimulatedModem modem;
@@ -71,7 +71,7 @@ int main(int argc, char *argv[])
 
     UnixSignals unixSignals;
     QString error;
-    if (!unixSignals.watch({SIGINT, SIGTERM, SIGUSR1}, &error) || !modem.start(&error))
+    if (!unixSignals.watch({ SIGINT, SIGTERM, SIGUSR1 }, &error) || !modem.start(&error))
         return failWith(error);
     QObject::connect(&unixSignals, &UnixSignals::received, &modem, [&modem](int signalNumber) {
         if (signalNumber != SIGUSR1) {

@@ -15,7 +15,7 @@ using Effect = CommandOutcome::Effect;
 constexpr QByteArrayView commandPrefix = "QM";
 constexpr char okReply[] = "OK";
 
-constexpr int highestPower = 2000;   // mW; the modem type says 2 W
+constexpr int highestPower = 2000; // mW; the modem type says 2 W
 
 struct Spacing
 {
@@ -25,9 +25,9 @@ struct Spacing
 };
 
 constexpr std::array spacings = {
-    Spacing{1250, "1250", "12.5 kHz"},
-    Spacing{2000, "2000", "20 kHz"},
-    Spacing{2500, "2500", "25 kHz"},
+    Spacing{ 1250, "1250", "12.5 kHz" },
+    Spacing{ 2000, "2000", "20 kHz" },
+    Spacing{ 2500, "2500", "25 kHz" },
 };
 
 QRegularExpressionMatch matchWhole(QStringView pattern, QByteArrayView value)
@@ -118,60 +118,56 @@ struct Parameter
 {
     QByteArrayView code;
     QByteArray (*query)(ModemState &);
-    bool (*set)(ModemSettings &, QByteArrayView value) = nullptr;   // read-only without one
+    bool (*set)(ModemSettings &, QByteArrayView value) = nullptr; // read-only without one
     Effect effectOfSet = Effect::None;
 };
 
 const std::array parameters = {
-    Parameter{"%D", [](ModemState &) { return QByteArray("UHF MODEM 2W"); }},
-    Parameter{"%S", [](ModemState &) { return QByteArray("SN 10293847"); }},
-    Parameter{"%V", [](ModemState &) { return QByteArray("FW 3.1.7"); }},
-    Parameter{"&FR", [](ModemState &m) { return frequencyReply(m.current.receiveFrequency); },
-              [](ModemSettings &s, QByteArrayView v) {
-                  return setFrequency(s.receiveFrequency, v);
-              }},
-    Parameter{"&FT", [](ModemState &m) { return frequencyReply(m.current.transmitFrequency); },
-              [](ModemSettings &s, QByteArrayView v) {
-                  return setFrequency(s.transmitFrequency, v);
-              }},
-    Parameter{"&C", [](ModemState &m) { return frequencyReply(m.current.referenceFrequency); },
-              [](ModemSettings &s, QByteArrayView v) {
-                  return setFrequency(s.referenceFrequency, v);
-              }},
-    Parameter{"&W", [](ModemState &m) { return spacingReply(m.current.channelSpacing); },
-              setSpacing},
-    Parameter{"%F",
-              [](ModemState &m) {
-                  return QByteArray(m.current.fecEnabled ? "FEC ON" : "FEC OFF");
-              },
-              [](ModemSettings &s, QByteArrayView v) {
-                  return setSwitch(s.fecEnabled, v, "1", "0");
-              }},
-    Parameter{"@F", [](ModemState &m) { return levelReply(m.signal.nextNoise()); }},
-    Parameter{"@R", [](ModemState &m) { return levelReply(m.signal.nextRssi()); }},
-    Parameter{"@P",
-              [](ModemState &m) {
-                  return QByteArray::number(m.current.outputPower) + " mW";
-              },
-              setPower},
-    Parameter{"@S",
-              [](ModemState &m) {
-                  return "MODE " + QByteArray::number(m.current.compatibilityMode);
-              },
-              setMode},
-    Parameter{"@M",
-              [](ModemState &m) {
-                  return QByteArray(m.current.repeaterEnabled ? "REPEATER ON" : "REPEATER OFF");
-              },
-              [](ModemSettings &s, QByteArrayView v) {
-                  return setSwitch(s.repeaterEnabled, v, "R", "O");
-              }},
-    Parameter{"%B",
-              [](ModemState &m) {
-                  return QByteArray::number(m.current.serialRate)
-                          + m.current.serialFormat.toLatin1();
-              },
-              setSerial, Effect::SerialRateChanged},
+    Parameter{ "%D", [](ModemState &) { return QByteArray("UHF MODEM 2W"); } },
+    Parameter{ "%S", [](ModemState &) { return QByteArray("SN 10293847"); } },
+    Parameter{ "%V", [](ModemState &) { return QByteArray("FW 3.1.7"); } },
+    Parameter{ "&FR", [](ModemState &m) { return frequencyReply(m.current.receiveFrequency); },
+               [](ModemSettings &s, QByteArrayView v) {
+                   return setFrequency(s.receiveFrequency, v);
+               } },
+    Parameter{ "&FT", [](ModemState &m) { return frequencyReply(m.current.transmitFrequency); },
+               [](ModemSettings &s, QByteArrayView v) {
+                   return setFrequency(s.transmitFrequency, v);
+               } },
+    Parameter{ "&C", [](ModemState &m) { return frequencyReply(m.current.referenceFrequency); },
+               [](ModemSettings &s, QByteArrayView v) {
+                   return setFrequency(s.referenceFrequency, v);
+               } },
+    Parameter{ "&W", [](ModemState &m) { return spacingReply(m.current.channelSpacing); },
+               setSpacing },
+    Parameter{
+            "%F",
+            [](ModemState &m) { return QByteArray(m.current.fecEnabled ? "FEC ON" : "FEC OFF"); },
+            [](ModemSettings &s, QByteArrayView v) {
+                return setSwitch(s.fecEnabled, v, "1", "0");
+            } },
+    Parameter{ "@F", [](ModemState &m) { return levelReply(m.signal.nextNoise()); } },
+    Parameter{ "@R", [](ModemState &m) { return levelReply(m.signal.nextRssi()); } },
+    Parameter{ "@P",
+               [](ModemState &m) { return QByteArray::number(m.current.outputPower) + " mW"; },
+               setPower },
+    Parameter{
+            "@S",
+            [](ModemState &m) { return "MODE " + QByteArray::number(m.current.compatibilityMode); },
+            setMode },
+    Parameter{ "@M",
+               [](ModemState &m) {
+                   return QByteArray(m.current.repeaterEnabled ? "REPEATER ON" : "REPEATER OFF");
+               },
+               [](ModemSettings &s, QByteArrayView v) {
+                   return setSwitch(s.repeaterEnabled, v, "R", "O");
+               } },
+    Parameter{ "%B",
+               [](ModemState &m) {
+                   return QByteArray::number(m.current.serialRate)
+                           + m.current.serialFormat.toLatin1();
+               },
+               setSerial, Effect::SerialRateChanged },
 };
 
 struct Action
@@ -182,10 +178,10 @@ struct Action
 };
 
 const std::array actions = {
-    Action{"+++", [](ModemState &m) { m.current.transmissionEnabled = false; }},
-    Action{"++O", [](ModemState &m) { m.current.transmissionEnabled = true; }},
-    Action{"**>", [](ModemState &m) { m.save(); }, Effect::Saved},
-    Action{"*R>", [](ModemState &m) { m.restoreFactoryDefaults(); }, Effect::FactoryReset},
+    Action{ "+++", [](ModemState &m) { m.current.transmissionEnabled = false; } },
+    Action{ "++O", [](ModemState &m) { m.current.transmissionEnabled = true; } },
+    Action{ "**>", [](ModemState &m) { m.save(); }, Effect::Saved },
+    Action{ "*R>", [](ModemState &m) { m.restoreFactoryDefaults(); }, Effect::FactoryReset },
 };
 
 const Parameter *findParameter(QByteArrayView code)
@@ -197,7 +193,7 @@ const Parameter *findParameter(QByteArrayView code)
 
 CommandOutcome rejected()
 {
-    return {errorReply};
+    return { errorReply };
 }
 
 } // namespace
@@ -211,18 +207,18 @@ CommandOutcome executeCommand(QByteArrayView line, ModemState &state)
     for (const Action &action : actions) {
         if (body == action.code) {
             action.run(state);
-            return {okReply, action.effect};
+            return { okReply, action.effect };
         }
     }
 
     if (body.endsWith('?')) {
         const Parameter *parameter = findParameter(body.chopped(1));
-        return parameter ? CommandOutcome{parameter->query(state)} : rejected();
+        return parameter ? CommandOutcome{ parameter->query(state) } : rejected();
     }
 
     const qsizetype equals = body.indexOf('=');
     const Parameter *parameter = equals < 0 ? nullptr : findParameter(body.first(equals));
     if (!parameter || !parameter->set || !parameter->set(state.current, body.sliced(equals + 1)))
         return rejected();
-    return {okReply, parameter->effectOfSet};
+    return { okReply, parameter->effectOfSet };
 }

@@ -10,7 +10,7 @@ struct CommandOutcome
 {
     enum class Effect { None, Saved, FactoryReset, SerialRateChanged };
 
-    QByteArray reply;   // one line, without the line end
+    QByteArray reply; // one line, without the line end
     Effect effect = Effect::None;
 };
 

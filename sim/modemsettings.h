@@ -7,12 +7,12 @@
 // what "restore factory defaults" goes back to.
 struct ModemSettings
 {
-    QString receiveFrequency = QStringLiteral("430.32500");   // MHz, always five decimals
+    QString receiveFrequency = QStringLiteral("430.32500"); // MHz, always five decimals
     QString transmitFrequency = QStringLiteral("430.32500");
     QString referenceFrequency = QStringLiteral("430.00000");
-    int channelSpacing = 1250;   // kHz × 100, as the command carries it
+    int channelSpacing = 1250; // kHz × 100, as the command carries it
     bool fecEnabled = true;
-    int outputPower = 1000;      // mW
+    int outputPower = 1000; // mW
     int compatibilityMode = 0;
     bool repeaterEnabled = false;
     int serialRate = 9600;

@@ -29,8 +29,7 @@ bool addFlags(int fd, int getCommand, int setCommand, int flags)
 
 } // namespace
 
-SimulatedModem::SimulatedModem(QObject *parent)
-    : QObject(parent)
+SimulatedModem::SimulatedModem(QObject *parent) : QObject(parent)
 {
     m_state.current.serialRate = m_state.saved.serialRate = m_serialRate;
     m_replyTimer.setSingleShot(true);
@@ -147,8 +146,8 @@ void SimulatedModem::queueReply(const QByteArray &bytes, int nextRate, qsizetype
         return;
     using namespace std::chrono;
     const nanoseconds wait = milliseconds(m_replyDelay)
-        + (m_linePaced ? lineTime(commandBytes + bytes.size()) : nanoseconds(0));
-    m_pending.push_back({bytes, QDeadlineTimer(wait, Qt::PreciseTimer), nextRate});
+            + (m_linePaced ? lineTime(commandBytes + bytes.size()) : nanoseconds(0));
+    m_pending.push_back({ bytes, QDeadlineTimer(wait, Qt::PreciseTimer), nextRate });
     if (!m_replyTimer.isActive())
         m_replyTimer.start(ceil<milliseconds>(wait));
 }

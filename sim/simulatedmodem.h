@@ -69,7 +69,7 @@ private:
     {
         QByteArray bytes;
         QDeadlineTimer due;
-        int nextRate = 0;   // the line moves here once the reply is out; 0 keeps it
+        int nextRate = 0; // the line moves here once the reply is out; 0 keeps it
     };
 
     void readHost();
@@ -82,7 +82,7 @@ private:
     int m_master = -1;
     int m_slave = -1;
     QString m_slavePath;
-    QSocketNotifier m_hostNotifier{QSocketNotifier::Read};
+    QSocketNotifier m_hostNotifier{ QSocketNotifier::Read };
     QTimer m_replyTimer;
     std::deque<PendingReply> m_pending;
     LineSplitter m_splitter;

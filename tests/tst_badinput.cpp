@@ -13,7 +13,6 @@
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
 
-
 namespace {
 
 constexpr qsizetype Long = 10000;
@@ -34,9 +33,7 @@ QString longText(int box)
 class Drain
 {
 public:
-    explicit Drain(PtyPair &pty)
-        : m_pty(pty)
-        , m_notifier(pty.masterFd(), QSocketNotifier::Read)
+    explicit Drain(PtyPair &pty) : m_pty(pty), m_notifier(pty.masterFd(), QSocketNotifier::Read)
     {
         QObject::connect(&m_notifier, &QSocketNotifier::activated, &m_notifier,
                          [this] { m_bytes += m_pty.readAvailable(); });
@@ -89,17 +86,19 @@ void tst_BadInput::longTextsGoOutWhole_data()
     // Each button with the number of its box, so that a button taking another box's text
     // shows.
     const std::tuple<const char *, int, const char *> valueButtons[] = {
-        {"Command9", 3, Commands::SetRxFrequency},   {"Command10", 4, Commands::SetTxFrequency},
-        {"Command30", 1, Commands::SetRefFrequency}, {"Command25", 6, Commands::SetOutputPower},
-        {"Command27", 7, Commands::SetCompatibilityMode},
+        { "Command9", 3, Commands::SetRxFrequency },
+        { "Command10", 4, Commands::SetTxFrequency },
+        { "Command30", 1, Commands::SetRefFrequency },
+        { "Command25", 6, Commands::SetOutputPower },
+        { "Command27", 7, Commands::SetCompatibilityMode },
     };
     for (const auto &[button, box, prefix] : valueButtons) {
         QTest::newRow(button) << QString::fromLatin1(button)
                               << QByteArray(prefix) + longText(box).toLatin1() + "\r\n";
     }
     QTest::newRow("Command21") << QStringLiteral("Command21")
-                               << QByteArray(Commands::SetSerialParams)
-            + longText(13).toLatin1() + longText(5).toLatin1() + "\r\n";
+                               << QByteArray(Commands::SetSerialParams) + longText(13).toLatin1()
+                    + longText(5).toLatin1() + "\r\n";
 }
 
 void tst_BadInput::longTextsGoOutWhole()
@@ -110,8 +109,8 @@ void tst_BadInput::longTextsGoOutWhole()
     OpenWindow w;
     QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     // Every box full at once; each button must take its own box and nothing else.
-    const QList<QLineEdit *> boxes{w.form.Text1, w.form.Text3, w.form.Text4,
-                                   w.form.Text5, w.form.Text6, w.form.Text7};
+    const QList<QLineEdit *> boxes{ w.form.Text1, w.form.Text3, w.form.Text4,
+                                    w.form.Text5, w.form.Text6, w.form.Text7 };
     for (QLineEdit *box : boxes)
         box->setText(longText(box->objectName().mid(4).toInt()));
     w.form.Combo1->setEditText(longText(11));
@@ -178,7 +177,7 @@ void tst_BadInput::longPortText()
         return;
     }
     QVERIFY(!w.form.MSComm1->PortOpen());
-    QCOMPARE(w.script.texts(), QStringList{message});
+    QCOMPARE(w.script.texts(), QStringList{ message });
     QCOMPARE(w.script.shown().constFirst().kind, MessageBox::Kind::Error);
     // The reason fits in a box: it names the text, but not all 10,000 characters of it.
     const QString detail = w.script.shown().constFirst().detail;
@@ -204,7 +203,7 @@ void tst_BadInput::everyByteInOneBurst()
             [&] { laidOut = std::max(laidOut, int(w.form.Text2->toPlainText().size())); });
 
     QVERIFY(w.pty.writeWhole(all));
-    QTRY_COMPARE(seen, (QStringList{QString(), QString()}));
+    QTRY_COMPARE(seen, (QStringList{ QString(), QString() }));
     QCOMPARE(laidOut, 0);
     QCOMPARE(w.form.Text2->text(), QString());
     QCOMPARE(w.form.Text2->toPlainText(), QString());
@@ -220,10 +219,10 @@ void tst_BadInput::controlCharactersKept_data()
     QTest::addColumn<QString>("shown");
 
     QTest::newRow("terminal escapes")
-        << QByteArray("\x00\x01\x1b[2J\r\r\n\b\x7f", 11)
-        << QStringLiteral("\u2400\u2401\u241b[2J\u240d\n\u2408\u2421\n");
+            << QByteArray("\x00\x01\x1b[2J\r\r\n\b\x7f", 11)
+            << QStringLiteral("\u2400\u2401\u241b[2J\u240d\n\u2408\u2421\n");
     QTest::newRow("window title and bell")
-        << QByteArray("\x1b]0;pwned\x07OK") << QStringLiteral("\u241b]0;pwned\u2407OK\n");
+            << QByteArray("\x1b]0;pwned\x07OK") << QStringLiteral("\u241b]0;pwned\u2407OK\n");
     QByteArray controls;
     QString pictures;
     for (char16_t c = 0; c < 0x20; ++c) {
@@ -260,16 +259,20 @@ void tst_BadInput::charactersTheLineCannotCarry_data()
     QTest::addColumn<QByteArray>("frame");
 
     // One byte per character: what Latin-1 has goes as its byte, anything else as "?".
-    QTest::newRow("Greek, euro, CJK") << "Text1" << "Command30"
-                                      << QStringLiteral("\u03a9\u20ac\u4e2d")
-                                      << QByteArray("QM&C=???\r\n");
-    QTest::newRow("among digits") << "Text3" << "Command9" << QStringLiteral("430.3\u03a925")
+    QTest::newRow("Greek, euro, CJK")
+            << "Text1"
+            << "Command30" << QStringLiteral("\u03a9\u20ac\u4e2d") << QByteArray("QM&C=???\r\n");
+    QTest::newRow("among digits") << "Text3"
+                                  << "Command9" << QStringLiteral("430.3\u03a925")
                                   << QByteArray("QM&FR=430.3?25\r\n");
-    QTest::newRow("Latin-1 letters") << "Text6" << "Command25" << QStringLiteral("\u00e9\u00b0")
-                                     << QByteArray("QM@P=\xe9\xb0\r\n");
-    QTest::newRow("outside the BMP") << "Text7" << "Command27" << QStringLiteral("1\U0001D11E2")
-                                     << QByteArray("QM@S=1?2\r\n");
-    QTest::newRow("modem rate") << "Combo3" << "Command21" << QStringLiteral("96\u20ac0")
+    QTest::newRow("Latin-1 letters")
+            << "Text6"
+            << "Command25" << QStringLiteral("\u00e9\u00b0") << QByteArray("QM@P=\xe9\xb0\r\n");
+    QTest::newRow("outside the BMP")
+            << "Text7"
+            << "Command27" << QStringLiteral("1\U0001D11E2") << QByteArray("QM@S=1?2\r\n");
+    QTest::newRow("modem rate") << "Combo3"
+                                << "Command21" << QStringLiteral("96\u20ac0")
                                 << QByteArray("QM%B=96?0,8,N,1\r\n");
 }
 
@@ -292,7 +295,7 @@ void tst_BadInput::charactersTheLineCannotCarry()
         edit->clear();
     typeText(field, typed);
     const QString inBox = box == u"Combo3" ? w.form.Combo3->currentText()
-                                          : static_cast<QLineEdit *>(field)->text();
+                                           : static_cast<QLineEdit *>(field)->text();
     QCOMPARE(inBox, typed);
 
     Drain drain(w.pty);

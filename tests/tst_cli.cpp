@@ -47,7 +47,7 @@ Run korvanet(const QStringList &arguments, const QString &workingDirectory = {})
         return {};
     }
     return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-        process.readAllStandardOutput(), process.readAllStandardError() };
+             process.readAllStandardOutput(), process.readAllStandardError() };
 }
 
 // What every run starts with: COM 3 is a modem simulated in this process.
@@ -60,9 +60,9 @@ struct ModemOnCom3
             qFatal("the simulated modem did not start");
         mapComPort(3, modem.slavePath());
         QObject::connect(&modem, &SimulatedModem::frameReceived, &modem,
-            [this](const QByteArray &text) { frames.append(text); });
+                         [this](const QByteArray &text) { frames.append(text); });
         QObject::connect(&modem, &SimulatedModem::replySent, &modem,
-            [this](const QByteArray &bytes) { replies.append(bytes.chopped(2)); });
+                         [this](const QByteArray &bytes) { replies.append(bytes.chopped(2)); });
     }
 
     SimulatedModem modem;
@@ -73,12 +73,13 @@ struct ModemOnCom3
 };
 
 // In the order of the window's panels, as `read` asks.
-const QByteArrayList ReadQueries { "QM%D?", "QM%S?", "QM%V?", "QM&FR?", "QM&FT?", "QM&C?", "QM&W?",
-    "QM%F?", "QM@M?", "QM%B?", "QM@P?", "QM@S?", "QM@F?", "QM@R?" };
-const QByteArrayList ReadCaptions { "Get modem type", "Get serial number", "Get fw revision",
-    "Get Rx freq", "Get Tx freq", "Get Ref freq", "Get CH spacing", "Get FEC status",
-    "Get repeater mode", "Get serial params", "Get output power", "Get compatib. mode",
-    "Get noise level", "Get RSSI level" };
+const QByteArrayList ReadQueries{ "QM%D?", "QM%S?", "QM%V?", "QM&FR?", "QM&FT?", "QM&C?", "QM&W?",
+                                  "QM%F?", "QM@M?", "QM%B?", "QM@P?",  "QM@S?",  "QM@F?", "QM@R?" };
+const QByteArrayList ReadCaptions{ "Get modem type",    "Get serial number", "Get fw revision",
+                                   "Get Rx freq",       "Get Tx freq",       "Get Ref freq",
+                                   "Get CH spacing",    "Get FEC status",    "Get repeater mode",
+                                   "Get serial params", "Get output power",  "Get compatib. mode",
+                                   "Get noise level",   "Get RSSI level" };
 
 // The README's section "Configuring many modems": its command file and its shell steps.
 QByteArray readmeBlock(const char *fence)
@@ -130,7 +131,7 @@ private slots:
         QFETCH(bool, json);
         ModemOnCom3 m;
         m.modem.setSignalLevel(-87);
-        QStringList arguments { "read", "--port", "3", "--transcript", m.transcript };
+        QStringList arguments{ "read", "--port", "3", "--transcript", m.transcript };
         if (json)
             arguments << "--json";
         const Run run = korvanet(arguments);
@@ -157,7 +158,7 @@ private slots:
             QCOMPARE(run.out, expected);
             return;
         }
-        QJsonParseError error {};
+        QJsonParseError error{};
         const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
         QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
         QVERIFY(document.isObject());
@@ -182,7 +183,7 @@ private slots:
         const QByteArray reply("\x1b[2J\\\xe9\x01 ok");
         FrameStamps stamps(pty);
         stamps.setOnFrame(
-            [&pty, &reply](const FrameStamps::Frame &) { pty.write(reply + "\r\n"); });
+                [&pty, &reply](const FrameStamps::Frame &) { pty.write(reply + "\r\n"); });
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("t"));
 
@@ -190,15 +191,15 @@ private slots:
         QVERIFY2(run.exitCode == 0, run.err.constData());
         const QByteArray escaped("\\x1b[2J\\\\\\xe9\\x01 ok");
         QVERIFY2(run.out.startsWith("Get modem type\t" + escaped + "\nGet serial number\t"),
-            run.out.constData());
+                 run.out.constData());
         QCOMPARE(TranscriptFile(path).exchange().at(2), "received " + escaped + "\\r\\n");
 
         const Run json = korvanet({ "read", "--port", "3", "--json" });
         QVERIFY2(json.exitCode == 0, json.err.constData());
         QVERIFY2(json.out.contains("\"Get modem type\": \"\\u001b[2J\\\\\xc3\xa9\\u0001 ok\""),
-            json.out.constData());
+                 json.out.constData());
         QCOMPARE(QJsonDocument::fromJson(json.out).object().value("Get fw revision").toString(),
-            QString::fromLatin1(reply));
+                 QString::fromLatin1(reply));
     }
 
     // The README's example file, as written: the frames in order with the window's pause
@@ -212,17 +213,17 @@ private slots:
         QVERIFY(writeFile(file, example));
 
         const Run run = korvanet(
-            { "send", "--port", "3", "--yes", "--file", file, "--transcript", m.transcript });
+                { "send", "--port", "3", "--yes", "--file", file, "--transcript", m.transcript });
         QVERIFY2(run.exitCode == 0, run.err.constData());
-        const QByteArrayList commands { "QM+++", "QM&FR=433.05000", "QM&FT=433.05000", "QM@P=500",
-            "QM**>", "QM++O" };
+        const QByteArrayList commands{ "QM+++",    "QM&FR=433.05000", "QM&FT=433.05000",
+                                       "QM@P=500", "QM**>",           "QM++O" };
         QCOMPARE(m.frames, commands);
         QCOMPARE(run.out, commands.join("\tOK\n") + "\tOK\n");
 
         const TranscriptFile transcript(m.transcript);
         QVERIFY(transcript.wellFormed);
         QCOMPARE(transcript.header.value("front end"), QByteArray("send"));
-        QByteArrayList exchange { "open COM3 " + m.modem.slavePath().toLatin1() + " 19200,N,8,1" };
+        QByteArrayList exchange{ "open COM3 " + m.modem.slavePath().toLatin1() + " 19200,N,8,1" };
         for (const QByteArray &command : commands)
             exchange << "sent " + command + "\\r\\n"
                      << "received OK\\r\\n";
@@ -249,15 +250,15 @@ private slots:
         QProcess shell;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("PATH"),
-            QFileInfo(QStringLiteral(KORVANET_BINARY)).path() + u':'
-                + env.value(QStringLiteral("PATH")));
+                   QFileInfo(QStringLiteral(KORVANET_BINARY)).path() + u':'
+                           + env.value(QStringLiteral("PATH")));
         env.insert(QStringLiteral("TMPDIR"), dir.path());
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         shell.setProcessEnvironment(env);
         shell.setWorkingDirectory(dir.path());
         shell.start(QStringLiteral("sh"),
-            { QStringLiteral("-eu"), QStringLiteral("-c"), QString::fromUtf8(steps) });
+                    { QStringLiteral("-eu"), QStringLiteral("-c"), QString::fromUtf8(steps) });
         QVERIFY(shell.waitForFinished(30000));
         const QByteArray out = shell.readAllStandardOutput();
         QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
@@ -277,13 +278,13 @@ private slots:
         QTest::addColumn<QByteArray>("reply"); // to the query that follows, at the new rate
         QTest::addColumn<int>("exitCode");
         QTest::newRow("one of the six")
-            << "9600,8,N,1" << QByteArray("9600,N,8,1") << QByteArray("9600,8,N,1") << 0;
+                << "9600,8,N,1" << QByteArray("9600,N,8,1") << QByteArray("9600,8,N,1") << 0;
         QTest::newRow("the rate alone")
-            << "38400" << QByteArray("38400,N,8,1") << QByteArray("38400,8,N,1") << 0;
+                << "38400" << QByteArray("38400,N,8,1") << QByteArray("38400,8,N,1") << 0;
         // As when the rate is typed into the window's list: the port stays at its rate, and
         // the modem, which moved, can no longer be understood.
         QTest::newRow("none of the six")
-            << "57600,8,N,1" << QByteArray("19200,N,8,1") << QByteArray() << 3;
+                << "57600,8,N,1" << QByteArray("19200,N,8,1") << QByteArray() << 3;
     }
 
     void sendSerialParams()
@@ -296,7 +297,7 @@ private slots:
 
         const QString set = QStringLiteral("QM%B=") + params;
         const Run run = korvanet({ "send", "--port", "3", "--timeout", "300", "--transcript",
-            m.transcript, set, "QM%B?" });
+                                   m.transcript, set, "QM%B?" });
         QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(run.out, set.toLatin1() + "\tOK\nQM%B?\t" + reply + '\n');
 
@@ -304,9 +305,9 @@ private slots:
         const QByteArrayList exchange = transcript.exchange();
         const QByteArray device = m.modem.slavePath().toLatin1();
         QCOMPARE(exchange.mid(0, 5),
-            QByteArrayList(
-                { "open COM3 " + device + " 19200,N,8,1", "sent " + set.toLatin1() + "\\r\\n",
-                    "received OK\\r\\n", "close", "open COM3 " + device + ' ' + reopenedAt }));
+                 QByteArrayList({ "open COM3 " + device + " 19200,N,8,1",
+                                  "sent " + set.toLatin1() + "\\r\\n", "received OK\\r\\n", "close",
+                                  "open COM3 " + device + ' ' + reopenedAt }));
         QCOMPARE(exchange.at(5), QByteArray("sent QM%B?\\r\\n"));
         // 200 ms after the frame the port closes, and 200 ms after that it opens again.
         const qint64 sent = transcript.timeOf("sent", set.toLatin1() + "\\r\\n");
@@ -323,28 +324,29 @@ private slots:
         QTest::addColumn<QByteArray>("stderr");
 
         QTest::newRow("unknown text")
-            << QByteArray("# set up\nQM+++\n\nQM&FX=433.05000\nQM++O\n") << QStringList()
-            << QByteArray("korvanet: cmds:4: \"QM&FX=433.05000\" is not a command of the modem\n");
+                << QByteArray("# set up\nQM+++\n\nQM&FX=433.05000\nQM++O\n") << QStringList()
+                << QByteArray(
+                           "korvanet: cmds:4: \"QM&FX=433.05000\" is not a command of the modem\n");
         QTest::newRow("save without --yes")
-            << QByteArray("QM&FR=433.05000\r\nQM**>   # keep it\r\n") << QStringList()
-            << QByteArray("korvanet: cmds:2: QM**> saves the modem's settings for good; the "
-                          "window asks first, so it goes out only with --yes\n");
+                << QByteArray("QM&FR=433.05000\r\nQM**>   # keep it\r\n") << QStringList()
+                << QByteArray("korvanet: cmds:2: QM**> saves the modem's settings for good; the "
+                              "window asks first, so it goes out only with --yes\n");
         QTest::newRow("factory defaults without --yes")
-            << QByteArray() << QStringList { "QM%D?", "QM*R>" }
-            << QByteArray("korvanet: command 2: QM*R> restores the modem's factory defaults; "
-                          "the window asks first, so it goes out only with --yes\n");
+                << QByteArray() << QStringList{ "QM%D?", "QM*R>" }
+                << QByteArray("korvanet: command 2: QM*R> restores the modem's factory defaults; "
+                              "the window asks first, so it goes out only with --yes\n");
         QTest::newRow("a setting without its value")
-            << QByteArray() << QStringList { "QM&FR=" }
-            << QByteArray("korvanet: command 1: \"QM&FR=\" needs a value after the \"=\"\n");
+                << QByteArray() << QStringList{ "QM&FR=" }
+                << QByteArray("korvanet: command 1: \"QM&FR=\" needs a value after the \"=\"\n");
         // A CR inside a value would end the frame early and put a second command, unchecked,
         // on the line.
         QTest::newRow("a second command hidden in a value")
-            << QByteArray("QM@P=1\rQM*R>\n") << QStringList()
-            << QByteArray("korvanet: cmds:1: \"QM@P=1\\x{d}QM*R>\" holds a character outside "
-                          "printable ASCII\n");
+                << QByteArray("QM@P=1\rQM*R>\n") << QStringList()
+                << QByteArray("korvanet: cmds:1: \"QM@P=1\\x{d}QM*R>\" holds a character outside "
+                              "printable ASCII\n");
         QTest::newRow("lower case")
-            << QByteArray() << QStringList { "qm%d?", "QM%D?" }
-            << QByteArray("korvanet: command 1: \"qm%d?\" is not a command of the modem\n");
+                << QByteArray() << QStringList{ "qm%d?", "QM%D?" }
+                << QByteArray("korvanet: command 1: \"qm%d?\" is not a command of the modem\n");
     }
 
     // Refused before the port is opened: not one byte reaches the line, whatever else the
@@ -358,7 +360,7 @@ private slots:
         PtyPair pty;
         mapComPort(3, pty.slavePath());
         QTemporaryDir dir;
-        QStringList arguments { "send", "--port", "3", "--transcript", dir.filePath("t") };
+        QStringList arguments{ "send", "--port", "3", "--transcript", dir.filePath("t") };
         if (!file.isEmpty()) {
             QVERIFY(writeFile(dir.filePath(QStringLiteral("cmds")), file));
             arguments << "--file"
@@ -377,10 +379,10 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QByteArrayList>("commands");
         QTest::addColumn<int>("timeoutMs");
-        QTest::newRow("read") << QStringList { "read", "--timeout", "120" } << ReadQueries << 120;
-        QTest::newRow("send") << QStringList { "send", "--timeout", "250", "QM+++", "QM@P=500",
-            "QM++O" } << QByteArrayList { "QM+++", "QM@P=500", "QM++O" }
-                              << 250;
+        QTest::newRow("read") << QStringList{ "read", "--timeout", "120" } << ReadQueries << 120;
+        QTest::newRow("send") << QStringList{ "send",  "--timeout", "250",
+                                              "QM+++", "QM@P=500",  "QM++O" }
+                              << QByteArrayList{ "QM+++", "QM@P=500", "QM++O" } << 250;
     }
 
     // A modem that takes everything in and answers nothing: each command waits its time-out,
@@ -401,7 +403,7 @@ private slots:
         QByteArray err;
         for (const QByteArray &command : commands)
             err += "korvanet: no reply to " + command + " within " + QByteArray::number(timeoutMs)
-                + " ms\n";
+                    + " ms\n";
         QCOMPARE(run.err, err);
 
         const TranscriptFile transcript(m.transcript);
@@ -411,7 +413,7 @@ private slots:
             QVERIFY2(sent > 0 && given > 0, commands[i].constData());
             const qint64 waited = given - sent;
             QVERIFY2(waited >= timeoutMs - 1 && waited <= timeoutMs + 50,
-                qPrintable(QStringLiteral("%1: %2 ms").arg(commands[i]).arg(waited)));
+                     qPrintable(QStringLiteral("%1: %2 ms").arg(commands[i]).arg(waited)));
         }
     }
 
@@ -425,9 +427,9 @@ private slots:
         QTest::newRow("send, missing device") << "send"
                                               << "" << QByteArray("Invalid port number.");
         QTest::newRow("read, held by another program")
-            << "read" << KORVANET_HOLDPORT << QByteArray("Port already open.");
+                << "read" << KORVANET_HOLDPORT << QByteArray("Port already open.");
         QTest::newRow("send, held by another program")
-            << "send" << KORVANET_HOLDPORT << QByteArray("Port already open.");
+                << "send" << KORVANET_HOLDPORT << QByteArray("Port already open.");
     }
 
     // The window's message texts on stderr, the detail beneath, exit status 1, nothing sent.
@@ -447,7 +449,7 @@ private slots:
             QVERIFY2(holder.waitForReadyRead(5000), holder.readAllStandardError().constData());
             QCOMPARE(holder.readLine(), QByteArray("open\n"));
         }
-        QStringList arguments { mode, "--port", "3" };
+        QStringList arguments{ mode, "--port", "3" };
         if (mode == u"send")
             arguments << "QM%D?";
         const Run run = korvanet(arguments);
@@ -461,8 +463,8 @@ private slots:
         QCOMPARE(lines[0], "korvanet: " + message);
         const QByteArray device = held.isEmpty() ? QByteArray("/dev/korvanet-no-such-device")
                                                  : pty.slavePath().toLatin1();
-        QVERIFY2(
-            lines[1].startsWith("korvanet: ") && lines[1].contains(device), lines[1].constData());
+        QVERIFY2(lines[1].startsWith("korvanet: ") && lines[1].contains(device),
+                 lines[1].constData());
         QCOMPARE(pty.readAvailable(), QByteArray());
     }
 
@@ -473,14 +475,14 @@ private slots:
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<QByteArray>("firstErrorLine");
         QTest::newRow("a stray line is no reply to the next command")
-            << QByteArrayList { "A\r\nSTRAY\r\n", "\r\nB\r\n" } << 0
-            << QByteArray("QM%D?\tA\nQM%S?\tB\n") << QByteArray();
+                << QByteArrayList{ "A\r\nSTRAY\r\n", "\r\nB\r\n" } << 0
+                << QByteArray("QM%D?\tA\nQM%S?\tB\n") << QByteArray();
         QTest::newRow("a reply that says ERROR")
-            << QByteArrayList { "ERROR 7\r\n", "B\r\n" } << 3
-            << QByteArray("QM%D?\tERROR 7\nQM%S?\tB\n") << QByteArray();
+                << QByteArrayList{ "ERROR 7\r\n", "B\r\n" } << 3
+                << QByteArray("QM%D?\tERROR 7\nQM%S?\tB\n") << QByteArray();
         QTest::newRow("the device goes away")
-            << QByteArrayList { "A\r\n", "hang up" } << 1 << QByteArray("QM%D?\tA\n")
-            << QByteArray("korvanet: Unknown error.");
+                << QByteArrayList{ "A\r\n", "hang up" } << 1 << QByteArray("QM%D?\tA\n")
+                << QByteArray("korvanet: Unknown error.");
     }
 
     // The test itself is the modem, on the master.
@@ -535,8 +537,8 @@ private slots:
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out.count('\n'), ReadCaptions.size());
         QCOMPARE(run.err,
-            "korvanet: transcript " + QFile::encodeName(path) + ": " + reason
-                + "; the session goes on without it.\n");
+                 "korvanet: transcript " + QFile::encodeName(path) + ": " + reason
+                         + "; the session goes on without it.\n");
         QCOMPARE(m.frames, ReadQueries);
     }
 
@@ -544,17 +546,18 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QByteArray>("error");
-        QTest::newRow("no port") << QStringList { "read" } << QByteArray("--port N is needed");
+        QTest::newRow("no port") << QStringList{ "read" } << QByteArray("--port N is needed");
         QTest::newRow("a rate the window does not offer")
-            << QStringList { "read", "--port", "3", "--baud", "57600" }
-            << QByteArray("--baud wants one of 1200, 2400, 4800, 9600, 19200, 38400");
-        QTest::newRow("no time-out") << QStringList { "send", "--port", "3", "--timeout", "0",
-            "QM%D?" } << QByteArray("--timeout wants a number of milliseconds above 0");
-        QTest::newRow("nothing to send") << QStringList { "send", "--port", "3" }
+                << QStringList{ "read", "--port", "3", "--baud", "57600" }
+                << QByteArray("--baud wants one of 1200, 2400, 4800, 9600, 19200, 38400");
+        QTest::newRow("no time-out")
+                << QStringList{ "send", "--port", "3", "--timeout", "0", "QM%D?" }
+                << QByteArray("--timeout wants a number of milliseconds above 0");
+        QTest::newRow("nothing to send") << QStringList{ "send", "--port", "3" }
                                          << QByteArray("give either command texts or --file FILE");
-        QTest::newRow("both") << QStringList { "send", "--port", "3", "--file", "f", "QM%D?" }
+        QTest::newRow("both") << QStringList{ "send", "--port", "3", "--file", "f", "QM%D?" }
                               << QByteArray("give either command texts or --file FILE");
-        QTest::newRow("no --yes for read") << QStringList { "read", "--port", "3", "--yes" }
+        QTest::newRow("no --yes for read") << QStringList{ "read", "--port", "3", "--yes" }
                                            << QByteArray("Unknown option 'yes'.");
     }
 
@@ -566,8 +569,8 @@ private slots:
         const Run run = korvanet(arguments);
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.err,
-            "korvanet " + mode.toLatin1() + ": " + error + "\nTry 'korvanet " + mode.toLatin1()
-                + " --help' for the options.\n");
+                 "korvanet " + mode.toLatin1() + ": " + error + "\nTry 'korvanet " + mode.toLatin1()
+                         + " --help' for the options.\n");
     }
 };
 

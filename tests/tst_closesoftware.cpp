@@ -55,7 +55,7 @@ public:
     }
 
 private:
-    int m_pipe[2] = {-1, -1};
+    int m_pipe[2] = { -1, -1 };
     int m_saved = -1;
     QByteArray m_text;
 };
@@ -76,7 +76,7 @@ private slots:
     {
         // For the whole run: no test may end the test process.
         Form1::setProcessEnd([this](int exitCode) {
-            m_ends.append({exitCode, m_form && m_form->MSComm1->PortOpen(), m_insideWait});
+            m_ends.append({ exitCode, m_form && m_form->MSComm1->PortOpen(), m_insideWait });
         });
     }
 

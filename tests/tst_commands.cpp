@@ -17,23 +17,26 @@ namespace {
 
 // The 22 buttons whose command is a constant text.
 const std::pair<const char *, QByteArray> fixedFrames[] = {
-    {"Command3", "QM%D?\r\n"},      {"Command4", "QM%S?\r\n"},      {"Command5", "QM%V?\r\n"},
-    {"Command6", "QM@M?\r\n"},      {"Command7", "QM&FR?\r\n"},     {"Command8", "QM&FT?\r\n"},
-    {"Command12", "QM&W?\r\n"},     {"Command13", "QM&W=1250\r\n"}, {"Command14", "QM&W=2000\r\n"},
-    {"Command15", "QM&W=2500\r\n"}, {"Command16", "QM%F?\r\n"},     {"Command17", "QM%F=1\r\n"},
-    {"Command18", "QM%F=0\r\n"},    {"Command19", "QM@F?\r\n"},     {"Command20", "QM@R?\r\n"},
-    {"Command22", "QM+++\r\n"},     {"Command23", "QM++O\r\n"},     {"Command24", "QM@P?\r\n"},
-    {"Command26", "QM@S?\r\n"},     {"Command29", "QM&C?\r\n"},     {"Command31", "QM@M=O\r\n"},
-    {"Command32", "QM@M=R\r\n"},
+    { "Command3", "QM%D?\r\n" },      { "Command4", "QM%S?\r\n" },
+    { "Command5", "QM%V?\r\n" },      { "Command6", "QM@M?\r\n" },
+    { "Command7", "QM&FR?\r\n" },     { "Command8", "QM&FT?\r\n" },
+    { "Command12", "QM&W?\r\n" },     { "Command13", "QM&W=1250\r\n" },
+    { "Command14", "QM&W=2000\r\n" }, { "Command15", "QM&W=2500\r\n" },
+    { "Command16", "QM%F?\r\n" },     { "Command17", "QM%F=1\r\n" },
+    { "Command18", "QM%F=0\r\n" },    { "Command19", "QM@F?\r\n" },
+    { "Command20", "QM@R?\r\n" },     { "Command22", "QM+++\r\n" },
+    { "Command23", "QM++O\r\n" },     { "Command24", "QM@P?\r\n" },
+    { "Command26", "QM@S?\r\n" },     { "Command29", "QM&C?\r\n" },
+    { "Command31", "QM@M=O\r\n" },    { "Command32", "QM@M=R\r\n" },
 };
 
 using Frames = std::span<const std::pair<const char *, QByteArray>>;
 
 // The five buttons that send the text of their box, with the boxes' first texts.
 const std::pair<const char *, QByteArray> valueFrames[] = {
-    {"Command9", "QM&FR=430.32500\r\n"}, {"Command10", "QM&FT=430.32500\r\n"},
-    {"Command30", "QM&C=430.32500\r\n"}, {"Command25", "QM@P=1000\r\n"},
-    {"Command27", "QM@S=0\r\n"},
+    { "Command9", "QM&FR=430.32500\r\n" }, { "Command10", "QM&FT=430.32500\r\n" },
+    { "Command30", "QM&C=430.32500\r\n" }, { "Command25", "QM@P=1000\r\n" },
+    { "Command27", "QM@S=0\r\n" },
 };
 
 const QString compatibilityModes = QStringLiteral("0 = Tavix R4X\r\n"
@@ -127,20 +130,27 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("frame");
-        QTest::newRow("empty Rx freq") << "Command9" << "Text3" << "" << QByteArray("QM&FR=\r\n");
-        QTest::newRow("leading blank power")
-            << "Command25" << "Text6" << " 500" << QByteArray("QM@P= 500\r\n");
-        QTest::newRow("trailing blank Tx freq")
-            << "Command10" << "Text4" << "430.125 " << QByteArray("QM&FT=430.125 \r\n");
-        QTest::newRow("mode outside the list")
-            << "Command27" << "Text7" << "7" << QByteArray("QM@S=7\r\n");
-        QTest::newRow("power with a unit")
-            << "Command25" << "Text6" << "2W" << QByteArray("QM@P=2W\r\n");
+        QTest::newRow("empty Rx freq") << "Command9"
+                                       << "Text3"
+                                       << "" << QByteArray("QM&FR=\r\n");
+        QTest::newRow("leading blank power") << "Command25"
+                                             << "Text6"
+                                             << " 500" << QByteArray("QM@P= 500\r\n");
+        QTest::newRow("trailing blank Tx freq") << "Command10"
+                                                << "Text4"
+                                                << "430.125 " << QByteArray("QM&FT=430.125 \r\n");
+        QTest::newRow("mode outside the list") << "Command27"
+                                               << "Text7"
+                                               << "7" << QByteArray("QM@S=7\r\n");
+        QTest::newRow("power with a unit") << "Command25"
+                                           << "Text6"
+                                           << "2W" << QByteArray("QM@P=2W\r\n");
         QTest::newRow("Latin-1 letter")
-            << "Command30" << "Text1" << QStringLiteral("430,1\u00e9")
-            << QByteArray("QM&C=430,1\xe9\r\n");
+                << "Command30"
+                << "Text1" << QStringLiteral("430,1\u00e9") << QByteArray("QM&C=430,1\xe9\r\n");
         QTest::newRow("beyond Latin-1")
-            << "Command9" << "Text3" << QStringLiteral("\u20ac5") << QByteArray("QM&FR=?5\r\n");
+                << "Command9"
+                << "Text3" << QStringLiteral("\u20ac5") << QByteArray("QM&FR=?5\r\n");
     }
     void typedValues()
     {
@@ -206,7 +216,7 @@ private slots:
         }
         QVERIFY(!w.form.MSComm1->PortOpen());
 
-        for (const Frames rows : {Frames(fixedFrames), Frames(valueFrames)}) {
+        for (const Frames rows : { Frames(fixedFrames), Frames(valueFrames) }) {
             for (const auto &[name, frame] : rows) {
                 QPushButton *button = w.button(QLatin1StringView(name));
                 QVERIFY(!button->isVisible());

@@ -39,25 +39,27 @@ const QString SaveQuestion = QStringLiteral("All changed settings will be saved.
 // reopen by the old path would find that one. Nothing can ever be created here.
 const QString GonePath = QStringLiteral("/dev/korvanet-gone");
 
-QString error(const QString &text) { return QStringLiteral("Error: ") + text; }
+QString error(const QString &text)
+{
+    return QStringLiteral("Error: ") + text;
+}
 
 // Idle dispatch for half a second costs a few milliseconds; only a loop that keeps waking up
 // on a dead resource comes near this.
 constexpr int IdleMs = 500;
 constexpr qint64 SpinLimitMs = 300;
 
-#define VERIFY_NO_SPIN(measure, overMs)                                                            \
-    do {                                                                                           \
-        const qint64 cpuMs = (measure);                                                            \
-        QVERIFY2(cpuMs < SpinLimitMs,                                                              \
-                 qPrintable(QStringLiteral("%1 ms of CPU in %2 ms").arg(cpuMs).arg(overMs)));      \
-    } while (false)
+#define VERIFY_NO_SPIN(measure, overMs)                                                   \
+  do {                                                                                    \
+    const qint64 cpuMs = (measure);                                                       \
+    QVERIFY2(cpuMs < SpinLimitMs,                                                         \
+             qPrintable(QStringLiteral("%1 ms of CPU in %2 ms").arg(cpuMs).arg(overMs))); \
+  } while (false)
 
 // What the user has typed and picked, to be found unchanged after a fault.
 struct UserWork
 {
-    explicit UserWork(Form1 &form)
-        : form(form)
+    explicit UserWork(Form1 &form) : form(form)
     {
         form.Text1->setText(QStringLiteral("430.32500"));
         form.Text3->setText(QStringLiteral("431.12500"));
@@ -71,9 +73,11 @@ struct UserWork
 
     [[nodiscard]] QStringList texts() const
     {
-        return {form.Text1->text(),        form.Text3->text(),        form.Text4->text(),
-                form.Text5->text(),        form.Text6->text(),        form.Text7->text(),
-                form.Combo1->currentText(), form.Combo2->currentText(), form.Combo3->currentText()};
+        return {
+            form.Text1->text(),         form.Text3->text(),         form.Text4->text(),
+            form.Text5->text(),         form.Text6->text(),         form.Text7->text(),
+            form.Combo1->currentText(), form.Combo2->currentText(), form.Combo3->currentText()
+        };
     }
 
     [[nodiscard]] bool kept() const { return texts() == snapshot; }
@@ -92,7 +96,9 @@ QString settingsFile()
 
 QString groupOf(const QString &path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return {};
     const struct group *g = ::getgrgid(st.st_gid);
@@ -127,15 +133,15 @@ void tst_Faults::frameWrittenAsDeviceGoesAway()
     QVERIFY(w.show());
     QVERIFY(w.openPort());
     // The port's lock file goes with the device.
-    const QString lock
-        = QStringLiteral("/run/lock/LCK..") + w.pty.slavePath().mid(5).replace(u'/', u'_');
+    const QString lock =
+            QStringLiteral("/run/lock/LCK..") + w.pty.slavePath().mid(5).replace(u'/', u'_');
     QVERIFY(QFileInfo::exists(lock));
     w.pty.hangUp();
     const CommStatus status = w.form.SendCommand(QStringLiteral("QM**>"));
     QVERIFY(!status.ok());
     QVERIFY(!status.reason.isEmpty());
     QVERIFY(!w.form.MSComm1->PortOpen());
-    QTRY_COMPARE(boxes(w.script), QStringList{QStringLiteral("Error: Unknown error.")});
+    QTRY_COMPARE(boxes(w.script), QStringList{ QStringLiteral("Error: Unknown error.") });
     QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
     QVERIFY(!QFileInfo::exists(lock));
 }
@@ -149,13 +155,12 @@ void tst_Faults::deviceVanishesDuringPacedWait_data()
     // The loss is one event and the failed reopen another: each says what it is about,
     // once. Open port reports its own failure, as it does wherever it is called from.
     QTest::newRow("Save settings, Yes")
-        << "Command11" << QByteArray("QM**>\r\n")
-        << QStringList{QStringLiteral("Question: ") + SaveQuestion, error(UnknownError)};
-    QTest::newRow("Set serial params")
-        << "Command21" << QByteArray("QM%B=9600,8,N,1\r\n")
-        << QStringList{error(UnknownError), error(InvalidPort)};
+            << "Command11" << QByteArray("QM**>\r\n")
+            << QStringList{ QStringLiteral("Question: ") + SaveQuestion, error(UnknownError) };
+    QTest::newRow("Set serial params") << "Command21" << QByteArray("QM%B=9600,8,N,1\r\n")
+                                       << QStringList{ error(UnknownError), error(InvalidPort) };
     QTest::newRow("Get serial params")
-        << "Command2" << QByteArray() << QStringList{error(UnknownError), error(InvalidPort)};
+            << "Command2" << QByteArray() << QStringList{ error(UnknownError), error(InvalidPort) };
 }
 
 void tst_Faults::deviceVanishesDuringPacedWait()
@@ -184,8 +189,8 @@ void tst_Faults::deviceVanishesDuringPacedWait()
             // What went away and how, in the system's words as they stand now rather than
             // a leftover error text.
             static const QRegularExpression lost(QStringLiteral(
-                "^(.+) (was disconnected: the device no longer exists|went away: the line was "
-                "hung up) \\(.+\\)\\.$"));
+                    "^(.+) (was disconnected: the device no longer exists|went away: the line was "
+                    "hung up) \\(.+\\)\\.$"));
             const QRegularExpressionMatch match = lost.match(box.detail);
             QVERIFY2(match.hasMatch() && match.captured(1) == device, qPrintable(box.detail));
         } else if (box.text == InvalidPort) {
@@ -216,7 +221,7 @@ void tst_Faults::deviceVanishesWhileGraphPolls()
 
     mapComPort(3, GonePath);
     w.pty.hangUp();
-    QTRY_COMPARE(boxes(w.script), QStringList{error(UnknownError)});
+    QTRY_COMPARE(boxes(w.script), QStringList{ error(UnknownError) });
     QVERIFY(!w.form.MSComm1->PortOpen());
 
     // A fresh second, so that no tick of the real timer falls into the calls below.
@@ -239,7 +244,7 @@ void tst_Faults::deviceVanishesWhileGraphPolls()
 
     // The graph goes on polling with its button hidden, as after "Close port"; nothing
     // further is said about the lost port.
-    QCOMPARE(boxes(w.script), QStringList{error(UnknownError)});
+    QCOMPARE(boxes(w.script), QStringList{ error(UnknownError) });
     QVERIFY(w.form.Timer1->isActive());
     QCOMPARE(w.form.Command34->text(), QStringLiteral("Hide RSSI graph"));
     QCOMPARE(signalBar(w.form), QStringLiteral("YY-"));
@@ -256,22 +261,22 @@ void tst_Faults::otherProgramTakesPortDuringReopen()
     // Another program opens the port in the gap that "Get serial params" leaves.
     QProcess holder;
     bool held = false;
-    const QMetaObject::Connection taking
-        = connect(w.form.MSComm1, &MSComm::portOpenChanged, &w.form, [&](bool open) {
-        if (open || holder.state() != QProcess::NotRunning)
-            return;
-        holder.start(QStringLiteral(KORVANET_HOLDPORT), {w.pty.slavePath()});
-        held = holder.waitForReadyRead(5000) && holder.readLine() == "open\n";
-    });
+    const QMetaObject::Connection taking =
+            connect(w.form.MSComm1, &MSComm::portOpenChanged, &w.form, [&](bool open) {
+                if (open || holder.state() != QProcess::NotRunning)
+                    return;
+                holder.start(QStringLiteral(KORVANET_HOLDPORT), { w.pty.slavePath() });
+                held = holder.waitForReadyRead(5000) && holder.readLine() == "open\n";
+            });
     QTest::mouseClick(w.form.Command2, Qt::LeftButton);
     disconnect(taking);
     QVERIFY2(held, holder.readAllStandardError().constData());
 
-    QCOMPARE(boxes(w.script), QStringList{error(AlreadyOpen)});
+    QCOMPARE(boxes(w.script), QStringList{ error(AlreadyOpen) });
     QCOMPARE(w.script.shown().constFirst().detail,
              QStringLiteral("%1 is in use by korvanet_holdport (PID %2).")
-                 .arg(w.pty.slavePath())
-                 .arg(holder.processId()));
+                     .arg(w.pty.slavePath())
+                     .arg(holder.processId()));
     QVERIFY(!w.form.MSComm1->PortOpen());
     QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
     // The sequence's query found the port closed and was dropped, not queued.
@@ -304,12 +309,12 @@ void tst_Faults::deviceNotAccessible_data()
     QTest::newRow("another user") << true << false << false << 0660 << dialout << true;
     // What the advice says to do, done: the same user in the device's group.
     QTest::newRow("another user in the device's group")
-        << true << true << true << 0660 << dialout << true;
+            << true << true << true << 0660 << dialout << true;
     // Joining would not help, or would give away far more than the port.
     QTest::newRow("another user, the device its owner's alone")
-        << true << false << false << 0600 << dialout << false;
+            << true << false << false << 0600 << dialout << false;
     QTest::newRow("another user, the device root's group's")
-        << true << false << false << 0660 << QStringLiteral("root") << false;
+            << true << false << false << 0660 << QStringLiteral("root") << false;
 }
 
 void tst_Faults::deviceNotAccessible()
@@ -341,19 +346,22 @@ void tst_Faults::deviceNotAccessible()
     // The other user needs to reach the program and a settings folder of its own.
     QTemporaryDir place;
     QVERIFY(place.isValid());
-    QVERIFY(QFile::setPermissions(place.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                      | QFileDevice::ExeOwner | QFileDevice::ReadOther
-                                      | QFileDevice::ExeOther | QFileDevice::ReadGroup
-                                      | QFileDevice::ExeGroup));
+    QVERIFY(QFile::setPermissions(place.path(),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                          | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                          | QFileDevice::ExeOther | QFileDevice::ReadGroup
+                                          | QFileDevice::ExeGroup));
     const QString program = place.filePath(QStringLiteral("openport"));
     QVERIFY(QFile::copy(QStringLiteral(KORVANET_OPENPORT), program));
 
-    QStringList command{program, device};
+    QStringList command{ program, device };
     if (otherUser && root) {
-        struct stat st{};
+        struct stat st
+        {
+        };
         QVERIFY(::stat(QFile::encodeName(device).constData(), &st) == 0);
-        QStringList drop{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                         QStringLiteral("--regid=65534")};
+        QStringList drop{ QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                          QStringLiteral("--regid=65534") };
         drop.append(inGroup ? QStringLiteral("--groups=%1").arg(st.st_gid)
                             : QStringLiteral("--clear-groups"));
         command = drop + command;
@@ -374,11 +382,11 @@ void tst_Faults::deviceNotAccessible()
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
-    const QStringList lines
-        = QString::fromLocal8Bit(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList lines = QString::fromLocal8Bit(process.readAllStandardOutput())
+                                      .split(u'\n', Qt::SkipEmptyParts);
 
     if (opens) {
-        QCOMPARE(lines, QStringList{QStringLiteral("open")});
+        QCOMPARE(lines, QStringList{ QStringLiteral("open") });
         return;
     }
     QCOMPARE(lines.size(), 2);
@@ -469,21 +477,20 @@ void tst_Faults::garbageSettingsFile_data()
     QTest::newRow("random bytes") << random << defaultPort << defaultBaud;
     QTest::newRow("NUL bytes") << QByteArray(4096, '\0') << defaultPort << defaultBaud;
     QTest::newRow("one huge line")
-        << QByteArray(4 * 1024 * 1024, 'x') << defaultPort << defaultBaud;
-    QTest::newRow("huge value")
-        << "[Settings]\nComPort=" + QByteArray(20000, '7') + "\nBaudRate=4800\n"
-        << QString(20000, u'7') << QStringLiteral("4800");
-    QTest::newRow("broken lines, then a good one")
-        << QByteArray("[Settings\n=\n==x\n[]\nComPort\n\x01\xff\xfe\n[Settings]\nBaudRate=2400\n")
-        << defaultPort << QStringLiteral("2400");
+            << QByteArray(4 * 1024 * 1024, 'x') << defaultPort << defaultBaud;
+    QTest::newRow("huge value") << "[Settings]\nComPort=" + QByteArray(20000, '7')
+                    + "\nBaudRate=4800\n"
+                                << QString(20000, u'7') << QStringLiteral("4800");
+    QTest::newRow("broken lines, then a good one") << QByteArray(
+            "[Settings\n=\n==x\n[]\nComPort\n\x01\xff\xfe\n[Settings]\nBaudRate=2400\n")
+                                                   << defaultPort << QStringLiteral("2400");
     // A quote that never closes takes the rest of the file into its value; the number reader
     // skips the line breaks and finds 5.
-    QTest::newRow("unclosed quote")
-        << QByteArray("[Settings]\nComPort=\"5\nBaudRate=2400\n")
-        << QStringLiteral("5\nBaudRate=2400\n") << defaultBaud;
+    QTest::newRow("unclosed quote") << QByteArray("[Settings]\nComPort=\"5\nBaudRate=2400\n")
+                                    << QStringLiteral("5\nBaudRate=2400\n") << defaultBaud;
     QTest::newRow("bytes that are no UTF-8")
-        << QByteArray("[Settings]\nComPort=\xff\xfe\x01 7\n")
-        << QStringLiteral("\uFFFD\uFFFD\u0001 7") << defaultBaud;
+            << QByteArray("[Settings]\nComPort=\xff\xfe\x01 7\n")
+            << QStringLiteral("\uFFFD\uFFFD\u0001 7") << defaultBaud;
     // The store only ever writes strings; a value that reads back as anything else was
     // never the user's pick.
     QTest::newRow("a rectangle") << QByteArray("[Settings]\nComPort=@Rect(1 2 3 4)\n")
@@ -491,8 +498,8 @@ void tst_Faults::garbageSettingsFile_data()
     QTest::newRow("a list") << QByteArray("[Settings]\nComPort=4, 5\nBaudRate=1200, 2400\n")
                             << defaultPort << defaultBaud;
     QTest::newRow("a broken variant")
-        << QByteArray("[Settings]\nBaudRate=@Variant(\\0\\0\\0\\x7f\\xff)\n") << defaultPort
-        << defaultBaud;
+            << QByteArray("[Settings]\nBaudRate=@Variant(\\0\\0\\0\\x7f\\xff)\n") << defaultPort
+            << defaultBaud;
 }
 
 void tst_Faults::garbageSettingsFile()

@@ -22,7 +22,7 @@ double luminance(QRgb rgb)
         return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
     };
     return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb))
-        + 0.0722 * channel(qBlue(rgb));
+            + 0.0722 * channel(qBlue(rgb));
 }
 
 double contrast(QRgb a, QRgb b)
@@ -66,7 +66,7 @@ private slots:
         QTest::addColumn<QString>("caption"); // empty: the one it starts with
         for (const ControlRow &row : controlTable()) {
             const bool captioned = row.kind == ControlKind::Button || row.kind == ControlKind::Label
-                || row.kind == ControlKind::CheckBox;
+                    || row.kind == ControlKind::CheckBox;
             if (captioned && *row.text)
                 QTest::newRow(row.name) << row.name << QString();
         }
@@ -92,8 +92,9 @@ private slots:
         const QImage image = widget->grab().toImage();
         QCOMPARE(image.size(), widget->size());
 
-        const auto column
-            = [&image](int x, int inset) { return QRect(x, inset, 1, image.height() - 2 * inset); };
+        const auto column = [&image](int x, int inset) {
+            return QRect(x, inset, 1, image.height() - 2 * inset);
+        };
         const int right = image.width() - 1;
         if (row.kind == ControlKind::Button) {
             // Inside the one-pixel outline.
@@ -117,19 +118,19 @@ private slots:
         option.initFrom(box);
         option.text = box->text();
         option.state |= QStyle::State_Off;
-        const QRect indicator
-            = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+        const QRect indicator =
+                box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
         const QImage image = box->grab().toImage();
         const QPoint centre = indicator.center();
         for (const QPoint &edge :
-            { QPoint(indicator.left(), centre.y()), QPoint(indicator.right(), centre.y()),
-                QPoint(centre.x(), indicator.top()), QPoint(centre.x(), indicator.bottom()) }) {
+             { QPoint(indicator.left(), centre.y()), QPoint(indicator.right(), centre.y()),
+               QPoint(centre.x(), indicator.top()), QPoint(centre.x(), indicator.bottom()) }) {
             const double ratio = contrast(image.pixel(edge), Colours::Window);
             QVERIFY2(ratio >= 3.0,
-                qPrintable(QStringLiteral("%1:1 at %2,%3")
-                               .arg(ratio, 0, 'f', 2)
-                               .arg(edge.x())
-                               .arg(edge.y())));
+                     qPrintable(QStringLiteral("%1:1 at %2,%3")
+                                        .arg(ratio, 0, 'f', 2)
+                                        .arg(edge.x())
+                                        .arg(edge.y())));
         }
     }
 };

@@ -46,12 +46,12 @@ private slots:
         QTest::newRow("empty") << "" << false << 0.0;
         QTest::newRow("point only") << "." << false << 0.0;
         // Past what a double holds: far too large, or as good as nothing.
-        QTest::newRow("400 digits") << QString(400, u'7') << true
-                                    << std::numeric_limits<double>::infinity();
-        QTest::newRow("-400 digits") << u'-' + QString(400, u'7') << true
-                                     << -std::numeric_limits<double>::infinity();
-        QTest::newRow("400 zeros after the point") << "0." + QString(400, u'0') + u'1' << true
-                                                   << 0.0;
+        QTest::newRow("400 digits")
+                << QString(400, u'7') << true << std::numeric_limits<double>::infinity();
+        QTest::newRow("-400 digits")
+                << u'-' + QString(400, u'7') << true << -std::numeric_limits<double>::infinity();
+        QTest::newRow("400 zeros after the point")
+                << "0." + QString(400, u'0') + u'1' << true << 0.0;
     }
 
     void leadingNumber()
@@ -98,7 +98,7 @@ private slots:
     {
         QTest::addColumn<QString>("baudText");
         QTest::addColumn<QString>("settings");
-        for (const char *rate : {"1200", "2400", "4800", "9600", "19200", "38400"})
+        for (const char *rate : { "1200", "2400", "4800", "9600", "19200", "38400" })
             QTest::newRow(rate) << rate << QStringLiteral("%1,N,8,1").arg(QLatin1StringView(rate));
         QTest::newRow("a rate not offered") << "57600" << QString();
         QTest::newRow("trailing blank") << "9600 " << QString();

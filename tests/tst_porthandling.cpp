@@ -119,21 +119,30 @@ private slots:
         QTest::addColumn<QString>("baud");
         QTest::addColumn<speed_t>("speed");
         QTest::addColumn<QString>("settings");
-        QTest::newRow("1200") << "" << "1200" << speed_t(B1200) << "1200,N,8,1";
-        QTest::newRow("2400") << "" << "2400" << speed_t(B2400) << "2400,N,8,1";
-        QTest::newRow("4800") << "" << "4800" << speed_t(B4800) << "4800,N,8,1";
-        QTest::newRow("9600") << "" << "9600" << speed_t(B9600) << "9600,N,8,1";
-        QTest::newRow("19200") << "" << "19200" << speed_t(B19200) << "19200,N,8,1";
-        QTest::newRow("38400") << "" << "38400" << speed_t(B38400) << "38400,N,8,1";
-        QTest::newRow("57600, first time") << "" << "57600" << speed_t(B9600) << "9600,N,8,1";
-        QTest::newRow("trailing blank, first time")
-            << "" << "9600 " << speed_t(B9600) << "9600,N,8,1";
-        QTest::newRow("57600 after 2400") << "2400" << "57600" << speed_t(B2400) << "2400,N,8,1";
-        QTest::newRow("blank after 38400")
-            << "38400" << "9600 " << speed_t(B38400) << "38400,N,8,1";
-        QTest::newRow("leading blank after 1200")
-            << "1200" << " 4800" << speed_t(B1200) << "1200,N,8,1";
-        QTest::newRow("empty after 4800") << "4800" << "" << speed_t(B4800) << "4800,N,8,1";
+        QTest::newRow("1200") << ""
+                              << "1200" << speed_t(B1200) << "1200,N,8,1";
+        QTest::newRow("2400") << ""
+                              << "2400" << speed_t(B2400) << "2400,N,8,1";
+        QTest::newRow("4800") << ""
+                              << "4800" << speed_t(B4800) << "4800,N,8,1";
+        QTest::newRow("9600") << ""
+                              << "9600" << speed_t(B9600) << "9600,N,8,1";
+        QTest::newRow("19200") << ""
+                               << "19200" << speed_t(B19200) << "19200,N,8,1";
+        QTest::newRow("38400") << ""
+                               << "38400" << speed_t(B38400) << "38400,N,8,1";
+        QTest::newRow("57600, first time") << ""
+                                           << "57600" << speed_t(B9600) << "9600,N,8,1";
+        QTest::newRow("trailing blank, first time") << ""
+                                                    << "9600 " << speed_t(B9600) << "9600,N,8,1";
+        QTest::newRow("57600 after 2400") << "2400"
+                                          << "57600" << speed_t(B2400) << "2400,N,8,1";
+        QTest::newRow("blank after 38400") << "38400"
+                                           << "9600 " << speed_t(B38400) << "38400,N,8,1";
+        QTest::newRow("leading blank after 1200") << "1200"
+                                                  << " 4800" << speed_t(B1200) << "1200,N,8,1";
+        QTest::newRow("empty after 4800") << "4800"
+                                          << "" << speed_t(B4800) << "4800,N,8,1";
     }
 
     void openAppliesLineSettings()
@@ -176,22 +185,22 @@ private slots:
         const QString invalid = QStringLiteral("Invalid port number.");
         const QString unknown = QStringLiteral("Unknown error.");
         const QString missing = QStringLiteral("/nonexistent/ttyKorvanet0");
-        QTest::newRow("no device for the number") << " 999" << 0 << QString() << invalid
-                                                  << "No serial device is known as COM999.";
+        QTest::newRow("no device for the number")
+                << " 999" << 0 << QString() << invalid << "No serial device is known as COM999.";
         QTest::newRow("mapped device missing") << " 9" << 9 << missing << invalid
                                                << "COM9 is " + missing + ", which does not exist.";
-        QTest::newRow("COM3 reads as 0") << "COM3" << 0 << QString() << invalid
-                                         << "\"COM3\" is no port number.";
+        QTest::newRow("COM3 reads as 0")
+                << "COM3" << 0 << QString() << invalid << "\"COM3\" is no port number.";
         QTest::newRow("zero") << " 0" << 0 << QString() << invalid << "COM0 is not a port number.";
         QTest::newRow("negative") << "-3" << 0 << QString() << invalid
                                   << "COM-3 is not a port number.";
         QTest::newRow("empty") << "" << 0 << QString() << invalid << "\"\" is no port number.";
-        QTest::newRow("above 16 bits") << "40000" << 0 << QString() << unknown
-                                       << "\"40000\" is no port number.";
-        QTest::newRow("below 16 bits") << "-40000" << 0 << QString() << unknown
-                                       << "\"-40000\" is no port number.";
-        QTest::newRow("rounds past 32767") << "32767.5" << 0 << QString() << unknown
-                                           << "\"32767.5\" is no port number.";
+        QTest::newRow("above 16 bits")
+                << "40000" << 0 << QString() << unknown << "\"40000\" is no port number.";
+        QTest::newRow("below 16 bits")
+                << "-40000" << 0 << QString() << unknown << "\"-40000\" is no port number.";
+        QTest::newRow("rounds past 32767")
+                << "32767.5" << 0 << QString() << unknown << "\"32767.5\" is no port number.";
     }
 
     void openFails()
@@ -208,7 +217,7 @@ private slots:
         const Names before = visibleControls(w.form);
 
         QTest::mouseClick(w.form.Command1, Qt::LeftButton);
-        QCOMPARE(script.texts(), QStringList{message});
+        QCOMPARE(script.texts(), QStringList{ message });
         QCOMPARE(script.shown().constFirst().kind, MessageBox::Kind::Error);
         QCOMPARE(script.shown().constFirst().detail, detail);
         QVERIFY(!w.form.MSComm1->PortOpen());
@@ -222,10 +231,13 @@ private slots:
         QTest::addColumn<QString>("baud");
         QTest::addColumn<QString>("detail"); // %1: the open device
         const QString open = QStringLiteral("%1 is already open.");
-        QTest::newRow("same choice") << " 3" << "19200" << open;
-        QTest::newRow("other port") << " 4" << "19200"
+        QTest::newRow("same choice") << " 3"
+                                     << "19200" << open;
+        QTest::newRow("other port") << " 4"
+                                    << "19200"
                                     << "%1 is open; close it before choosing another port.";
-        QTest::newRow("other rate") << " 3" << "2400" << open;
+        QTest::newRow("other rate") << " 3"
+                                    << "2400" << open;
     }
 
     void openWhileOpen()
@@ -242,7 +254,7 @@ private slots:
         w.form.Combo2->setEditText(portText);
         w.form.Combo1->setEditText(baud);
         QTest::mouseClick(w.form.Command1, Qt::LeftButton);
-        QCOMPARE(w.script.texts(), QStringList{QStringLiteral("Port already open.")});
+        QCOMPARE(w.script.texts(), QStringList{ QStringLiteral("Port already open.") });
         QCOMPARE(w.script.shown().constFirst().detail, detail.arg(w.pty.slavePath()));
         QVERIFY(w.form.MSComm1->PortOpen());
         QCOMPARE(w.form.MSComm1->CommPort(), 3);
@@ -257,13 +269,13 @@ private slots:
     {
         WindowOnPty w;
         QProcess holder;
-        holder.start(QStringLiteral(KORVANET_HOLDPORT), {w.pty.slavePath()});
+        holder.start(QStringLiteral(KORVANET_HOLDPORT), { w.pty.slavePath() });
         QVERIFY2(holder.waitForReadyRead(5000), holder.readAllStandardError().constData());
         QCOMPARE(holder.readLine(), QByteArray("open\n"));
 
         QVERIFY(showWith(w));
         QTest::mouseClick(w.form.Command1, Qt::LeftButton);
-        QCOMPARE(w.script.texts(), QStringList{QStringLiteral("Port already open.")});
+        QCOMPARE(w.script.texts(), QStringList{ QStringLiteral("Port already open.") });
         QVERIFY(!w.form.MSComm1->PortOpen());
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
 
@@ -332,16 +344,17 @@ private slots:
         QTest::addColumn<QString>("expected");
         const QString x86(86, u'x');
         const QString x87(87, u'x');
-        QTest::newRow("one event") << "" << QByteArrayList{"AB\r\n"} << "AB\r\n\r\n";
-        QTest::newRow("two events") << "" << QByteArrayList{"A", "B\r\n"} << "A\r\nB\r\n\r\n";
-        QTest::newRow("appended to typed text") << "typed" << QByteArrayList{"OK"} << "typedOK\r\n";
-        QTest::newRow("90 + 12") << QString(90, u'x') << QByteArrayList{"0123456789AB"} << "";
-        QTest::newRow("exactly 100") << x86 << QByteArrayList{"0123456789AB"}
-                                     << x86 + "0123456789AB\r\n";
-        QTest::newRow("101") << x87 << QByteArrayList{"0123456789AB"} << "";
-        QTest::newRow("after emptying") << QString(90, u'x')
-                                        << QByteArrayList{"0123456789AB", "OK\r\n"} << "OK\r\n\r\n";
-        QTest::newRow("lone CR and LF") << "" << QByteArrayList{"a\rb\nc"} << "a\rb\nc\r\n";
+        QTest::newRow("one event") << "" << QByteArrayList{ "AB\r\n" } << "AB\r\n\r\n";
+        QTest::newRow("two events") << "" << QByteArrayList{ "A", "B\r\n" } << "A\r\nB\r\n\r\n";
+        QTest::newRow("appended to typed text")
+                << "typed" << QByteArrayList{ "OK" } << "typedOK\r\n";
+        QTest::newRow("90 + 12") << QString(90, u'x') << QByteArrayList{ "0123456789AB" } << "";
+        QTest::newRow("exactly 100")
+                << x86 << QByteArrayList{ "0123456789AB" } << x86 + "0123456789AB\r\n";
+        QTest::newRow("101") << x87 << QByteArrayList{ "0123456789AB" } << "";
+        QTest::newRow("after emptying")
+                << QString(90, u'x') << QByteArrayList{ "0123456789AB", "OK\r\n" } << "OK\r\n\r\n";
+        QTest::newRow("lone CR and LF") << "" << QByteArrayList{ "a\rb\nc" } << "a\rb\nc\r\n";
     }
 
     void receivedTextInLog()
@@ -385,13 +398,16 @@ private slots:
         QTest::addColumn<QString>("typed"); // empty: `before` set from code
         QTest::addColumn<QString>("expected");
         QTest::newRow("set 100") << QString(100, u'y') << "" << QString(100, u'y');
-        QTest::newRow("set 101") << QString(101, u'y') << "" << "";
+        QTest::newRow("set 101") << QString(101, u'y') << ""
+                                 << "";
         QTest::newRow("typed to 100") << QString(99, u'y') << "z" << QString(99, u'y') + u'z';
-        QTest::newRow("typed to 101") << QString(100, u'y') << "z" << "";
+        QTest::newRow("typed to 101") << QString(100, u'y') << "z"
+                                      << "";
         // A typed line break is CR LF: two characters.
-        QTest::newRow("typed break to 100")
-            << QString(98, u'y') << "\n" << QString(98, u'y') + "\r\n";
-        QTest::newRow("typed break to 101") << QString(99, u'y') << "\n" << "";
+        QTest::newRow("typed break to 100") << QString(98, u'y') << "\n"
+                                            << QString(98, u'y') + "\r\n";
+        QTest::newRow("typed break to 101") << QString(99, u'y') << "\n"
+                                            << "";
     }
 
     void logLimitOnAnyChange()
@@ -469,8 +485,7 @@ private slots:
         QVERIFY(showWith(w));
         QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         QString all;
-        connect(w.form.Text2, &ResponseLog::changed, this,
-                [&] { all = w.form.Text2->text(); });
+        connect(w.form.Text2, &ResponseLog::changed, this, [&] { all = w.form.Text2->text(); });
 
         QByteArray sent;
         for (char c = 'a'; c < 'a' + 6; ++c) {
@@ -503,7 +518,8 @@ private slots:
     {
         QTest::addColumn<QString>("exact");
         QTest::addColumn<QString>("shown"); // null: any picture, as long as it comes back
-        QTest::newRow("CR LF") << "A\r\nB" << "A\nB";
+        QTest::newRow("CR LF") << "A\r\nB"
+                               << "A\nB";
         QTest::newRow("lone CR") << "A\rB" << QStringLiteral("A\u240DB");
         QTest::newRow("lone LF") << "A\nB" << QStringLiteral("A\u240AB");
         QTest::newRow("NUL") << QStringLiteral("A%1B").arg(QChar(0)) << QStringLiteral("A\u2400B");
@@ -545,7 +561,7 @@ private slots:
         QVERIFY(!w.form.MSComm1->PortOpen());
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
         QCOMPARE(sorted(visibleControls(w.form)), sorted(atStart));
-        QCOMPARE(w.script.texts(), QStringList{QStringLiteral("Unknown error.")});
+        QCOMPARE(w.script.texts(), QStringList{ QStringLiteral("Unknown error.") });
         QCOMPARE(w.script.shown().constFirst().kind, MessageBox::Kind::Error);
         QVERIFY(!w.script.shown().constFirst().detail.isEmpty());
         // Only a loop that keeps waking up on the dead line comes near this.

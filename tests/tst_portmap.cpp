@@ -33,10 +33,10 @@ Run korvanet(const QStringList &arguments)
     process.setProcessEnvironment(env);
     process.start();
     if (!process.waitForFinished(10000))
-        return {-1, {}, QStringLiteral("did not finish")};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+        return { -1, {}, QStringLiteral("did not finish") };
+    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+             QString::fromLocal8Bit(process.readAllStandardOutput()),
+             QString::fromLocal8Bit(process.readAllStandardError()) };
 }
 
 } // namespace
@@ -56,13 +56,13 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("nothing") << QStringList() << QStringList();
         QTest::newRow("series in order")
-            << QStringList{"ttyACM0", "ttyUSB1", "ttyS0", "ttyUSB0", "ttyS1"}
-            << QStringList{"ttyS0", "ttyS1", "ttyUSB0", "ttyUSB1", "ttyACM0"};
+                << QStringList{ "ttyACM0", "ttyUSB1", "ttyS0", "ttyUSB0", "ttyS1" }
+                << QStringList{ "ttyS0", "ttyS1", "ttyUSB0", "ttyUSB1", "ttyACM0" };
         QTest::newRow("each series ends at its first gap")
-            << QStringList{"ttyS0", "ttyS2", "ttyUSB1", "ttyACM0"}
-            << QStringList{"ttyS0", "ttyACM0"};
+                << QStringList{ "ttyS0", "ttyS2", "ttyUSB1", "ttyACM0" }
+                << QStringList{ "ttyS0", "ttyACM0" };
         QTest::newRow("other ttys do not count")
-            << QStringList{"tty0", "ttyAMA0", "ttyUSB0", "pts"} << QStringList{"ttyUSB0"};
+                << QStringList{ "tty0", "ttyAMA0", "ttyUSB0", "pts" } << QStringList{ "ttyUSB0" };
     }
 
     void wineOrder()
@@ -86,21 +86,23 @@ private slots:
         QTest::addColumn<QStringList>("nodes");
         QTest::addColumn<QStringList>("overrides"); // "n=device"
         QTest::addColumn<QStringList>("expected"); // "n=device", a * for an override
-        QTest::newRow("no overrides") << QStringList{"ttyS0", "ttyUSB0"} << QStringList()
-                                      << QStringList{"1=ttyS0", "2=ttyUSB0"};
+        QTest::newRow("no overrides") << QStringList{ "ttyS0", "ttyUSB0" } << QStringList()
+                                      << QStringList{ "1=ttyS0", "2=ttyUSB0" };
         QTest::newRow("COM1 overridden: ttyS0 becomes COM2")
-            << QStringList{"ttyS0", "ttyS1", "ttyUSB0"} << QStringList{"1=/dev/serial/by-id/a"}
-            << QStringList{"1=/dev/serial/by-id/a*", "2=ttyS0", "3=ttyS1", "4=ttyUSB0"};
+                << QStringList{ "ttyS0", "ttyS1", "ttyUSB0" }
+                << QStringList{ "1=/dev/serial/by-id/a" }
+                << QStringList{ "1=/dev/serial/by-id/a*", "2=ttyS0", "3=ttyS1", "4=ttyUSB0" };
         QTest::newRow("gaps filled in order")
-            << QStringList{"ttyS0", "ttyUSB0", "ttyACM0"} << QStringList{"2=/x/b", "4=/x/d"}
-            << QStringList{"1=ttyS0", "2=/x/b*", "3=ttyUSB0", "4=/x/d*", "5=ttyACM0"};
+                << QStringList{ "ttyS0", "ttyUSB0", "ttyACM0" } << QStringList{ "2=/x/b", "4=/x/d" }
+                << QStringList{ "1=ttyS0", "2=/x/b*", "3=ttyUSB0", "4=/x/d*", "5=ttyACM0" };
         QTest::newRow("an override far up leaves the low numbers")
-            << QStringList{"ttyUSB0"} << QStringList{"42=/x/z"}
-            << QStringList{"1=ttyUSB0", "42=/x/z*"};
+                << QStringList{ "ttyUSB0" } << QStringList{ "42=/x/z" }
+                << QStringList{ "1=ttyUSB0", "42=/x/z*" };
         QTest::newRow("an override of a counted device does not hide it")
-            << QStringList{"ttyS0"} << QStringList{"1=ttyS0"} << QStringList{"1=ttyS0*", "2=ttyS0"};
+                << QStringList{ "ttyS0" } << QStringList{ "1=ttyS0" }
+                << QStringList{ "1=ttyS0*", "2=ttyS0" };
         QTest::newRow("an empty override maps nothing")
-            << QStringList{"ttyS0"} << QStringList{"1="} << QStringList{"1=ttyS0"};
+                << QStringList{ "ttyS0" } << QStringList{ "1=" } << QStringList{ "1=ttyS0" };
     }
 
     void wineNumbersAroundOverrides()
@@ -136,8 +138,9 @@ private slots:
     {
         PtyPair usb0, usb1, acm0, first, third;
         QTemporaryDir dev;
-        const QList<std::pair<const char *, PtyPair *>> nodes{
-            {"ttyUSB0", &usb0}, {"ttyUSB1", &usb1}, {"ttyACM0", &acm0}};
+        const QList<std::pair<const char *, PtyPair *>> nodes{ { "ttyUSB0", &usb0 },
+                                                               { "ttyUSB1", &usb1 },
+                                                               { "ttyACM0", &acm0 } };
         for (const auto &[node, pty] : nodes)
             QVERIFY(QFile::link(pty->slavePath(), dev.filePath(QLatin1StringView(node))));
         mapComPort(1, first.slavePath());
@@ -151,11 +154,11 @@ private slots:
             QString device;
             PtyPair *line;
         };
-        const QList<Expected> expected{{1, first.slavePath() + " *", &first},
-                                       {2, dev.filePath("ttyUSB0"), &usb0},
-                                       {3, third.slavePath() + " *", &third},
-                                       {4, dev.filePath("ttyUSB1"), &usb1},
-                                       {5, dev.filePath("ttyACM0"), &acm0}};
+        const QList<Expected> expected{ { 1, first.slavePath() + " *", &first },
+                                        { 2, dev.filePath("ttyUSB0"), &usb0 },
+                                        { 3, third.slavePath() + " *", &third },
+                                        { 4, dev.filePath("ttyUSB1"), &usb1 },
+                                        { 5, dev.filePath("ttyACM0"), &acm0 } };
         MessageBox::Script script;
         Form1 form;
         form.show();
@@ -222,7 +225,7 @@ private slots:
         PtyPair pty;
         mapComPort(42, pty.slavePath());
         mapComPort(43, QStringLiteral("/dev/korvanet-no-such-device"));
-        const Run run = korvanet({QStringLiteral("--list-ports")});
+        const Run run = korvanet({ QStringLiteral("--list-ports") });
         QCOMPARE(run.exitCode, 0);
         const QStringList lines = run.out.split(u'\n');
         const auto lineFor = [&lines](int number) {
@@ -243,11 +246,13 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("outStart");
         QTest::addColumn<QString>("errStart");
-        QTest::newRow("--version") << QStringList{"--version"} << 0 << "korvanet 1." << "";
-        QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: korvanet [options]" << "";
-        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << ""
+        QTest::newRow("--version") << QStringList{ "--version" } << 0 << "korvanet 1."
+                                   << "";
+        QTest::newRow("--help") << QStringList{ "--help" } << 0 << "Usage: korvanet [options]"
+                                << "";
+        QTest::newRow("unknown option") << QStringList{ "--frobnicate" } << 2 << ""
                                         << "korvanet: Unknown option 'frobnicate'.";
-        QTest::newRow("stray argument") << QStringList{"COM3"} << 2 << ""
+        QTest::newRow("stray argument") << QStringList{ "COM3" } << 2 << ""
                                         << "korvanet: Unexpected argument: COM3";
     }
 

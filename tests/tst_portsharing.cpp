@@ -58,20 +58,23 @@ QString minicomLock(QString device)
 // names, and Qt's own lock of a process in `pids` (see serial/seriallock.h).
 QMap<QString, QString> lockFiles(const QString &device, const QList<qint64> &pids = {})
 {
-    QStringList names{QFileInfo(minicomLock(device)).fileName(),
-                      QStringLiteral("LCK..") + QFileInfo(device).fileName()};
+    QStringList names{ QFileInfo(minicomLock(device)).fileName(),
+                       QStringLiteral("LCK..") + QFileInfo(device).fileName() };
     for (const qint64 pid : pids)
         names.append(QStringLiteral("LCK.._proc_%1_fd_*").arg(pid));
     QMap<QString, QString> found;
     for (const QString &name : QDir(LockFolder).entryList(names, QDir::Files | QDir::System)) {
         QFile file(LockFolder + u'/' + name);
-        struct stat st{};
+        struct stat st
+        {
+        };
         ::stat(QFile::encodeName(file.fileName()).constData(), &st);
         file.open(QIODevice::ReadOnly);
-        found.insert(name, QStringLiteral("uid %1 inode %2: %3")
-                               .arg(st.st_uid)
-                               .arg(st.st_ino)
-                               .arg(QString::fromLatin1(file.readAll().toPercentEncoding())));
+        found.insert(name,
+                     QStringLiteral("uid %1 inode %2: %3")
+                             .arg(st.st_uid)
+                             .arg(st.st_ino)
+                             .arg(QString::fromLatin1(file.readAll().toPercentEncoding())));
     }
     return found;
 }
@@ -92,7 +95,7 @@ public:
         if (!m_dir.isValid() || ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) != 0
             || !QFile::copy(QStringLiteral(KORVANET_OPENPORT), program()))
             return false;
-        for (const bool root : {true, false}) {
+        for (const bool root : { true, false }) {
             const QString home = this->home(root);
             // No init string: minicom then writes nothing to the line of its own accord.
             if (!QDir().mkpath(home + QStringLiteral("/screen"))
@@ -100,8 +103,8 @@ public:
                               "pu minit\npu mreset\npu mhangup\n"))
                 return false;
             const uid_t owner = root ? 0 : Nobody;
-            for (const QString &path : {home, home + QStringLiteral("/screen"),
-                                        home + QStringLiteral("/.minirc.dfl")}) {
+            for (const QString &path : { home, home + QStringLiteral("/screen"),
+                                         home + QStringLiteral("/.minirc.dfl") }) {
                 if (::chown(QFile::encodeName(path).constData(), owner, owner) != 0)
                     return false;
             }
@@ -125,9 +128,10 @@ public:
     void start(QProcess &process, bool root, QStringList command) const
     {
         if (!root) {
-            command = QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                                  QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")}
-                + command;
+            command =
+                    QStringList{ QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                                 QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups") }
+                    + command;
         }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -165,7 +169,7 @@ struct Line
             ok = ::chmod(node.constData(), 0666) == 0;
         else
             ok = ::chown(node.constData(), Nobody, Nobody) == 0
-                && ::chmod(node.constData(), 0600) == 0;
+                    && ::chmod(node.constData(), 0600) == 0;
         clearLocks(this->path());
     }
     ~Line() { clearLocks(path()); }
@@ -182,8 +186,8 @@ struct Utility
     Utility(const Place &place, bool root, const QString &device, bool hold = false)
     {
         place.start(process, root,
-                    hold ? QStringList{place.program(), QStringLiteral("--hold"), device}
-                         : QStringList{place.program(), device});
+                    hold ? QStringList{ place.program(), QStringLiteral("--hold"), device }
+                         : QStringList{ place.program(), device });
         process.waitForStarted(Deadline);
         pid = process.processId();
         if (hold) {
@@ -226,12 +230,12 @@ struct OtherProgram
     {
         // Each as a user would start it on the port.
         static const QHash<QString, QStringList> arguments{
-            {QStringLiteral("picocom"), {"-q", "-b", "9600", "%1"}},
-            {QStringLiteral("minicom"), {"-D", "%1", "-b", "9600"}},
-            {QStringLiteral("screen"), {"-D", "-m", "%1", "9600"}},
-            {QStringLiteral("cu"), {"-l", "%1", "-s", "9600"}},
+            { QStringLiteral("picocom"), { "-q", "-b", "9600", "%1" } },
+            { QStringLiteral("minicom"), { "-D", "%1", "-b", "9600" } },
+            { QStringLiteral("screen"), { "-D", "-m", "%1", "9600" } },
+            { QStringLiteral("cu"), { "-l", "%1", "-s", "9600" } },
         };
-        QStringList command{name};
+        QStringList command{ name };
         for (const QString &argument : arguments.value(name))
             command.append(argument == u"%1" ? device : argument);
         if (name == u"minicom") {
@@ -271,7 +275,7 @@ void addProgramRows(const QStringList &programs)
     QTest::addColumn<QString>("program");
     QTest::addColumn<bool>("root");
     for (const QString &program : programs) {
-        for (const bool root : {true, false})
+        for (const bool root : { true, false })
             QTest::newRow(qPrintable(rowName(qPrintable(program), root))) << program << root;
     }
 }
@@ -293,12 +297,12 @@ private slots:
     void initTestCase();
     void anotherProgramHoldsThePort_data()
     {
-        addProgramRows({"picocom", "minicom", "screen", "cu"});
+        addProgramRows({ "picocom", "minicom", "screen", "cu" });
     }
     void anotherProgramHoldsThePort();
     void othersAreRefusedWhileOpen_data()
     {
-        addProgramRows({"picocom", "minicom", "screen", "cu", "korvanet"});
+        addProgramRows({ "picocom", "minicom", "screen", "cu", "korvanet" });
     }
     void othersAreRefusedWhileOpen();
     void staleLockIsRemoved_data();
@@ -319,14 +323,16 @@ void tst_PortSharing::initTestCase()
 {
     if (::geteuid() != 0)
         QSKIP("Running the other programs as root and as another user takes root.");
-    for (const char *tool : {"setpriv", "picocom", "minicom", "screen", "cu", "socat"}) {
+    for (const char *tool : { "setpriv", "picocom", "minicom", "screen", "cu", "socat" }) {
         const QString missing = QStringLiteral("%1 is missing; scripts/deps.sh installs it");
         QVERIFY2(!QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty(),
                  qPrintable(missing.arg(QLatin1String(tool))));
     }
     QVERIFY(m_place.make());
     // Every user may put lock files there, and remove only their own.
-    struct stat st{};
+    struct stat st
+    {
+    };
     QVERIFY(::stat(QFile::encodeName(LockFolder).constData(), &st) == 0);
     QCOMPARE(st.st_mode & 07777, mode_t(01777));
 }
@@ -344,14 +350,14 @@ void tst_PortSharing::anotherProgramHoldsThePort()
 
     const Utility utility(m_place, root, line.path());
     QCOMPARE(utility.lines(),
-             QStringList({refusal(QStringLiteral("%1 is in use by %2 (PID %3).")
-                                      .arg(line.path(), program)
-                                      .arg(other.process.processId())),
-                          QStringLiteral("closed")}));
+             QStringList({ refusal(QStringLiteral("%1 is in use by %2 (PID %3).")
+                                           .arg(line.path(), program)
+                                           .arg(other.process.processId())),
+                           QStringLiteral("closed") }));
     // Nothing changed on the line or in the other program's lock.
     QCOMPARE(line.pty.lineSpeed(), speed_t(B9600));
     QCOMPARE(line.pty.readAvailable(), QByteArray());
-    QCOMPARE(lockFiles(line.path(), {utility.pid}), locks);
+    QCOMPARE(lockFiles(line.path(), { utility.pid }), locks);
     QCOMPARE(other.process.state(), QProcess::Running);
 }
 
@@ -362,7 +368,7 @@ void tst_PortSharing::othersAreRefusedWhileOpen()
     Line line(root);
     QVERIFY(line.ok);
     Utility utility(m_place, root, line.path(), true);
-    QCOMPARE(utility.lines(), QStringList{QStringLiteral("open")});
+    QCOMPARE(utility.lines(), QStringList{ QStringLiteral("open") });
     QVERIFY(runsAt(line.pty, B19200));
     // The UUCP lock under both names, readable by all, in the user's own name.
     const QMap<QString, QString> ours = lockFiles(line.path());
@@ -376,10 +382,10 @@ void tst_PortSharing::othersAreRefusedWhileOpen()
     if (program == u"korvanet") {
         const Utility second(m_place, root, line.path());
         QCOMPARE(second.lines(),
-                 QStringList({refusal(QStringLiteral("%1 is in use by openport (PID %2).")
-                                          .arg(line.path())
-                                          .arg(utility.pid)),
-                              QStringLiteral("closed")}));
+                 QStringList({ refusal(QStringLiteral("%1 is in use by openport (PID %2).")
+                                               .arg(line.path())
+                                               .arg(utility.pid)),
+                               QStringLiteral("closed") }));
     } else {
         OtherProgram other(m_place, root, program, line.path());
         if (program == u"screen" && root)
@@ -396,13 +402,13 @@ void tst_PortSharing::staleLockIsRemoved_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("root");
     const pid_t dead = deadPid();
-    for (const bool root : {true, false}) {
+    for (const bool root : { true, false }) {
         QTest::newRow(qPrintable(rowName("ASCII PID", root))) << asciiLock(dead) << root;
         QTest::newRow(qPrintable(rowName("binary PID", root)))
-            << QByteArray(reinterpret_cast<const char *>(&dead), sizeof(int)) << root;
+                << QByteArray(reinterpret_cast<const char *>(&dead), sizeof(int)) << root;
         // Qt's own lock files, as an earlier version of this utility left them.
-        QTest::newRow(qPrintable(rowName("Qt's lock format", root)))
-            << QByteArray::number(dead) + "\nkorvanet\nvm\n3d1219c7\nf646041c\n" << root;
+        QTest::newRow(qPrintable(rowName("Qt's lock format", root))) << QByteArray::number(dead)
+                        + "\nkorvanet\nvm\n3d1219c7\nf646041c\n" << root;
     }
 }
 
@@ -423,8 +429,8 @@ void tst_PortSharing::staleLockIsRemoved()
     QVERIFY(::chown(QFile::encodeName(stale).constData(), owner, owner) == 0);
 
     const Utility utility(m_place, root, line.path());
-    QCOMPARE(utility.lines(), QStringList{QStringLiteral("open")});
-    QVERIFY(lockFiles(line.path(), {utility.pid}).isEmpty());
+    QCOMPARE(utility.lines(), QStringList{ QStringLiteral("open") });
+    QVERIFY(lockFiles(line.path(), { utility.pid }).isEmpty());
 }
 
 void tst_PortSharing::staleLockOfRootIsNamed()
@@ -445,21 +451,21 @@ void tst_PortSharing::staleLockOfRootIsNamed()
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.last(), QStringLiteral("closed"));
     const QStringList box = lines.first().split(u'\t');
-    QCOMPARE(box.mid(0, 3), QStringList({"box", "error", "Unknown error."}));
+    QCOMPARE(box.mid(0, 3), QStringList({ "box", "error", "Unknown error." }));
     const QString detail = box.value(3);
-    const QString start
-        = QStringLiteral("%1 is locked by %2, left behind by PID %3, which has ended.");
+    const QString start =
+            QStringLiteral("%1 is locked by %2, left behind by PID %3, which has ended.");
     QVERIFY2(detail.startsWith(start.arg(line.path(), stale).arg(dead)), qPrintable(detail));
     QVERIFY2(detail.endsWith(QStringLiteral("remove it with: sudo rm ") + stale),
              qPrintable(detail));
-    QCOMPARE(lockFiles(line.path(), {utility.pid}), locks);
+    QCOMPARE(lockFiles(line.path(), { utility.pid }), locks);
 }
 
 void tst_PortSharing::signalsEndCleanly_data()
 {
     QTest::addColumn<int>("signalNumber");
     QTest::addColumn<bool>("root");
-    for (const bool root : {true, false}) {
+    for (const bool root : { true, false }) {
         QTest::newRow(qPrintable(rowName("SIGTERM", root))) << SIGTERM << root;
         QTest::newRow(qPrintable(rowName("SIGINT", root))) << SIGINT << root;
         QTest::newRow(qPrintable(rowName("SIGHUP", root))) << SIGHUP << root;
@@ -474,14 +480,14 @@ void tst_PortSharing::signalsEndCleanly()
     QVERIFY(line.ok);
     QFile::remove(m_place.settingsFile(root));
     Utility utility(m_place, root, line.path(), true);
-    QCOMPARE(utility.lines(), QStringList{QStringLiteral("open")});
+    QCOMPARE(utility.lines(), QStringList{ QStringLiteral("open") });
     QVERIFY(!lockFiles(line.path()).isEmpty());
 
     QVERIFY(utility.pid > 0 && ::kill(pid_t(utility.pid), signalNumber) == 0);
     QVERIFY(utility.process.waitForFinished(Deadline));
     QCOMPARE(utility.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(utility.process.exitCode(), 0);
-    QVERIFY(lockFiles(line.path(), {utility.pid}).isEmpty());
+    QVERIFY(lockFiles(line.path(), { utility.pid }).isEmpty());
     // No frame: that belongs to "Close software".
     QCOMPARE(line.pty.readAvailable(), QByteArray());
     const QSettings stored(m_place.settingsFile(root), QSettings::IniFormat);
@@ -495,11 +501,11 @@ void tst_PortSharing::nextRunOpensAfterKill()
     Line line(root);
     QVERIFY(line.ok);
     Utility first(m_place, root, line.path(), true);
-    QCOMPARE(first.lines(), QStringList{QStringLiteral("open")});
+    QCOMPARE(first.lines(), QStringList{ QStringLiteral("open") });
     QVERIFY(first.pid > 0 && ::kill(pid_t(first.pid), SIGKILL) == 0);
     QVERIFY(first.process.waitForFinished(Deadline));
     // What a killed run leaves: its lock files, naming a process that is gone.
-    QCOMPARE(lockFiles(line.path(), {first.pid}).size(), 3);
+    QCOMPARE(lockFiles(line.path(), { first.pid }).size(), 3);
     if (!root) {
         // Exclusive mode ends with a real device's last close. A pseudo-terminal keeps it
         // for as long as its master is open, and the kernel then refuses every other user;
@@ -510,15 +516,15 @@ void tst_PortSharing::nextRunOpensAfterKill()
     }
 
     const Utility next(m_place, root, line.path());
-    QCOMPARE(next.lines(), QStringList{QStringLiteral("open")});
-    QVERIFY(lockFiles(line.path(), {first.pid, next.pid}).isEmpty());
+    QCOMPARE(next.lines(), QStringList{ QStringLiteral("open") });
+    QVERIFY(lockFiles(line.path(), { first.pid, next.pid }).isEmpty());
 }
 
 void tst_PortSharing::twoNamesOfOneDeviceCollide_data()
 {
     QTest::addColumn<bool>("holdByLink");
     QTest::addColumn<bool>("root");
-    for (const bool root : {true, false}) {
+    for (const bool root : { true, false }) {
         QTest::newRow(qPrintable(rowName("link, then path", root))) << true << root;
         QTest::newRow(qPrintable(rowName("path, then link", root))) << false << root;
     }
@@ -530,8 +536,9 @@ void tst_PortSharing::twoNamesOfOneDeviceCollide()
     QFETCH(bool, root);
     const QString link = m_place.path() + QStringLiteral("/ttyKorvanet");
     QProcess socat;
-    socat.start(QStringLiteral("socat"), {QStringLiteral("PTY,link=%1,rawer").arg(link),
-                                          QStringLiteral("PTY,link=%1Peer,rawer").arg(link)});
+    socat.start(QStringLiteral("socat"),
+                { QStringLiteral("PTY,link=%1,rawer").arg(link),
+                  QStringLiteral("PTY,link=%1Peer,rawer").arg(link) });
     const auto stop = qScopeGuard([&socat] {
         socat.kill();
         socat.waitForFinished(Deadline);
@@ -544,13 +551,13 @@ void tst_PortSharing::twoNamesOfOneDeviceCollide()
         QVERIFY(::chown(QFile::encodeName(device).constData(), Nobody, Nobody) == 0);
 
     const Utility holder(m_place, root, holdByLink ? link : device, true);
-    QCOMPARE(holder.lines(), QStringList{QStringLiteral("open")});
+    QCOMPARE(holder.lines(), QStringList{ QStringLiteral("open") });
     const Utility second(m_place, root, holdByLink ? device : link);
-    const QString named = holdByLink ? device
-                                     : QStringLiteral("%1, which is %2,").arg(link, device);
+    const QString named =
+            holdByLink ? device : QStringLiteral("%1, which is %2,").arg(link, device);
     const QString detail = QStringLiteral("%1 is in use by openport (PID %2).");
     QCOMPARE(second.lines(),
-             QStringList({refusal(detail.arg(named).arg(holder.pid)), QStringLiteral("closed")}));
+             QStringList({ refusal(detail.arg(named).arg(holder.pid)), QStringLiteral("closed") }));
     // Locked under the device's own name only.
     QCOMPARE(lockFiles(device).size(), 2);
     QVERIFY(!QFileInfo::exists(LockFolder + QStringLiteral("/LCK..ttyKorvanet")));

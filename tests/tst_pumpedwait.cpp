@@ -68,7 +68,7 @@ private slots:
         QElapsedTimer real;
         real.start();
         Module1::setTickSource(
-            [&real, tickOffset] { return quint32(real.elapsed()) + tickOffset; });
+                [&real, tickOffset] { return quint32(real.elapsed()) + tickOffset; });
         // Events keep coming during the wait, so it passes its checks many times.
         QTimer ticker;
         ticker.start(10);
@@ -130,7 +130,8 @@ private slots:
     {
         QFETCH(QString, pending);
         if (pending == u"one")
-            QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                    this, [] {}, Qt::QueuedConnection);
         QTimer endless;
         if (pending == u"endless")
             endless.start(0);

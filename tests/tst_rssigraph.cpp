@@ -152,10 +152,10 @@ void tst_RssiGraph::frameScheduleOverTwelveTicks()
         countAfterTick.append(w.form.Laskuri);
     }
 
-    QCOMPARE(countAfterTick, (QList<int> { 1, 2, 3, 4, 5, 0, 1, 2, 3, 4, 5, 0 }));
-    QCOMPARE(countAtPoll, (QList<int> { 1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6 }));
-    const QByteArrayList expected { Poll, Poll, Poll, TxOn, Poll, Poll, Poll, TxOff, Poll, Poll,
-        Poll, TxOn, Poll, Poll, Poll, TxOff };
+    QCOMPARE(countAfterTick, (QList<int>{ 1, 2, 3, 4, 5, 0, 1, 2, 3, 4, 5, 0 }));
+    QCOMPARE(countAtPoll, (QList<int>{ 1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6 }));
+    const QByteArrayList expected{ Poll, Poll, Poll, TxOn, Poll, Poll, Poll, TxOff,
+                                   Poll, Poll, Poll, TxOn, Poll, Poll, Poll, TxOff };
     QCOMPARE(stamps.bytes(), expected);
     QCOMPARE(stamps.pending(), QByteArray());
     const QList<FrameStamps::Frame> &frames = stamps.frames();
@@ -175,7 +175,7 @@ void tst_RssiGraph::turningOffDisablesTransmission_data()
 
     QTest::newRow("right after turning on, no tick yet") << QByteArray() << QString();
     QTest::newRow("with the bar showing")
-        << QByteArray("-93 dBm\r\n") << QStringLiteral("-93 dBm\r\n\r\n");
+            << QByteArray("-93 dBm\r\n") << QStringLiteral("-93 dBm\r\n\r\n");
 }
 
 void tst_RssiGraph::turningOffDisablesTransmission()
@@ -231,27 +231,29 @@ void tst_RssiGraph::readingSetsBar_data()
     QTest::addColumn<QString>("bar");
     QTest::addColumn<int>("rssi");
 
-    QTest::newRow("-105: two yellow") << QByteArrayList { "-105 dBm\r\n" } << "YY-" << -105;
-    QTest::newRow("-106: one red") << QByteArrayList { "-106 dBm\r\n" } << "R--" << -106;
-    QTest::newRow("-94: two yellow") << QByteArrayList { "-94 dBm\r\n" } << "YY-" << -94;
-    QTest::newRow("-93: three green") << QByteArrayList { "-93 dBm\r\n" } << "GGG" << -93;
+    QTest::newRow("-105: two yellow") << QByteArrayList{ "-105 dBm\r\n" } << "YY-" << -105;
+    QTest::newRow("-106: one red") << QByteArrayList{ "-106 dBm\r\n" } << "R--" << -106;
+    QTest::newRow("-94: two yellow") << QByteArrayList{ "-94 dBm\r\n" } << "YY-" << -94;
+    QTest::newRow("-93: three green") << QByteArrayList{ "-93 dBm\r\n" } << "GGG" << -93;
     QTest::newRow("split over two receive events reads -8")
-        << QByteArrayList { "-8", "7 dBm\r\n" } << "GGG" << -8;
-    QTest::newRow("no dBm yet: bar stays hidden") << QByteArrayList { "-93" } << "---" << 0;
-    QTest::newRow("dBm in a later event") << QByteArrayList { "-93", " dBm\r\n" } << "GGG" << -93;
+            << QByteArrayList{ "-8", "7 dBm\r\n" } << "GGG" << -8;
+    QTest::newRow("no dBm yet: bar stays hidden") << QByteArrayList{ "-93" } << "---" << 0;
+    QTest::newRow("dBm in a later event") << QByteArrayList{ "-93", " dBm\r\n" } << "GGG" << -93;
     QTest::newRow("first value since the emptying wins")
-        << QByteArrayList { "-93 dBm\r\n", "-106 dBm\r\n" } << "GGG" << -93;
+            << QByteArrayList{ "-93 dBm\r\n", "-106 dBm\r\n" } << "GGG" << -93;
     QTest::newRow("after a double-click the next value counts")
-        << QByteArrayList { "-93 dBm\r\n", "<double-click>", "-106 dBm\r\n" } << "R--" << -106;
+            << QByteArrayList{ "-93 dBm\r\n", "<double-click>", "-106 dBm\r\n" } << "R--" << -106;
     QTest::newRow("Get noise level reply")
-        << QByteArrayList { "-93 dBm\r\n", "<Get noise level>", "-121 dBm\r\n" } << "R--" << -121;
+            << QByteArrayList{ "-93 dBm\r\n", "<Get noise level>", "-121 dBm\r\n" } << "R--"
+            << -121;
     QTest::newRow("no digit after '-' keeps the bar")
-        << QByteArrayList { "-106 dBm\r\n", "<double-click>", "-abc dBm\r\n" } << "R--" << -106;
+            << QByteArrayList{ "-106 dBm\r\n", "<double-click>", "-abc dBm\r\n" } << "R--" << -106;
     QTest::newRow("dBm without '-' keeps the bar")
-        << QByteArrayList { "-106 dBm\r\n", "<double-click>", "OK 12 dBm\r\n" } << "R--" << -106;
+            << QByteArrayList{ "-106 dBm\r\n", "<double-click>", "OK 12 dBm\r\n" } << "R--" << -106;
     // Only a running graph reads the log: the bar, once hidden, stays hidden.
     QTest::newRow("graph off: a reading leaves the bar hidden")
-        << QByteArrayList { "-106 dBm\r\n", "<Hide RSSI graph>", "-93 dBm\r\n" } << "---" << -106;
+            << QByteArrayList{ "-106 dBm\r\n", "<Hide RSSI graph>", "-93 dBm\r\n" } << "---"
+            << -106;
 }
 
 void tst_RssiGraph::readingSetsBar()
@@ -348,7 +350,7 @@ void tst_RssiGraph::hideDuringThirdTickWait()
     w.form.Timer1_Timer();
     stamps.take();
 
-    QCOMPARE(stamps.bytes(), (QByteArrayList { Poll, TxOff, TxOn }));
+    QCOMPARE(stamps.bytes(), (QByteArrayList{ Poll, TxOff, TxOn }));
     QVERIFY(!w.form.Timer1->isActive());
     QCOMPARE(w.form.Command34->text(), QStringLiteral("Show RSSI graph"));
     QCOMPARE(w.form.Laskuri, qint16(3));

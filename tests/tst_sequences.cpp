@@ -23,13 +23,13 @@ namespace {
 const QString SaveQuestion = QStringLiteral("All changed settings will be saved. Are you sure?");
 const QString NotSaved = QStringLiteral("Settings NOT saved.");
 const QString FactoryQuestion = QStringLiteral(
-    "ALL SETTINGS ARE RESTORED TO FACTORY DEFAULTS AND MODEM NEEDS TO BE POWER CYCLED!!! "
-    "Are you sure?");
+        "ALL SETTINGS ARE RESTORED TO FACTORY DEFAULTS AND MODEM NEEDS TO BE POWER CYCLED!!! "
+        "Are you sure?");
 const QString FactoryRestored = QStringLiteral(
-    "Factory defaults restored. Power cycle the modem and connect again. Baudrate is 9600.");
+        "Factory defaults restored. Power cycle the modem and connect again. Baudrate is 9600.");
 const QString FactoryNotRestored = QStringLiteral("Factory defaults NOT restored.");
-const QString FactoryPortClosed
-    = QStringLiteral("Factory defaults NOT restored. The port is not open.");
+const QString FactoryPortClosed =
+        QStringLiteral("Factory defaults NOT restored. The port is not open.");
 
 // Shows the window with `rate` in the baud-rate list (copied into Combo3 on the first show)
 // and presses "Open port".
@@ -39,11 +39,20 @@ const QString FactoryPortClosed
     return w.show() && w.openPort();
 }
 
-QString question(const QString &text) { return QStringLiteral("Question: ") + text; }
+QString question(const QString &text)
+{
+    return QStringLiteral("Question: ") + text;
+}
 
-QString information(const QString &text) { return QStringLiteral("Information: ") + text; }
+QString information(const QString &text)
+{
+    return QStringLiteral("Information: ") + text;
+}
 
-QString error(const QString &text) { return QStringLiteral("Error: ") + text; }
+QString error(const QString &text)
+{
+    return QStringLiteral("Error: ") + text;
+}
 
 struct PortEvent
 {
@@ -56,10 +65,10 @@ struct PortEvent
 // at that moment.
 void recordPortEvents(WindowOnPty &w, const QElapsedTimer &clock, QList<PortEvent> &events)
 {
-    QObject::connect(
-        w.form.MSComm1, &MSComm::portOpenChanged, &w.form, [&w, &clock, &events](bool open) {
-            events.append({ open, clock.nsecsElapsed(), w.pty.readAvailable() });
-        });
+    QObject::connect(w.form.MSComm1, &MSComm::portOpenChanged, &w.form,
+                     [&w, &clock, &events](bool open) {
+                         events.append({ open, clock.nsecsElapsed(), w.pty.readAvailable() });
+                     });
 }
 
 // A line with no window behind it, as another front end has one: frames through the
@@ -68,10 +77,7 @@ class LinePort final : public ModemPort
 {
 public:
     CommStatus sendFrame(const QString &command) override { return ::sendFrame(comm, command); }
-    CommStatus openPort() override
-    {
-        return openPortFromText(comm, QStringLiteral("3"), baudText);
-    }
+    CommStatus openPort() override { return openPortFromText(comm, QStringLiteral("3"), baudText); }
     void closePort() override { (void)comm.setPortOpen(false); }
     void wait(int msecs) override { Module1::PumpedWait(msecs); }
 
@@ -187,13 +193,13 @@ void tst_Sequences::setSerialParams()
     // The frame went out, whole, before the close.
     QCOMPARE(events[0].masterBytes, frame);
     QVERIFY2(waitedAtLeast(events[0].at - clicked, 200), milliseconds(events[0].at - clicked));
-    QVERIFY2(
-        waitedAtLeast(events[1].at - events[0].at, 200), milliseconds(events[1].at - events[0].at));
+    QVERIFY2(waitedAtLeast(events[1].at - events[0].at, 200),
+             milliseconds(events[1].at - events[0].at));
     QCOMPARE(events[1].masterBytes, QByteArray());
     QCOMPARE(w.pty.readFor(50), QByteArray());
 
     QCOMPARE(uint(w.pty.lineSpeed()), speedAfter);
-    termios line {};
+    termios line{};
     QCOMPARE(::tcgetattr(w.pty.masterFd(), &line), 0);
     QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
     QCOMPARE(line.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
@@ -230,8 +236,8 @@ void tst_Sequences::getSerialParams()
     QCOMPARE(events[0].masterBytes, QByteArray());
     QCOMPARE(events[1].masterBytes, QByteArray());
     QVERIFY2(waitedAtLeast(events[0].at - clicked, 200), milliseconds(events[0].at - clicked));
-    QVERIFY2(
-        waitedAtLeast(events[1].at - events[0].at, 200), milliseconds(events[1].at - events[0].at));
+    QVERIFY2(waitedAtLeast(events[1].at - events[0].at, 200),
+             milliseconds(events[1].at - events[0].at));
     QCOMPARE(w.pty.readFor(50), QByteArray("QM%B?\r\n"));
 
     w.pty.write("9600,8,N,1\r\n");
@@ -262,11 +268,11 @@ void tst_Sequences::getSerialParamsReopenFails()
     clock.start();
     QList<PortEvent> events;
     recordPortEvents(w, clock, events);
-    QTimer::singleShot(
-        atMs, &w.form, [] { mapComPort(3, QStringLiteral("/nonexistent/korvanet-tty")); });
+    QTimer::singleShot(atMs, &w.form,
+                       [] { mapComPort(3, QStringLiteral("/nonexistent/korvanet-tty")); });
     QTest::mouseClick(w.form.Command2, Qt::LeftButton);
 
-    QCOMPARE(boxes(w.script), QStringList { error(QStringLiteral("Invalid port number.")) });
+    QCOMPARE(boxes(w.script), QStringList{ error(QStringLiteral("Invalid port number.")) });
     QCOMPARE(events.size(), 1);
     QCOMPARE(events[0].open, false);
     QCOMPARE(events[0].masterBytes, QByteArray());
@@ -283,12 +289,12 @@ void tst_Sequences::saveSettings_data()
     QTest::addColumn<QString>("logAfter");
 
     QTest::newRow("Yes: log emptied, one frame, no message")
-        << true << QByteArrayList { "QM**>\r\n" } << QStringList { question(SaveQuestion) }
-        << QStringLiteral("OK\r\n\r\n");
+            << true << QByteArrayList{ "QM**>\r\n" } << QStringList{ question(SaveQuestion) }
+            << QStringLiteral("OK\r\n\r\n");
     QTest::newRow("No: nothing sent, log kept")
-        << false << QByteArrayList {}
-        << QStringList { question(SaveQuestion), information(NotSaved) }
-        << QStringLiteral("old\r\n");
+            << false << QByteArrayList{}
+            << QStringList{ question(SaveQuestion), information(NotSaved) }
+            << QStringLiteral("old\r\n");
 }
 
 void tst_Sequences::saveSettings()
@@ -357,7 +363,7 @@ void tst_Sequences::factoryDefaults()
 
     if (answer) {
         QVERIFY(stamps.waitForCount(2));
-        QCOMPARE(stamps.bytes(), (QByteArrayList { "QM*R>\r\n", "QM**>\r\n" }));
+        QCOMPARE(stamps.bytes(), (QByteArrayList{ "QM*R>\r\n", "QM**>\r\n" }));
         const QList<FrameStamps::Frame> &frames = stamps.frames();
         const qint64 between = frames[1].latest - frames[0].earliest;
         QVERIFY2(waitedAtLeast(between, 200), milliseconds(between));
@@ -365,12 +371,12 @@ void tst_Sequences::factoryDefaults()
         const qint64 toMessage = returned - frames[1].earliest;
         QVERIFY2(waitedAtLeast(toMessage, 200), milliseconds(toMessage));
         QCOMPARE(boxes(w.script),
-            (QStringList { question(FactoryQuestion), information(FactoryRestored) }));
+                 (QStringList{ question(FactoryQuestion), information(FactoryRestored) }));
         QTRY_COMPARE(w.form.Text2->text(), QStringLiteral("old\r\nOK\r\n\r\nOK\r\n\r\n"));
     } else {
         QVERIFY(!stamps.waitForCount(1, 300));
         QCOMPARE(boxes(w.script),
-            (QStringList { question(FactoryQuestion), information(FactoryNotRestored) }));
+                 (QStringList{ question(FactoryQuestion), information(FactoryNotRestored) }));
         QCOMPARE(w.form.Text2->text(), QStringLiteral("old\r\n"));
     }
     QCOMPARE(stamps.pending(), QByteArray());
@@ -408,7 +414,7 @@ void tst_Sequences::factoryDefaultsPortLostDuringWait()
     QTest::mouseClick(w.form.Command35, Qt::LeftButton);
     stamps.take();
 
-    QCOMPARE(stamps.bytes(), QByteArrayList { "QM*R>\r\n" });
+    QCOMPARE(stamps.bytes(), QByteArrayList{ "QM*R>\r\n" });
     QCOMPARE(stamps.pending(), QByteArray());
     const QStringList shown = boxes(w.script);
     QVERIFY2(!shown.contains(information(FactoryRestored)), qPrintable(shown.join(u'|')));
@@ -429,9 +435,9 @@ void tst_Sequences::enterAnswersYes_data()
     QTest::addColumn<QStringList>("shown");
 
     QTest::newRow("Save settings")
-        << "Command11" << QByteArray("QM**>\r\n") << QStringList { SaveQuestion };
+            << "Command11" << QByteArray("QM**>\r\n") << QStringList{ SaveQuestion };
     QTest::newRow("Set factory defaults") << "Command35" << QByteArray("QM*R>\r\nQM**>\r\n")
-                                          << QStringList { FactoryQuestion, FactoryRestored };
+                                          << QStringList{ FactoryQuestion, FactoryRestored };
 }
 
 // The real boxes, no script: Enter on the question must mean Yes.
@@ -472,7 +478,7 @@ void tst_Sequences::enterAnswersYes()
             current = box;
             const QAbstractButton *yes = box->button(QMessageBox::Yes);
             seen.append({ box->text(), yes != nullptr,
-                yes && static_cast<QAbstractButton *>(box->defaultButton()) == yes });
+                          yes && static_cast<QAbstractButton *>(box->defaultButton()) == yes });
             QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
             sinceEnter.start();
         } else if (sinceEnter.elapsed() > 2000) {

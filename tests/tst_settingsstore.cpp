@@ -42,25 +42,28 @@ Run run(QStringList command, const QString &home)
     if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit)
         return result;
     result.exitCode = process.exitCode();
-    result.out
-        = QString::fromLocal8Bit(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput())
+                         .split(u'\n', Qt::SkipEmptyParts);
     // Only the utility's lines: fontconfig, for one, may complain about a cache it cannot write.
     for (const QString &line :
-        QString::fromLocal8Bit(process.readAllStandardError()).split(u'\n')) {
+         QString::fromLocal8Bit(process.readAllStandardError()).split(u'\n')) {
         if (line.startsWith(u"korvanet: "))
             result.told.append(line);
     }
     return result;
 }
 
-QString storeFile(const QString &home) { return home + QStringLiteral("/Korvanet/Korvanet.conf"); }
+QString storeFile(const QString &home)
+{
+    return home + QStringLiteral("/Korvanet/Korvanet.conf");
+}
 
 bool writeFile(const QString &path, const QByteArray &content)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        && file.write(content) == content.size();
+            && file.write(content) == content.size();
 }
 
 bool writeStore(const QString &home, const QByteArray &content)
@@ -91,14 +94,15 @@ private slots:
                                << QString();
         // Qt's reader reports nothing here, and loses every line after the quote.
         QTest::newRow("a quote that never closes")
-            << damaged("[Settings]\nComPort=\"5\n") << QByteArray()
-            << "line 2 opens a quote that does not close";
+                << damaged("[Settings]\nComPort=\"5\n") << QByteArray()
+                << "line 2 opens a quote that does not close";
         QTest::newRow("bytes that are no text first")
-            << damaged("\x01\xff\xfe\x7f\n") << QByteArray() << "line 1 is no \"key=value\" line";
-        QTest::newRow("a broken section header")
-            << damaged("[Settings\nComPort=4\n") << QByteArray() << "line 1 is no [section] line";
+                << damaged("\x01\xff\xfe\x7f\n") << QByteArray()
+                << "line 1 is no \"key=value\" line";
+        QTest::newRow("a broken section header") << damaged("[Settings\nComPort=4\n")
+                                                 << QByteArray() << "line 1 is no [section] line";
         QTest::newRow("NUL bytes after it")
-            << QByteArray() << damaged("\0\x01\n", 3) << "line 3 holds a NUL byte";
+                << QByteArray() << damaged("\0\x01\n", 3) << "line 3 holds a NUL byte";
     }
 
     // Through `korvanet --list-ports`, which numbers the ports as "Open port" does.
@@ -110,18 +114,19 @@ private slots:
         PtyPair pty;
         QTemporaryDir home;
         QVERIFY(writeStore(home.path(),
-            start + "[Ports]\nCOM1=" + QFile::encodeName(pty.slavePath()) + '\n' + end));
+                           start + "[Ports]\nCOM1=" + QFile::encodeName(pty.slavePath()) + '\n'
+                                   + end));
 
-        const Run listed
-            = run({ QStringLiteral(KORVANET_BINARY), QStringLiteral("--list-ports") }, home.path());
+        const Run listed = run({ QStringLiteral(KORVANET_BINARY), QStringLiteral("--list-ports") },
+                               home.path());
         QCOMPARE(listed.exitCode, 0);
         QVERIFY2(listed.out.size() > 1, qPrintable(listed.out.join(u'\n')));
         QCOMPARE(listed.out[1].simplified(), QStringLiteral("1 %1 * ready").arg(pty.slavePath()));
         const QStringList told = damage.isEmpty()
-            ? QStringList()
-            : QStringList { QStringLiteral("korvanet: the settings file %1 is damaged (%2); its "
-                                           "\"Ports\" entries are read line by line.")
-                                .arg(storeFile(home.path()), damage) };
+                ? QStringList()
+                : QStringList{ QStringLiteral("korvanet: the settings file %1 is damaged (%2); its "
+                                              "\"Ports\" entries are read line by line.")
+                                       .arg(storeFile(home.path()), damage) };
         QCOMPARE(listed.told, told);
     }
 
@@ -129,10 +134,11 @@ private slots:
     void damagedFileKeepsOverrideOnSave()
     {
         PtyPair pty;
-        const QString file
-            = QSettings(QStringLiteral("Korvanet"), QStringLiteral("Korvanet")).fileName();
+        const QString file =
+                QSettings(QStringLiteral("Korvanet"), QStringLiteral("Korvanet")).fileName();
         QVERIFY(writeFile(file,
-            "[Settings]\nComPort=\"5\n[Ports]\nCOM1=" + QFile::encodeName(pty.slavePath()) + '\n'));
+                          "[Settings]\nComPort=\"5\n[Ports]\nCOM1="
+                                  + QFile::encodeName(pty.slavePath()) + '\n'));
         MessageBox::Script script;
         Form1 form;
         QCOMPARE(PortMap::devicePath(1), pty.slavePath());
@@ -151,15 +157,15 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QStringList>("told"); // %1: the file
         const QString cannotSave = QStringLiteral(
-            "korvanet: cannot save the settings in %1: Permission denied; the choice holds for "
-            "this run only.");
-        QTest::newRow("read-only") << 0444 << QStringList { cannotSave };
+                "korvanet: cannot save the settings in %1: Permission denied; the choice holds for "
+                "this run only.");
+        QTest::newRow("read-only") << 0444 << QStringList{ cannotSave };
         QTest::newRow("unreadable")
-            << 0
-            << QStringList { QStringLiteral("korvanet: cannot read the settings in %1: "
-                                            "Permission denied; the last port and rate and "
-                                            "the \"Ports\" entries are not known."),
-                   cannotSave };
+                << 0
+                << QStringList{ QStringLiteral("korvanet: cannot read the settings in %1: "
+                                               "Permission denied; the last port and rate and "
+                                               "the \"Ports\" entries are not known."),
+                                cannotSave };
     }
 
     // Picks twice as a user the file does not let in: root may write anything, so as root
@@ -179,16 +185,17 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(KORVANET_PICKPORT), program));
         const QString home = place.filePath(QStringLiteral("home"));
         const QByteArray content = "[Settings]\nComPort=\" 4\"\n[Ports]\nCOM1="
-            + QFile::encodeName(pty.slavePath()) + '\n';
+                + QFile::encodeName(pty.slavePath()) + '\n';
         QVERIFY(writeStore(home, content));
-        QStringList command { program };
+        QStringList command{ program };
         if (root) {
             for (const QString &path :
-                { home, home + QStringLiteral("/Korvanet"), storeFile(home) })
+                 { home, home + QStringLiteral("/Korvanet"), storeFile(home) })
                 QVERIFY(::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
-            command = QStringList { QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups") }
-                + command;
+            command =
+                    QStringList{ QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                                 QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups") }
+                    + command;
         }
         QVERIFY(::chmod(QFile::encodeName(storeFile(home)).constData(), mode_t(mode)) == 0);
 

@@ -30,9 +30,8 @@ const QByteArrayList settingQueries = {
     "QM&FR?", "QM&FT?", "QM&C?", "QM&W?", "QM%F?", "QM@P?", "QM@S?", "QM@M?", "QM%B?",
 };
 const QByteArrayList factoryReplies = {
-    "430.32500 MHz\r\n", "430.32500 MHz\r\n", "430.00000 MHz\r\n",
-    "12.5 kHz\r\n",      "FEC ON\r\n",        "1000 mW\r\n",
-    "MODE 0\r\n",        "REPEATER OFF\r\n",  "9600,8,N,1\r\n",
+    "430.32500 MHz\r\n", "430.32500 MHz\r\n", "430.00000 MHz\r\n", "12.5 kHz\r\n",   "FEC ON\r\n",
+    "1000 mW\r\n",       "MODE 0\r\n",        "REPEATER OFF\r\n",  "9600,8,N,1\r\n",
 };
 
 // The utility's end of the line: the pty slave opened and driven as any serial port would be.
@@ -61,8 +60,8 @@ public:
     [[nodiscard]] bool configure(int baud)
     {
         static const QHash<int, speed_t> speeds = {
-            {1200, B1200},   {4800, B4800},   {9600, B9600},
-            {19200, B19200}, {38400, B38400}, {115200, B115200},
+            { 1200, B1200 },   { 4800, B4800 },   { 9600, B9600 },
+            { 19200, B19200 }, { 38400, B38400 }, { 115200, B115200 },
         };
         Q_ASSERT(speeds.contains(baud));
         termios settings{};
@@ -75,12 +74,14 @@ public:
 
     [[nodiscard]] bool write(QByteArrayView bytes)
     {
-        return QTest::qWaitFor([&] {
-            const ssize_t written = ::write(m_fd, bytes.data(), size_t(bytes.size()));
-            if (written > 0)
-                bytes = bytes.sliced(written);
-            return bytes.isEmpty();
-        }, replyTimeoutMs);
+        return QTest::qWaitFor(
+                [&] {
+                    const ssize_t written = ::write(m_fd, bytes.data(), size_t(bytes.size()));
+                    if (written > 0)
+                        bytes = bytes.sliced(written);
+                    return bytes.isEmpty();
+                },
+                replyTimeoutMs);
     }
 
     // One write per frame, as the utility sends them; the replies come back with their CR LF.
@@ -127,7 +128,7 @@ private:
     }
 
     int m_fd = -1;
-    QSocketNotifier m_notifier{QSocketNotifier::Read};
+    QSocketNotifier m_notifier{ QSocketNotifier::Read };
     QByteArray m_received;
 };
 
@@ -195,14 +196,39 @@ private slots:
         QTest::addColumn<QByteArray>("command");
         const QByteArrayList commands = {
             // Queries
-            "QM%D?", "QM%S?", "QM%V?", "QM&FR?", "QM&FT?", "QM&C?", "QM&W?", "QM%F?", "QM@F?",
-            "QM@R?", "QM@P?", "QM@S?", "QM@M?", "QM%B?",
+            "QM%D?",
+            "QM%S?",
+            "QM%V?",
+            "QM&FR?",
+            "QM&FT?",
+            "QM&C?",
+            "QM&W?",
+            "QM%F?",
+            "QM@F?",
+            "QM@R?",
+            "QM@P?",
+            "QM@S?",
+            "QM@M?",
+            "QM%B?",
             // Settings
-            "QM&FR=430.32500", "QM&FT=430.32500", "QM&C=430.00000", "QM&W=1250", "QM&W=2000",
-            "QM&W=2500", "QM%F=1", "QM%F=0", "QM@P=1000", "QM@S=3", "QM@M=O", "QM@M=R",
+            "QM&FR=430.32500",
+            "QM&FT=430.32500",
+            "QM&C=430.00000",
+            "QM&W=1250",
+            "QM&W=2000",
+            "QM&W=2500",
+            "QM%F=1",
+            "QM%F=0",
+            "QM@P=1000",
+            "QM@S=3",
+            "QM@M=O",
+            "QM@M=R",
             "QM%B=9600,8,N,1",
             // Actions
-            "QM+++", "QM++O", "QM**>", "QM*R>",
+            "QM+++",
+            "QM++O",
+            "QM**>",
+            "QM*R>",
         };
         for (const QByteArray &command : commands)
             QTest::newRow(command.constData()) << command;
@@ -213,7 +239,7 @@ private slots:
         QFETCH(QByteArray, command);
 
         // The sentinel's reply must come straight after: a second line, or none, shows up there.
-        const QByteArrayList replies = m_host->exchange({command, sentinel});
+        const QByteArrayList replies = m_host->exchange({ command, sentinel });
         QCOMPARE(replies.size(), 2);
         QCOMPARE(replies.at(1), sentinelReply);
 
@@ -234,23 +260,28 @@ private slots:
     void settingRoundTrips_data()
     {
         addCommandRows({
-            {"receive frequency", {"QM&FR=431.12500"}, "QM&FR?", "431.12500 MHz\r\n"},
-            {"receive frequency padded", {"QM&FR=431.1"}, "QM&FR?", "431.10000 MHz\r\n"},
-            {"receive frequency whole MHz", {"QM&FR=445"}, "QM&FR?", "445.00000 MHz\r\n"},
-            {"transmit frequency", {"QM&FT=440.00625"}, "QM&FT?", "440.00625 MHz\r\n"},
-            {"reference frequency", {"QM&C=425.5"}, "QM&C?", "425.50000 MHz\r\n"},
-            {"spacing 20 kHz", {"QM&W=2000"}, "QM&W?", "20 kHz\r\n"},
-            {"spacing 25 kHz", {"QM&W=2500"}, "QM&W?", "25 kHz\r\n"},
-            {"spacing back to 12.5 kHz", {"QM&W=2500", "QM&W=1250"}, "QM&W?", "12.5 kHz\r\n"},
-            {"FEC off", {"QM%F=0"}, "QM%F?", "FEC OFF\r\n"},
-            {"FEC on again", {"QM%F=0", "QM%F=1"}, "QM%F?", "FEC ON\r\n"},
-            {"output power", {"QM@P=500"}, "QM@P?", "500 mW\r\n"},
-            {"compatibility mode", {"QM@S=5"}, "QM@S?", "MODE 5\r\n"},
-            {"repeater on", {"QM@M=R"}, "QM@M?", "REPEATER ON\r\n"},
-            {"repeater off again", {"QM@M=R", "QM@M=O"}, "QM@M?", "REPEATER OFF\r\n"},
-            {"serial format", {"QM%B=9600,7,E,2"}, "QM%B?", "9600,7,E,2\r\n"},
-            {"serial rate alone keeps the format", {"QM%B=9600,8,O,1", "QM%B=9600"}, "QM%B?",
-             "9600,8,O,1\r\n"},
+                { "receive frequency", { "QM&FR=431.12500" }, "QM&FR?", "431.12500 MHz\r\n" },
+                { "receive frequency padded", { "QM&FR=431.1" }, "QM&FR?", "431.10000 MHz\r\n" },
+                { "receive frequency whole MHz", { "QM&FR=445" }, "QM&FR?", "445.00000 MHz\r\n" },
+                { "transmit frequency", { "QM&FT=440.00625" }, "QM&FT?", "440.00625 MHz\r\n" },
+                { "reference frequency", { "QM&C=425.5" }, "QM&C?", "425.50000 MHz\r\n" },
+                { "spacing 20 kHz", { "QM&W=2000" }, "QM&W?", "20 kHz\r\n" },
+                { "spacing 25 kHz", { "QM&W=2500" }, "QM&W?", "25 kHz\r\n" },
+                { "spacing back to 12.5 kHz",
+                  { "QM&W=2500", "QM&W=1250" },
+                  "QM&W?",
+                  "12.5 kHz\r\n" },
+                { "FEC off", { "QM%F=0" }, "QM%F?", "FEC OFF\r\n" },
+                { "FEC on again", { "QM%F=0", "QM%F=1" }, "QM%F?", "FEC ON\r\n" },
+                { "output power", { "QM@P=500" }, "QM@P?", "500 mW\r\n" },
+                { "compatibility mode", { "QM@S=5" }, "QM@S?", "MODE 5\r\n" },
+                { "repeater on", { "QM@M=R" }, "QM@M?", "REPEATER ON\r\n" },
+                { "repeater off again", { "QM@M=R", "QM@M=O" }, "QM@M?", "REPEATER OFF\r\n" },
+                { "serial format", { "QM%B=9600,7,E,2" }, "QM%B?", "9600,7,E,2\r\n" },
+                { "serial rate alone keeps the format",
+                  { "QM%B=9600,8,O,1", "QM%B=9600" },
+                  "QM%B?",
+                  "9600,8,O,1\r\n" },
         });
     }
 
@@ -305,7 +336,8 @@ private slots:
         QFETCH(QByteArray, frame);
 
         const ModemSettings before = m_modem->current();
-        QCOMPARE(m_host->exchange({frame, sentinel}), (QByteArrayList{"ERROR\r\n", sentinelReply}));
+        QCOMPARE(m_host->exchange({ frame, sentinel }),
+                 (QByteArrayList{ "ERROR\r\n", sentinelReply }));
         QVERIFY(m_modem->current() == before);
         QCOMPARE(m_modem->serialRate(), 9600);
     }
@@ -351,7 +383,7 @@ private slots:
         m_modem->setReplyDelay(delay);
         QElapsedTimer sinceSent;
         sinceSent.start();
-        QCOMPARE(m_host->exchange({sentinel, sentinel}), QByteArrayList(2, sentinelReply));
+        QCOMPARE(m_host->exchange({ sentinel, sentinel }), QByteArrayList(2, sentinelReply));
         QVERIFY2(sinceSent.elapsed() >= delay, qPrintable(QString::number(sinceSent.elapsed())));
     }
 
@@ -362,8 +394,8 @@ private slots:
         QVERIFY(modem.start());
         Host host;
         QVERIFY(host.open(modem.slavePath()));
-        QCOMPARE(host.exchange({"QM%D?", sentinel}),
-                 (QByteArrayList{"UHF MODEM 2W\r\n", sentinelReply}));
+        QCOMPARE(host.exchange({ "QM%D?", sentinel }),
+                 (QByteArrayList{ "UHF MODEM 2W\r\n", sentinelReply }));
     }
 
     void mismatchedSpeedGivesOnlyNoise_data()
@@ -388,7 +420,8 @@ private slots:
         QCOMPARE(m_modem->current().outputPower, 1000);
 
         QVERIFY(m_host->configure(9600));
-        QCOMPARE(m_host->exchange({"QM@P=500", "QM@P?"}), (QByteArrayList{"OK\r\n", "500 mW\r\n"}));
+        QCOMPARE(m_host->exchange({ "QM@P=500", "QM@P?" }),
+                 (QByteArrayList{ "OK\r\n", "500 mW\r\n" }));
     }
 
     void rateChangeIsAnsweredAtTheOldRate_data()
@@ -410,7 +443,7 @@ private slots:
                 [&] { rateWhenAnswered = m_modem->serialRate(); });
 
         const QByteArray rate = QByteArray::number(newRate);
-        QCOMPARE(m_host->exchange({"QM%B=" + rate + ",8,N,1"}), QByteArrayList{"OK\r\n"});
+        QCOMPARE(m_host->exchange({ "QM%B=" + rate + ",8,N,1" }), QByteArrayList{ "OK\r\n" });
         QCOMPARE(rateWhenAnswered, 9600);
         QCOMPARE(m_modem->serialRate(), newRate);
         QCOMPARE(rateChanges.count(), 1);
@@ -420,16 +453,25 @@ private slots:
         QVERIFY2(isLineNoise(noise), noise.toHex(' ').constData());
 
         QVERIFY(m_host->configure(newRate));
-        QCOMPARE(m_host->exchange({"QM%B?"}), QByteArrayList{rate + ",8,N,1\r\n"});
+        QCOMPARE(m_host->exchange({ "QM%B?" }), QByteArrayList{ rate + ",8,N,1\r\n" });
     }
 
     void powerCycleKeepsOnlySavedSettings_data()
     {
         addCommandRows({
-            {"saved, then changed", {"QM@P=500", "QM**>", "QM@P=100"}, "QM@P?", "500 mW\r\n"},
-            {"never saved", {"QM&W=2500"}, "QM&W?", "12.5 kHz\r\n"},
-            {"saved, then factory reset", {"QM@S=4", "QM**>", "QM*R>"}, "QM@S?", "MODE 0\r\n"},
-            {"changed after factory reset", {"QM*R>", "QM@M=R"}, "QM@M?", "REPEATER OFF\r\n"},
+                { "saved, then changed",
+                  { "QM@P=500", "QM**>", "QM@P=100" },
+                  "QM@P?",
+                  "500 mW\r\n" },
+                { "never saved", { "QM&W=2500" }, "QM&W?", "12.5 kHz\r\n" },
+                { "saved, then factory reset",
+                  { "QM@S=4", "QM**>", "QM*R>" },
+                  "QM@S?",
+                  "MODE 0\r\n" },
+                { "changed after factory reset",
+                  { "QM*R>", "QM@M=R" },
+                  "QM@M?",
+                  "REPEATER OFF\r\n" },
         });
     }
 
@@ -446,26 +488,26 @@ private slots:
         QCOMPARE(resets.count(), commands.count("QM*R>"));
 
         m_modem->powerCycle();
-        QCOMPARE(m_host->exchange({query}), QByteArrayList{reply});
+        QCOMPARE(m_host->exchange({ query }), QByteArrayList{ reply });
     }
 
     void transmissionSwitchIsNotPersisted()
     {
-        QCOMPARE(m_host->exchange({"QM+++"}), QByteArrayList{"OK\r\n"});
+        QCOMPARE(m_host->exchange({ "QM+++" }), QByteArrayList{ "OK\r\n" });
         QVERIFY(!m_modem->current().transmissionEnabled);
-        QCOMPARE(m_host->exchange({"QM++O"}), QByteArrayList{"OK\r\n"});
+        QCOMPARE(m_host->exchange({ "QM++O" }), QByteArrayList{ "OK\r\n" });
         QVERIFY(m_modem->current().transmissionEnabled);
 
-        QCOMPARE(m_host->exchange({"QM+++", "QM**>"}), QByteArrayList(2, "OK\r\n"));
+        QCOMPARE(m_host->exchange({ "QM+++", "QM**>" }), QByteArrayList(2, "OK\r\n"));
         m_modem->powerCycle();
         QVERIFY(m_modem->current().transmissionEnabled);
     }
 
     void factoryResetMovesTheLineAtPowerCycle()
     {
-        QCOMPARE(m_host->exchange({"QM%B=19200,8,N,1"}), QByteArrayList{"OK\r\n"});
+        QCOMPARE(m_host->exchange({ "QM%B=19200,8,N,1" }), QByteArrayList{ "OK\r\n" });
         QVERIFY(m_host->configure(19200));
-        QCOMPARE(m_host->exchange({"QM@P=500", "QM&W=2500", "QM**>", "QM*R>"}),
+        QCOMPARE(m_host->exchange({ "QM@P=500", "QM&W=2500", "QM**>", "QM*R>" }),
                  QByteArrayList(4, "OK\r\n"));
 
         // Factory values at once, but the UART stays at 19200 until the modem restarts.
@@ -482,7 +524,8 @@ private slots:
     {
         QByteArrayList queries;
         for (int i = 0; i < 100; ++i)
-            queries << "QM@R?" << "QM@F?";
+            queries << "QM@R?"
+                    << "QM@F?";
         const QByteArrayList replies = m_host->exchange(queries);
         QCOMPARE(replies.size(), queries.size());
 
@@ -516,7 +559,7 @@ private slots:
 
         m_modem->setSignalLevel(level);
         const QByteArray pinned = QByteArray::number(level) + " dBm\r\n";
-        const QByteArrayList replies = m_host->exchange({"QM@R?", "QM@F?", "QM@R?"});
+        const QByteArrayList replies = m_host->exchange({ "QM@R?", "QM@F?", "QM@R?" });
         QCOMPARE(replies.size(), 3);
         QCOMPARE(replies.at(0), pinned);
         QCOMPARE(replies.at(2), pinned);

@@ -77,10 +77,14 @@ private slots:
     {
         QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("typed");
-        QTest::newRow("port list, typed item text") << "Combo2" << " 5";
-        QTest::newRow("baud list, restored text") << "Combo1" << "";
-        QTest::newRow("baud list, typed item text") << "Combo1" << "4800";
-        QTest::newRow("modem baud list, typed item text") << "Combo3" << "38400";
+        QTest::newRow("port list, typed item text") << "Combo2"
+                                                    << " 5";
+        QTest::newRow("baud list, restored text") << "Combo1"
+                                                  << "";
+        QTest::newRow("baud list, typed item text") << "Combo1"
+                                                    << "4800";
+        QTest::newRow("modem baud list, typed item text") << "Combo3"
+                                                          << "38400";
     }
 
     void openingAListIsNoPick()
@@ -161,10 +165,16 @@ private slots:
         QTest::newRow("port 5, Enter") << "Combo2" << QString() << "5" << enter << "3";
         QTest::newRow("port 5, focus out") << "Combo2" << QString() << "5" << away << "3";
         // A typed text that equals an item must not pass for a pick either.
-        QTest::newRow("port item, Enter") << "Combo2" << " 2" << " 5" << enter << " 2";
-        QTest::newRow("port item, focus out") << "Combo2" << " 2" << " 5" << away << " 2";
+        QTest::newRow("port item, Enter") << "Combo2"
+                                          << " 2"
+                                          << " 5" << enter << " 2";
+        QTest::newRow("port item, focus out") << "Combo2"
+                                              << " 2"
+                                              << " 5" << away << " 2";
         QTest::newRow("rate item, Enter") << "Combo1" << QString() << "4800" << enter << "19200";
-        QTest::newRow("rate item, focus out") << "Combo1" << "2400" << "4800" << away << "2400";
+        QTest::newRow("rate item, focus out") << "Combo1"
+                                              << "2400"
+                                              << "4800" << away << "2400";
     }
 
     void typedTextIsNotStored()
@@ -175,7 +185,7 @@ private slots:
         QFETCH(TypedEnd, end);
         QFETCH(QString, nextStart);
         const QString key =
-            list == u"Combo2" ? QStringLiteral("ComPort") : QStringLiteral("BaudRate");
+                list == u"Combo2" ? QStringLiteral("ComPort") : QStringLiteral("BaudRate");
         {
             Form1 form;
             QVERIFY(showActive(form));
@@ -210,7 +220,8 @@ private slots:
         QTest::addColumn<QString>("storedRate"); // empty: none stored
         QTest::addColumn<QString>("expectedAfterRestart");
         QTest::newRow("empty store") << QString() << "19200";
-        QTest::newRow("2400 stored") << "2400" << "2400";
+        QTest::newRow("2400 stored") << "2400"
+                                     << "2400";
     }
 
     void modemRateMirrorsButIsNotStored()
@@ -239,10 +250,14 @@ private slots:
     {
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("rate");
-        QTest::newRow("rate no list offers") << " 4" << "57600";
-        QTest::newRow("trailing blank") << "12" << "9600 ";
-        QTest::newRow("no numbers") << "COM3" << "fast";
-        QTest::newRow("empty texts") << "" << "";
+        QTest::newRow("rate no list offers") << " 4"
+                                             << "57600";
+        QTest::newRow("trailing blank") << "12"
+                                        << "9600 ";
+        QTest::newRow("no numbers") << "COM3"
+                                    << "fast";
+        QTest::newRow("empty texts") << ""
+                                     << "";
     }
 
     void storedTextsShowUnchecked()

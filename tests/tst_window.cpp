@@ -46,8 +46,8 @@ const QByteArray Rect = "SignalShape";
 constexpr int Twips = 15;
 
 const QHash<QString, QRgb> colourNames = {
-    {"olive", qRgb(192, 192, 0)}, {"magenta", qRgb(255, 0, 255)}, {"grey", qRgb(63, 63, 63)},
-    {"red", qRgb(255, 0, 0)},     {"yellow", qRgb(255, 255, 0)},  {"green", qRgb(0, 255, 0)},
+    { "olive", qRgb(192, 192, 0) }, { "magenta", qRgb(255, 0, 255) }, { "grey", qRgb(63, 63, 63) },
+    { "red", qRgb(255, 0, 0) },     { "yellow", qRgb(255, 255, 0) },  { "green", qRgb(0, 255, 0) },
 };
 
 // Every control as the user meets it on a first run, from tests/data/controls.json; read
@@ -68,25 +68,26 @@ QString readInventory()
         const QJsonArray row = value.toArray();
         if (row.size() != 12 || !colourNames.contains(row[8].toString()))
             return QStringLiteral("malformed row: ") + QJsonDocument(row).toJson();
-        inventory.append({row[0].toString(), row[1].toString().toLatin1(), row[2].toString(),
-                          row[3].toString(), row[4].toInt(), row[5].toInt(), row[6].toInt(),
-                          row[7].toInt(), colourNames.value(row[8].toString()), row[9].toBool(),
-                          row[10].toInt(), row[11].toBool()});
+        inventory.append({ row[0].toString(), row[1].toString().toLatin1(), row[2].toString(),
+                           row[3].toString(), row[4].toInt(), row[5].toInt(), row[6].toInt(),
+                           row[7].toInt(), colourNames.value(row[8].toString()), row[9].toBool(),
+                           row[10].toInt(), row[11].toBool() });
     }
     return {};
 }
 
-const QStringList portGroup = {"Label2", "Combo2", "Command1", "Label1", "Combo1", "Command36",
-                               "Command33"};
-const QStringList needsOpenPort = {
-    "Text2",     "Label3",    "Label4",    "Label5",    "Label6",    "Check1",    "Command22",
-    "Command23", "Command2",  "Command21", "Command7",  "Command9",  "Command8",  "Command10",
-    "Command29", "Command30", "Command11", "Command12", "Command13", "Command14", "Command15",
-    "Command16", "Command17", "Command18", "Command6",  "Command31", "Command32", "Text5",
-    "Text3",     "Text4",     "Text1",     "Combo3"};
-const QStringList extendedPanel = {"Command3",  "Command4",  "Command5",  "Command19", "Command20",
-                                   "Command24", "Command25", "Command26", "Command27", "Command28",
-                                   "Command34", "Command35", "Text6",     "Text7",     "Label7"};
+const QStringList portGroup = { "Label2", "Combo2",    "Command1", "Label1",
+                                "Combo1", "Command36", "Command33" };
+const QStringList needsOpenPort = { "Text2",     "Label3",    "Label4",    "Label5",    "Label6",
+                                    "Check1",    "Command22", "Command23", "Command2",  "Command21",
+                                    "Command7",  "Command9",  "Command8",  "Command10", "Command29",
+                                    "Command30", "Command11", "Command12", "Command13", "Command14",
+                                    "Command15", "Command16", "Command17", "Command18", "Command6",
+                                    "Command31", "Command32", "Text5",     "Text3",     "Text4",
+                                    "Text1",     "Combo3" };
+const QStringList extendedPanel = { "Command3",  "Command4",  "Command5",  "Command19", "Command20",
+                                    "Command24", "Command25", "Command26", "Command27", "Command28",
+                                    "Command34", "Command35", "Text6",     "Text7",     "Label7" };
 
 QStringList sorted(QStringList names)
 {
@@ -246,8 +247,7 @@ private slots:
         const QImage face = widget->grab().toImage();
         if (auto *shape = qobject_cast<SignalShape *>(widget)) {
             QCOMPARE(shape->fillColor(), QColor::fromRgb(want));
-            QCOMPARE(colourName(face.pixel(face.width() / 2, face.height() / 2)),
-                     colourName(want));
+            QCOMPARE(colourName(face.pixel(face.width() / 2, face.height() / 2)), colourName(want));
             QCOMPARE(colourName(face.pixel(0, 0)), colourName(qRgb(0, 0, 0)));
             return;
         }
@@ -268,8 +268,10 @@ private slots:
             if (!row.text.isEmpty() && row.kind != List && row.kind != Log)
                 QTest::newRow(qPrintable(row.name)) << row.name << row.text;
         }
-        QTest::newRow("Command1 open") << "Command1" << "Port is open";
-        QTest::newRow("Command34 running") << "Command34" << "Hide RSSI graph";
+        QTest::newRow("Command1 open") << "Command1"
+                                       << "Port is open";
+        QTest::newRow("Command34 running") << "Command34"
+                                           << "Hide RSSI graph";
     }
     void captionFits()
     {
@@ -286,9 +288,12 @@ private slots:
         } else if (qobject_cast<QPushButton *>(widget) || qobject_cast<QLineEdit *>(widget)) {
             room -= 4; // the one-pixel border on each side, and a pixel of air
         }
-        QVERIFY2(needed <= room, qPrintable(QStringLiteral("%1 px for \"%2\" in %3 px of %4")
-                                                .arg(needed).arg(caption).arg(room)
-                                                .arg(QFontInfo(widget->font()).family())));
+        QVERIFY2(needed <= room,
+                 qPrintable(QStringLiteral("%1 px for \"%2\" in %3 px of %4")
+                                    .arg(needed)
+                                    .arg(caption)
+                                    .arg(room)
+                                    .arg(QFontInfo(widget->font()).family())));
     }
 
     void window()
@@ -313,7 +318,7 @@ private slots:
         const QImage area = client->grab().toImage();
         QCOMPARE(colourName(area.pixel(586, 300)), colourName(qRgb(63, 63, 63)));
         int previous = 256;
-        for (const int y : {10, 200, 400, 600, 775}) {
+        for (const int y : { 10, 200, 400, 600, 775 }) {
             const QRgb pixel = area.pixel(20, y + 5); // between the faint rules
             QVERIFY2(pixel != qRgb(63, 63, 63), qPrintable(colourName(pixel)));
             QVERIFY2(qGray(pixel) < 90 && qGray(pixel) > 30, qPrintable(colourName(pixel)));
@@ -324,8 +329,8 @@ private slots:
 
     void listsAndBoxes()
     {
-        const QStringList rates = {"1200", "2400", "4800", "9600", "19200", "38400"};
-        for (PickList *list : {m_form->Combo1, m_form->Combo3}) {
+        const QStringList rates = { "1200", "2400", "4800", "9600", "19200", "38400" };
+        for (PickList *list : { m_form->Combo1, m_form->Combo3 }) {
             QStringList items;
             for (int i = 0; i < list->count(); ++i)
                 items.append(list->itemText(i));
@@ -336,8 +341,8 @@ private slots:
         QCOMPARE(m_form->Combo2->itemText(0), QStringLiteral(" 1"));
         QCOMPARE(m_form->Combo2->itemText(999), QStringLiteral(" 1000"));
 
-        for (QLineEdit *box : {m_form->Text1, m_form->Text3, m_form->Text4, m_form->Text5,
-                               m_form->Text6, m_form->Text7}) {
+        for (QLineEdit *box : { m_form->Text1, m_form->Text3, m_form->Text4, m_form->Text5,
+                                m_form->Text6, m_form->Text7 }) {
             QCOMPARE(box->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
             QVERIFY(!box->hasFrame());
         }
@@ -425,7 +430,8 @@ private slots:
             "Combo1",    "Command20", "Command19", "Command18", "Command17", "Command16",
             "Command15", "Command14", "Command13", "Command12", "Command11", "Command10",
             "Text4",     "Text3",     "Command9",  "Command8",  "Command7",  "Command5",
-            "Command4",  "Command3",  "Text2",     "Command2",  "Command1",  "Combo3"};
+            "Command4",  "Command3",  "Text2",     "Command2",  "Command1",  "Combo3"
+        };
         QCOMPARE(walk, expected);
         QCOMPARE(w.form.Text2->text(), QString());
         QVERIFY(w.script.shown().isEmpty());
@@ -460,7 +466,7 @@ private slots:
         // The graph shows its label; unchecking hides the panel and the label, and leaves
         // the graph's timer running.
         QTest::mouseClick(w.form.Command34, Qt::LeftButton);
-        QCOMPARE(visibleControls(w.form), sorted(panel + QStringList{"Label8"}));
+        QCOMPARE(visibleControls(w.form), sorted(panel + QStringList{ "Label8" }));
         QTest::mouseClick(w.form.Check1, Qt::LeftButton);
         QVERIFY(!w.form.Check1->isChecked());
         QCOMPARE(visibleControls(w.form), open);

@@ -14,7 +14,7 @@ namespace {
 xcb_atom_t atom(xcb_connection_t *connection, const char *name)
 {
     xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr);
+            connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr);
     const xcb_atom_t result = reply ? reply->atom : XCB_ATOM_NONE;
     std::free(reply);
     return result;
@@ -33,7 +33,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "closewindow: cannot connect to the X server\n");
         return 1;
     }
-    xcb_client_message_event_t event {};
+    xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = xcb_window_t(std::strtoul(argv[1], nullptr, 10));
@@ -41,7 +41,7 @@ int main(int argc, char *argv[])
     event.data.data32[0] = atom(connection, "WM_DELETE_WINDOW");
     event.data.data32[1] = XCB_CURRENT_TIME;
     xcb_send_event(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
-        reinterpret_cast<const char *>(&event));
+                   reinterpret_cast<const char *>(&event));
     const int failed = xcb_flush(connection) <= 0;
     xcb_disconnect(connection);
     return failed;

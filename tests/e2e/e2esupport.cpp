@@ -23,7 +23,7 @@ const QString convertTool = QStringLiteral("/usr/bin/convert");
 QSize windowSize()
 {
     const int frame = 2 * (BorderTwips / TwipsPerPixel);
-    return {ClientWidthTwips / TwipsPerPixel + frame, ClientHeightTwips / TwipsPerPixel + frame};
+    return { ClientWidthTwips / TwipsPerPixel + frame, ClientHeightTwips / TwipsPerPixel + frame };
 }
 
 QString cropGeometry(const QRect &area)
@@ -59,7 +59,7 @@ std::optional<QByteArray> run(const QString &program, const QStringList &argumen
 QString missingTools()
 {
     QStringList missing;
-    for (const char *tool : {"Xvfb", "xdotool", "xdpyinfo", "xprop", "import"}) {
+    for (const char *tool : { "Xvfb", "xdotool", "xdpyinfo", "xprop", "import" }) {
         if (QStandardPaths::findExecutable(QLatin1StringView(tool)).isEmpty())
             missing.append(QLatin1StringView(tool));
     }
@@ -97,15 +97,14 @@ bool XServer::start(QString *error, QSize size, QRect workArea)
     // nor with a second run of these tests at the same time. Without -noreset it resets
     // whenever its last client goes (xdpyinfo below, any xdotool call before the utility
     // connects) and refuses a client that comes meanwhile.
-    m_process.start(QStringLiteral("Xvfb"),
-                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                     QStringLiteral("0"),
-                     QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
-                     QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                     QStringLiteral("-noreset")});
+    m_process.start(
+            QStringLiteral("Xvfb"),
+            { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+              QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(size.width()).arg(size.height()),
+              QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset") });
     if (!m_process.waitForReadyRead(10000)) {
         *error = QStringLiteral("Xvfb did not start: ")
-            + QString::fromLocal8Bit(m_process.readAllStandardError());
+                + QString::fromLocal8Bit(m_process.readAllStandardError());
         return false;
     }
     const QByteArray number = m_process.readLine().trimmed();
@@ -124,14 +123,14 @@ bool XServer::start(QString *error, QSize size, QRect workArea)
     }
     if (workArea.isValid()) {
         const QString area = QStringLiteral("%1,%2,%3,%4")
-                                 .arg(workArea.x())
-                                 .arg(workArea.y())
-                                 .arg(workArea.width())
-                                 .arg(workArea.height());
+                                     .arg(workArea.x())
+                                     .arg(workArea.y())
+                                     .arg(workArea.width())
+                                     .arg(workArea.height());
         const QString atom = QStringLiteral("_NET_WORKAREA");
         if (!run(QStringLiteral("xprop"),
-                 {QStringLiteral("-root"), QStringLiteral("-format"), atom, QStringLiteral("32c"),
-                  QStringLiteral("-set"), atom, area},
+                 { QStringLiteral("-root"), QStringLiteral("-format"), atom, QStringLiteral("32c"),
+                   QStringLiteral("-set"), atom, area },
                  display())) {
             *error = QStringLiteral("xprop could not set the work area");
             return false;
@@ -148,7 +147,7 @@ bool ModemSim::start(const QStringList &arguments, QString *error)
     while (!m_process.canReadLine()) {
         if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime()))) {
             *error = QStringLiteral("korvanet-modem-sim printed no device: %1")
-                         .arg(m_process.errorString());
+                             .arg(m_process.errorString());
             return false;
         }
     }
@@ -163,8 +162,7 @@ bool ModemSim::start(const QStringList &arguments, QString *error)
 void ModemSim::readLines()
 {
     // Takes in what the pipe holds now, not only what an earlier wait already read.
-    while (m_process.waitForReadyRead(0)) {
-    }
+    while (m_process.waitForReadyRead(0)) { }
     while (m_process.canReadLine()) {
         QByteArray line = m_process.readLine();
         line.chop(1);
@@ -203,10 +201,7 @@ QByteArrayList ModemSim::frames()
     return result;
 }
 
-Utility::Utility(const XServer &server)
-    : m_server(server)
-{
-}
+Utility::Utility(const XServer &server) : m_server(server) { }
 
 void Utility::mapComPort(int number, const QString &device)
 {
@@ -223,7 +218,7 @@ void Utility::mapComPort(int number, const QString &device)
 
 void Utility::setEnvironment(const QString &name, const QString &value)
 {
-    m_environment.append({name, value});
+    m_environment.append({ name, value });
 }
 
 bool Utility::start(const QStringList &arguments, QString *error)
@@ -265,7 +260,7 @@ bool Utility::start(const QStringList &arguments, QString *error)
         }
         if (m_process.state() == QProcess::NotRunning) {
             *error = QStringLiteral("korvanet ended with %1 before its window showed")
-                         .arg(m_process.exitCode());
+                             .arg(m_process.exitCode());
             return false;
         }
         if (deadline.hasExpired()) {
@@ -279,14 +274,14 @@ bool Utility::start(const QStringList &arguments, QString *error)
 QString Utility::title() const
 {
     const std::optional<QByteArray> name =
-            xdotool({QStringLiteral("getwindowname"), QString::fromLatin1(m_window)});
+            xdotool({ QStringLiteral("getwindowname"), QString::fromLatin1(m_window) });
     return name ? QString::fromUtf8(name->trimmed()) : QString();
 }
 
 QList<QByteArray> Utility::visibleWindows() const
 {
-    const QByteArray found = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                      QStringLiteral("--class"), QStringLiteral("korvanet")},
+    const QByteArray found = xdotool({ QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                       QStringLiteral("--class"), QStringLiteral("korvanet") },
                                      Quiet)
                                      .value_or(QByteArray());
     QList<QByteArray> windows;
@@ -299,10 +294,10 @@ QList<QByteArray> Utility::visibleWindows() const
 
 std::optional<QRect> Utility::geometryOf(const QByteArray &window) const
 {
-    const std::optional<QByteArray> shell = xdotool(
-            {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
-             QString::fromLatin1(window)},
-            Quiet);
+    const std::optional<QByteArray> shell =
+            xdotool({ QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
+                      QString::fromLatin1(window) },
+                    Quiet);
     if (!shell)
         return std::nullopt;
     QHash<QString, int> values;
@@ -332,13 +327,13 @@ std::optional<QByteArray> Utility::xdotool(const QStringList &arguments, bool qu
 QRect Utility::screenRect(const char *control) const
 {
     const int border = BorderTwips / TwipsPerPixel;
-    const QRect designed = pixelRect(controlRow(QLatin1StringView(control)))
-                               .translated(QPoint(border, border));
+    const QRect designed =
+            pixelRect(controlRow(QLatin1StringView(control))).translated(QPoint(border, border));
     const double scale = double(m_size.width()) / windowSize().width();
     const auto at = [scale](int pixels) { return int(std::lround(pixels * scale)); };
     return QRect(QPoint(at(designed.left()), at(designed.top())),
                  QPoint(at(designed.right() + 1) - 1, at(designed.bottom() + 1) - 1))
-        .translated(m_origin);
+            .translated(m_origin);
 }
 
 bool Utility::click(const char *control)
@@ -346,17 +341,17 @@ bool Utility::click(const char *control)
     // No --sync: it waits for the pointer to move, forever when it stands there already (a
     // button clicked twice). The server handles the move before the click all the same.
     const QPoint at = screenRect(control).center();
-    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                    QStringLiteral("click"), QStringLiteral("1")})
+    return xdotool({ QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                     QStringLiteral("click"), QStringLiteral("1") })
             .has_value();
 }
 
 bool Utility::doubleClick(const char *control)
 {
     const QPoint at = screenRect(control).center();
-    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                    QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
-                    QStringLiteral("--delay"), QStringLiteral("50"), QStringLiteral("1")})
+    return xdotool({ QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                     QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
+                     QStringLiteral("--delay"), QStringLiteral("50"), QStringLiteral("1") })
             .has_value();
 }
 
@@ -367,12 +362,12 @@ bool Utility::typeInto(const char *control, const QString &text)
 
 bool Utility::type(const QString &text)
 {
-    return xdotool({QStringLiteral("type"), QStringLiteral("--"), text}).has_value();
+    return xdotool({ QStringLiteral("type"), QStringLiteral("--"), text }).has_value();
 }
 
 bool Utility::key(const QString &keys)
 {
-    return xdotool({QStringLiteral("key"), keys}).has_value();
+    return xdotool({ QStringLiteral("key"), keys }).has_value();
 }
 
 bool Utility::waitForDialog(int timeoutMs)
@@ -382,7 +377,7 @@ bool Utility::waitForDialog(int timeoutMs)
         // Shown is not enough: a key pressed before the box has the focus goes to the
         // blocked main window and is lost.
         const std::optional<QByteArray> focus =
-                xdotool({QStringLiteral("getwindowfocus")}, Quiet);
+                xdotool({ QStringLiteral("getwindowfocus") }, Quiet);
         const std::optional<QByteArray> box = dialog();
         if (box && focus && focus->trimmed() == *box)
             return true;
@@ -407,8 +402,8 @@ QImage Utility::grab(const QRect &area) const
 {
     const std::optional<QByteArray> png =
             run(QStringLiteral("import"),
-                {QStringLiteral("-silent"), QStringLiteral("-window"), QStringLiteral("root"),
-                 QStringLiteral("-crop"), cropGeometry(area), QStringLiteral("png:-")},
+                { QStringLiteral("-silent"), QStringLiteral("-window"), QStringLiteral("root"),
+                  QStringLiteral("-crop"), cropGeometry(area), QStringLiteral("png:-") },
                 display());
     return png ? QImage::fromData(*png, "PNG") : QImage();
 }
@@ -417,13 +412,13 @@ bool Utility::saveWindowPicture(const QString &path) const
 {
     const QString screen = m_home.filePath(QStringLiteral("screen.png"));
     return run(QStringLiteral("import"),
-               {QStringLiteral("-silent"), QStringLiteral("-window"), QStringLiteral("root"),
-                screen},
+               { QStringLiteral("-silent"), QStringLiteral("-window"), QStringLiteral("root"),
+                 screen },
                display())
-        && run(convertTool,
-               {screen, QStringLiteral("-crop"), cropGeometry(geometry()),
-                QStringLiteral("+repage"), path},
-               display());
+            && run(convertTool,
+                   { screen, QStringLiteral("-crop"), cropGeometry(geometry()),
+                     QStringLiteral("+repage"), path },
+                   display());
 }
 
 QByteArrayList Utility::logTexts() const
@@ -482,7 +477,7 @@ bool isBarColour(QRgb pixel)
 {
     const QRgb rgb = pixel & 0xffffff;
     return rgb == (Colours::Red & 0xffffff) || rgb == (Colours::Yellow & 0xffffff)
-        || rgb == (Colours::Green & 0xffffff);
+            || rgb == (Colours::Green & 0xffffff);
 }
 
 QRgb centrePixel(const QImage &image)

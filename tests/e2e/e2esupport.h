@@ -91,7 +91,7 @@ public:
     // The window's outer top-left corner on the screen.
     [[nodiscard]] QPoint origin() const { return m_origin; }
     // The main window on the screen, in the screen's pixels, and its X window id.
-    [[nodiscard]] QRect geometry() const { return {m_origin, m_size}; }
+    [[nodiscard]] QRect geometry() const { return { m_origin, m_size }; }
     [[nodiscard]] QByteArray windowId() const { return m_window; }
     // A control's rectangle on the screen, from the control table and the window's size:
     // a window that had to shrink to fit its screen is scaled alike everywhere.

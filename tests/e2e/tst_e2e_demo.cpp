@@ -26,7 +26,7 @@ private slots:
         QString error;
         QVERIFY2(x.start(&error), qPrintable(error));
         Utility app(x);
-        QVERIFY2(app.start({QStringLiteral("--demo")}, &error), qPrintable(error));
+        QVERIFY2(app.start({ QStringLiteral("--demo") }, &error), qPrintable(error));
         QCOMPARE(app.title(), QStringLiteral("Korvanet (demo, simulated modem)"));
 
         QVERIFY(app.click("Command1"));

@@ -19,7 +19,7 @@ struct Session
 {
     XServer x;
     ModemSim sim;
-    Utility app{x};
+    Utility app{ x };
 
     // The modem on COM 3, the utility started and its port opened with "Open port".
     bool open(const QStringList &simArguments, QString *error, const QStringList &appArguments = {})
@@ -77,7 +77,7 @@ private slots:
         // already, so emptying it first left no trace.
         QVERIFY2(s.app.waitForLogText("430.32500 MHz\\r\\n\\r\\n") >= 0,
                  s.app.logTexts().join('|').constData());
-        QCOMPARE(s.app.logTexts(), QByteArrayList({"430.32500 MHz\\r\\n\\r\\n"}));
+        QCOMPARE(s.app.logTexts(), QByteArrayList({ "430.32500 MHz\\r\\n\\r\\n" }));
         // And the person at the screen sees it: light text on the grey box.
         QTRY_VERIFY_WITH_TIMEOUT(lightPixels(s.app.grab("Text2")) > 20, 3000);
     }
@@ -102,7 +102,7 @@ private slots:
         QVERIFY(s.sim.waitForLine("> 431.12500 MHz", asked) > asked);
         QVERIFY2(s.app.waitForLogText("431.12500 MHz\\r\\n\\r\\n") >= 0,
                  s.app.logTexts().join('|').constData());
-        QCOMPARE(s.sim.frames(), QByteArrayList({"QM&FT=431.12500", "QM&FT?"}));
+        QCOMPARE(s.sim.frames(), QByteArrayList({ "QM&FT=431.12500", "QM&FT?" }));
     }
 
     void typingIntoLogAndDoubleClickEmptyIt()
@@ -127,14 +127,14 @@ private slots:
         // Tab takes the caret out of the log; then the box is plain grey again.
         QVERIFY(s.app.key(QStringLiteral("Tab")));
         QTRY_VERIFY_WITH_TIMEOUT(filledWith(s.app.grab("Text2"), Colours::Window), 3000);
-        QCOMPARE(s.sim.frames(), QByteArrayList({"QM&FR?"}));
+        QCOMPARE(s.sim.frames(), QByteArrayList({ "QM&FR?" }));
     }
 
     void rssiGraphShowsBarAndHideDisablesTransmission()
     {
         Session s;
         QString error;
-        QVERIFY2(s.open({QStringLiteral("--signal=-87")}, &error), qPrintable(error));
+        QVERIFY2(s.open({ QStringLiteral("--signal=-87") }, &error), qPrintable(error));
         QVERIFY(!isBarColour(centrePixel(s.app.grab("Shape1"))));
 
         QVERIFY(s.app.click("Check1"));
@@ -184,7 +184,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("session.transcript"));
         QString error;
-        QVERIFY2(s.open({}, &error, {QStringLiteral("--transcript"), path}), qPrintable(error));
+        QVERIFY2(s.open({}, &error, { QStringLiteral("--transcript"), path }), qPrintable(error));
 
         QVERIFY(s.app.click("Command7"));
         QVERIFY(s.app.waitForLogText("430.32500 MHz\\r\\n\\r\\n") >= 0);
@@ -201,7 +201,7 @@ private slots:
         // The log showed the last reply, so it was read, and recorded, before this.
         s.app.process().kill();
         QVERIFY(s.app.process().waitForFinished(5000));
-        QCOMPARE(s.sim.frames(), QByteArrayList({"QM&FR?", "QM&FT=431.12500", "QM**>"}));
+        QCOMPARE(s.sim.frames(), QByteArrayList({ "QM&FR?", "QM&FT=431.12500", "QM**>" }));
 
         const TranscriptFile transcript(path);
         QVERIFY(transcript.wellFormed);
@@ -209,11 +209,11 @@ private slots:
         QCOMPARE(transcript.header.value("port"), QByteArray("COM3"));
         QCOMPARE(transcript.header.value("device"), s.sim.slavePath().toLatin1());
         QCOMPARE(transcript.exchange(),
-                 QByteArrayList({"open COM3 " + s.sim.slavePath().toLatin1() + " 19200,N,8,1",
-                                 "sent QM&FR?\\r\\n", "received 430.32500 MHz\\r\\n",
-                                 "sent QM&FT=431.12500\\r\\n", "received OK\\r\\n",
-                                 "question All changed settings will be saved. Are you sure?",
-                                 "sent QM**>\\r\\n", "received OK\\r\\n"}));
+                 QByteArrayList({ "open COM3 " + s.sim.slavePath().toLatin1() + " 19200,N,8,1",
+                                  "sent QM&FR?\\r\\n", "received 430.32500 MHz\\r\\n",
+                                  "sent QM&FT=431.12500\\r\\n", "received OK\\r\\n",
+                                  "question All changed settings will be saved. Are you sure?",
+                                  "sent QM**>\\r\\n", "received OK\\r\\n" }));
         QVERIFY(transcript.timesNeverDecrease());
     }
 
@@ -232,7 +232,7 @@ private slots:
         QCOMPARE(s.app.process().exitCode(), 0);
         QVERIFY2(s.sim.waitForLine("< QM++O") >= 0, qPrintable(s.sim.lines().join('\n')));
         QCOMPARE(s.sim.frames().constLast(), QByteArray("QM++O"));
-        QCOMPARE(s.sim.frames(), QByteArrayList({"QM&FR?", "QM++O"}));
+        QCOMPARE(s.sim.frames(), QByteArrayList({ "QM&FR?", "QM++O" }));
     }
 };
 

@@ -16,7 +16,10 @@ using namespace E2e;
 
 namespace {
 
-bool isBlack(const QImage &image, int x, int y) { return (image.pixel(x, y) & 0xffffff) == 0; }
+bool isBlack(const QImage &image, int x, int y)
+{
+    return (image.pixel(x, y) & 0xffffff) == 0;
+}
 
 bool blackRow(const QImage &image, int y, int left, int right)
 {
@@ -53,25 +56,26 @@ QString outlineProblem(const QImage &image, const QRect &area, QRgb face)
     };
     const int x0 = area.left() + 2, x1 = area.right() - 2, y0 = area.top() + 2,
               y1 = area.bottom() - 2;
-    const int top
-        = find(area.top() - 1, area.top() + 1, [&](int y) { return blackRow(image, y, x0, x1); });
-    const int bottom = find(
-        area.bottom() + 1, area.bottom() - 1, [&](int y) { return blackRow(image, y, x0, x1); });
-    const int left = find(
-        area.left() - 1, area.left() + 1, [&](int x) { return blackColumn(image, x, y0, y1); });
-    const int right = find(
-        area.right() + 1, area.right() - 1, [&](int x) { return blackColumn(image, x, y0, y1); });
+    const int top =
+            find(area.top() - 1, area.top() + 1, [&](int y) { return blackRow(image, y, x0, x1); });
+    const int bottom = find(area.bottom() + 1, area.bottom() - 1,
+                            [&](int y) { return blackRow(image, y, x0, x1); });
+    const int left = find(area.left() - 1, area.left() + 1,
+                          [&](int x) { return blackColumn(image, x, y0, y1); });
+    const int right = find(area.right() + 1, area.right() - 1,
+                           [&](int x) { return blackColumn(image, x, y0, y1); });
     if (top < 0 || bottom < 0 || left < 0 || right < 0)
         return QStringLiteral("a side without outline (top %1, bottom %2, left %3, right %4)")
-            .arg(top)
-            .arg(bottom)
-            .arg(left)
-            .arg(right);
+                .arg(top)
+                .arg(bottom)
+                .arg(left)
+                .arg(right);
     if (!blackRow(image, top, left, right) || !blackRow(image, bottom, left, right)
         || !blackColumn(image, left, top, bottom) || !blackColumn(image, right, top, bottom))
         return QStringLiteral("corners not closed");
-    const auto isFace
-        = [&](int x, int y) { return (image.pixel(x, y) & 0xffffff) == (face & 0xffffff); };
+    const auto isFace = [&](int x, int y) {
+        return (image.pixel(x, y) & 0xffffff) == (face & 0xffffff);
+    };
     for (int x = left; x <= right; ++x) {
         if (isFace(x, top - 1) || isFace(x, bottom + 1))
             return QStringLiteral("face colour outside the outline at x %1").arg(x);
@@ -87,8 +91,8 @@ QString outlineProblem(const QImage &image, const QRect &area, QRgb face)
         ++inner;
     if (inner - left > 3 || !isFace(inner, middle))
         return QStringLiteral("outline %1 pixels thick, then %2")
-            .arg(inner - left)
-            .arg(image.pixel(inner, middle) & 0xffffff, 6, 16, QLatin1Char('0'));
+                .arg(inner - left)
+                .arg(image.pixel(inner, middle) & 0xffffff, 6, 16, QLatin1Char('0'));
     return {};
 }
 
@@ -138,16 +142,16 @@ private slots:
         for (const auto &[screen, workArea] : machines) {
             for (const char *scale : { "1", "1.25", "1.5", "2" }) {
                 const QString name = QStringLiteral("%1x%2 at %3")
-                                         .arg(screen.width())
-                                         .arg(screen.height())
-                                         .arg(QLatin1StringView(scale));
+                                             .arg(screen.width())
+                                             .arg(screen.height())
+                                             .arg(QLatin1StringView(scale));
                 QString picture;
                 if (screen == QSize(1366, 768) && qstrcmp(scale, "1") == 0)
                     picture = QStringLiteral("window-1366x768.png");
                 if (screen == QSize(1920, 1080) && qstrcmp(scale, "1.5") == 0)
                     picture = QStringLiteral("window-scale-1.5.png");
                 QTest::newRow(qPrintable(name))
-                    << screen << workArea << QString::fromLatin1(scale) << picture;
+                        << screen << workArea << QString::fromLatin1(scale) << picture;
             }
         }
     }
@@ -169,13 +173,13 @@ private slots:
         QVERIFY2(app.start({}, &error), qPrintable(error));
         const QRect window = app.geometry();
         qInfo("window %dx%d at %d,%d in %dx%d+%d+%d", window.width(), window.height(), window.x(),
-            window.y(), workArea.width(), workArea.height(), workArea.x(), workArea.y());
+              window.y(), workArea.width(), workArea.height(), workArea.x(), workArea.y());
         QVERIFY(workArea.contains(window));
         // Uniformly: the designed proportions, to a pixel.
         const QSize designed = clientPixelSize() + QSize(2, 2);
-        QVERIFY(std::abs(
-                    window.height() - window.width() * designed.height() / double(designed.width()))
-            <= 2);
+        QVERIFY(std::abs(window.height()
+                         - window.width() * designed.height() / double(designed.width()))
+                <= 2);
         for (const ControlRow &row : controlTable())
             QVERIFY2(window.contains(app.screenRect(row.name)), row.name);
 
@@ -189,8 +193,9 @@ private slots:
         for (const ControlRow &row : controlTable()) {
             if (row.kind != ControlKind::Button)
                 continue;
-            const QString problem = outlineProblem(shot,
-                app.screenRect(row.name).translated(-window.topLeft()), colourOf(row.colour).rgb());
+            const QString problem =
+                    outlineProblem(shot, app.screenRect(row.name).translated(-window.topLeft()),
+                                   colourOf(row.colour).rgb());
             if (!problem.isEmpty())
                 problems.append(QStringLiteral("%1: %2").arg(QLatin1StringView(row.name), problem));
         }
@@ -229,7 +234,7 @@ private slots:
         for (const char *way : { "Close software", "window closed", "SIGTERM" }) {
             QTest::newRow(way) << QString::fromLatin1(way) << false;
             QTest::newRow(qPrintable(QStringLiteral("%1, demo").arg(QLatin1StringView(way))))
-                << QString::fromLatin1(way) << true;
+                    << QString::fromLatin1(way) << true;
         }
     }
 
@@ -244,8 +249,8 @@ private slots:
         Utility app(*m_x);
         app.mapComPort(3, pty.slavePath());
         app.setEnvironment(QStringLiteral("TMPDIR"), temporary.path());
-        QVERIFY2(app.start(demo ? QStringList { QStringLiteral("--demo") } : QStringList(), &error),
-            qPrintable(error));
+        QVERIFY2(app.start(demo ? QStringList{ QStringLiteral("--demo") } : QStringList(), &error),
+                 qPrintable(error));
         // Open first: "Close software" on a closed port would reach for COM1.
         QVERIFY(app.click("Command1"));
         QTRY_VERIFY_WITH_TIMEOUT(filledWith(app.grab("Text2"), Colours::Window), 5000);
@@ -254,13 +259,13 @@ private slots:
             QVERIFY(app.click("Command33"));
         else if (way == u"window closed")
             QVERIFY(run(QStringLiteral(KORVANET_CLOSEWINDOW),
-                { QString::fromLatin1(app.windowId()) }, m_x->display()));
+                        { QString::fromLatin1(app.windowId()) }, m_x->display()));
         else
             app.process().terminate();
         QVERIFY2(app.process().waitForFinished(5000), qPrintable(way));
-        const QStringList left
-            = QDir(temporary.path())
-                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const QStringList left =
+                QDir(temporary.path())
+                        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
     }
 };

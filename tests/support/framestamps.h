@@ -38,8 +38,7 @@ public:
         qint64 latest = 0;
     };
 
-    explicit FrameStamps(PtyPair &pty)
-        : m_pty(pty)
+    explicit FrameStamps(PtyPair &pty) : m_pty(pty)
     {
         m_clock.start();
         m_poll.setTimerType(Qt::PreciseTimer);

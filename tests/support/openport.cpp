@@ -42,7 +42,7 @@ int main(int argc, char *argv[])
     form.Command1_Click();
     for (const MessageBox::Shown &box : script.shown()) {
         const char *kind = box.kind == MessageBox::Kind::Error ? "error"
-            : box.kind == MessageBox::Kind::Question           ? "question"
+                : box.kind == MessageBox::Kind::Question       ? "question"
                                                                : "information";
         std::printf("box\t%s\t%s\t%s\n", kind, qPrintable(box.text), qPrintable(box.detail));
     }

@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
         form.Combo2->setCurrentIndex(form.Combo2->findText(QStringLiteral(" 7")) - 1);
         QTest::keyClick(form.Combo2, Qt::Key_Down);
     }
-    std::printf(
-        "%s\n%s\n", qPrintable(form.Combo2->currentText()), qPrintable(PortMap::devicePath(1)));
+    std::printf("%s\n%s\n", qPrintable(form.Combo2->currentText()),
+                qPrintable(PortMap::devicePath(1)));
     return 0;
 }

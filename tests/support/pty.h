@@ -61,13 +61,13 @@ void resetSettings();
 // What the store holds under "Settings/`key`" now, read afresh; invalid when nothing.
 [[nodiscard]] QVariant storedSetting(const QString &key);
 
-#define KORVANET_TEST_MAIN(TestObject)                                                            \
-    int main(int argc, char **argv)                                                                \
-    {                                                                                              \
-        useTemporarySettings();                                                                    \
-        QApplication app(argc, argv);                                                              \
-        QApplication::setApplicationDisplayName(QStringLiteral("Korvanet"));                       \
-        TestObject test;                                                                           \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
-        return QTest::qExec(&test, argc, argv);                                                    \
-    }
+#define KORVANET_TEST_MAIN(TestObject)                                   \
+  int main(int argc, char **argv)                                        \
+  {                                                                      \
+    useTemporarySettings();                                              \
+    QApplication app(argc, argv);                                        \
+    QApplication::setApplicationDisplayName(QStringLiteral("Korvanet")); \
+    TestObject test;                                                     \
+    QTEST_SET_MAIN_SOURCE_PATH                                           \
+    return QTest::qExec(&test, argc, argv);                              \
+  }

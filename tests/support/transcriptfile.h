@@ -41,8 +41,8 @@ struct TranscriptFile
                 continue;
             }
             // "2026-12-09 14:03:27.415 sent QM&FR?\r\n"
-            const QDateTime at = QDateTime::fromString(
-                QString::fromLatin1(line.left(23)), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+            const QDateTime at = QDateTime::fromString(QString::fromLatin1(line.left(23)),
+                                                       QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
             const QByteArray rest = line.mid(24);
             const qsizetype blank = rest.indexOf(' ');
             if (!at.isValid() || line.at(23) != ' ' || rest.isEmpty()) {
@@ -50,7 +50,7 @@ struct TranscriptFile
                 continue;
             }
             events.append({ at.toMSecsSinceEpoch(), blank < 0 ? rest : rest.left(blank),
-                blank < 0 ? QByteArray() : rest.mid(blank + 1) });
+                            blank < 0 ? QByteArray() : rest.mid(blank + 1) });
         }
     }
 

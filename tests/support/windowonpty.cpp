@@ -23,7 +23,7 @@ bool WindowOnPty::openPort()
     const qsizetype boxesBefore = script.shown().size();
     QTest::mouseClick(form.Command1, Qt::LeftButton);
     return form.MSComm1->PortOpen() && form.Command1->text() == u"Port is open"
-        && script.shown().size() == boxesBefore;
+            && script.shown().size() == boxesBefore;
 }
 
 bool WindowOnPty::openPanel()
@@ -46,12 +46,11 @@ QPushButton *WindowOnPty::button(const QString &name) const
     return form.findChild<QPushButton *>(name);
 }
 
-OpenWindow::OpenWindow(Start start)
-    : start(start)
+OpenWindow::OpenWindow(Start start) : start(start)
 {
     if (start == Start::PickedLists) {
         opened = show() && pick(form.Combo2, QStringLiteral(" 3"))
-            && pick(form.Combo1, QStringLiteral("19200")) && openPort();
+                && pick(form.Combo1, QStringLiteral("19200")) && openPort();
     } else {
         opened = show() && openPort() && openPanel();
     }
@@ -65,7 +64,7 @@ bool OpenWindow::ready() const
 bool OpenWindow::picksStored() const
 {
     return storedSetting(QStringLiteral("ComPort")).toString() == u" 3"
-        && storedSetting(QStringLiteral("BaudRate")).toString() == u"19200";
+            && storedSetting(QStringLiteral("BaudRate")).toString() == u"19200";
 }
 
 QStringList boxes(const MessageBox::Script &script)
@@ -73,7 +72,7 @@ QStringList boxes(const MessageBox::Script &script)
     QStringList result;
     for (const MessageBox::Shown &box : script.shown()) {
         const char *kind = box.kind == MessageBox::Kind::Error ? "Error"
-            : box.kind == MessageBox::Kind::Question           ? "Question"
+                : box.kind == MessageBox::Kind::Question       ? "Question"
                                                                : "Information";
         result.append(QLatin1StringView(kind) + QStringLiteral(": ") + box.text);
     }

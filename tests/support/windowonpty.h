@@ -32,7 +32,7 @@ struct WindowOnPty
     };
 
     PtyPair pty;
-    FirstRun firstRun { pty };
+    FirstRun firstRun{ pty };
     MessageBox::Script script;
     Form1 form;
 };
