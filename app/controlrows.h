@@ -103,12 +103,20 @@ inline constexpr ControlRow rows[] = {
 
 } // namespace ControlRows
 
+// Where the control named `name` stands in the table; the table's size when it is not there.
+// An index rather than a pointer, so that a constant evaluation can test it: a build with
+// the sanitizers keeps null-pointer checks that GCC then cannot fold for an object's address.
+[[nodiscard]] constexpr std::size_t controlRowIndex(std::string_view name)
+{
+    std::size_t i = 0;
+    while (i < std::size(ControlRows::rows) && name != ControlRows::rows[i].name)
+        ++i;
+    return i;
+}
+
 // The row of the control named `name`, or none.
 [[nodiscard]] constexpr const ControlRow *findControlRow(std::string_view name)
 {
-    for (const ControlRow &row : ControlRows::rows) {
-        if (name == row.name)
-            return &row;
-    }
-    return nullptr;
+    const std::size_t i = controlRowIndex(name);
+    return i < std::size(ControlRows::rows) ? ControlRows::rows + i : nullptr;
 }

@@ -29,10 +29,10 @@ namespace {
 // lacks does not build.
 consteval const ControlRow &rowOf(std::string_view name)
 {
-    const ControlRow *row = findControlRow(name);
-    if (!row)
+    const std::size_t index = controlRowIndex(name);
+    if (index == std::size(ControlRows::rows))
         throw "the control table has no such control";
-    return *row;
+    return ControlRows::rows[index];
 }
 
 Form1::ProcessEnd &processEnd()
