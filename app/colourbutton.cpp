@@ -26,7 +26,13 @@ void ColourButton::setFace(const QColor &face)
 
 QFont ColourButton::captionFont() const
 {
-    return fittedFont(font(), text(), width() - 2 * CaptionMargin);
+    // Measured again only when the caption, the width or the font changed: a click repaints
+    // the button twice before it is reported, and measuring text is most of a repaint.
+    if (text() != m_fit.text || width() != m_fit.width || font() != m_fit.font) {
+        m_fit = { text(), width(), font(),
+                  fittedFont(font(), text(), width() - 2 * CaptionMargin) };
+    }
+    return m_fit.fitted;
 }
 
 void ColourButton::paintEvent(QPaintEvent *)

@@ -22,5 +22,14 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    struct CaptionFit
+    {
+        QString text;
+        int width = -1;
+        QFont font;
+        QFont fitted;
+    };
+
     QColor m_face;
+    mutable CaptionFit m_fit;
 };
