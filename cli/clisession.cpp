@@ -13,14 +13,10 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace {
-
 void sayOnStderr(const QString &text)
 {
     std::fprintf(stderr, "korvanet: %s\n", text.toLocal8Bit().constData());
 }
-
-} // namespace
 
 CliSession::CliSession(const QString &frontEnd, const QString &portText, const QString &baudText,
                        const QString &transcriptPath)

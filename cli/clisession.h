@@ -13,6 +13,9 @@
 #include <functional>
 #include <optional>
 
+// One line on stderr, after the program's name, as every message of the command line.
+void sayOnStderr(const QString &text);
+
 // The port of one command-line run: opened the way "Open port" opens it (the COM map, the
 // locking, the fixed message texts), with the run's transcript when one was asked for. A
 // port failure is said on stderr, message and detail, the first time only; the run then

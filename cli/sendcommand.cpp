@@ -14,11 +14,6 @@
 
 namespace {
 
-void sayOnStderr(const QString &text)
-{
-    std::fprintf(stderr, "korvanet: %s\n", text.toLocal8Bit().constData());
-}
-
 // The pauses and the reopen that the window's buttons keep around these commands.
 void sendLine(CliSession &session, const QString &text)
 {
