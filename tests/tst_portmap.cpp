@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 namespace {
 
 struct Run
@@ -37,6 +39,15 @@ Run korvanet(const QStringList &arguments)
     return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
              QString::fromLocal8Bit(process.readAllStandardOutput()),
              QString::fromLocal8Bit(process.readAllStandardError()) };
+}
+
+// A /dev-like tree: an empty file for each node name.
+bool makeNodes(const QTemporaryDir &dev, const QStringList &nodes)
+{
+    return std::all_of(nodes.cbegin(), nodes.cend(), [&dev](const QString &node) {
+        QFile file(dev.filePath(node));
+        return file.open(QIODevice::WriteOnly);
+    });
 }
 
 } // namespace
@@ -70,10 +81,7 @@ private slots:
         QFETCH(QStringList, nodes);
         QFETCH(QStringList, expected);
         QTemporaryDir dev;
-        for (const QString &node : nodes) {
-            QFile file(dev.filePath(node));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        }
+        QVERIFY(makeNodes(dev, nodes));
         QStringList found;
         for (const QString &path : PortMap::detectedDevices(dev.path()))
             found.append(QFileInfo(path).fileName());
@@ -111,10 +119,7 @@ private slots:
         QFETCH(QStringList, overrides);
         QFETCH(QStringList, expected);
         QTemporaryDir dev;
-        for (const QString &node : nodes) {
-            QFile file(dev.filePath(node));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        }
+        QVERIFY(makeNodes(dev, nodes));
         const auto inTree = [&dev](const QString &device) {
             return device.startsWith(u'/') || device.isEmpty() ? device : dev.filePath(device);
         };
