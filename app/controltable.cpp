@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controltable.h"
-
-#include "app/controlrows.h"
+#include "monitor/rssigraph.h"
 
 #include <algorithm>
 #include <cmath>
@@ -53,11 +52,11 @@ QColor colourOf(ColourClass colour)
     case ColourClass::Grey:
         return QColor::fromRgb(Colours::Window);
     case ColourClass::RedFill:
-        return QColor::fromRgb(Colours::Red);
+        return QColor::fromRgb(BarColours::Red);
     case ColourClass::YellowFill:
-        return QColor::fromRgb(Colours::Yellow);
+        return QColor::fromRgb(BarColours::Yellow);
     case ColourClass::GreenFill:
-        return QColor::fromRgb(Colours::Green);
+        return QColor::fromRgb(BarColours::Green);
     }
     return {};
 }

@@ -2,15 +2,16 @@
 #include "app/form1.h"
 
 #include "app/commandbuttons.h"
-#include "app/controlrows.h"
 #include "app/captionfit.h"
 #include "app/portnumbers.h"
-#include "app/settingsstore.h"
+#include "session/settingsstore.h"
 #include "app/signalshape.h"
 #include "modem/commands.h"
-#include "serial/portlisting.h"
-#include "serial/portmap.h"
-#include "serial/responselog.h"
+#include "platform/processend.h"
+#include "serial/baudrates.h"
+#include "serial/ports/portlisting.h"
+#include "serial/ports/portmap.h"
+#include "serial/widget/responselog.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -21,7 +22,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -37,10 +37,7 @@ consteval const ControlRow &rowOf(std::string_view name)
 
 Form1::ProcessEnd &processEnd()
 {
-    static Form1::ProcessEnd end = [](int exitCode) {
-        std::fflush(nullptr);
-        ::_exit(exitCode);
-    };
+    static Form1::ProcessEnd end = endProcessNow;
     return end;
 }
 
@@ -108,9 +105,7 @@ void setUp(PickList *combo, const ControlRow &row)
     if (row.kind == ControlKind::PortList) {
         combo->setModel(new PortNumbers(combo));
     } else {
-        combo->addItems({ QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
-                          QStringLiteral("9600"), QStringLiteral("19200"),
-                          QStringLiteral("38400") });
+        combo->addItems(BaudRates::list());
     }
     combo->setCurrentIndex(-1);
     combo->setEditText(QString::fromLatin1(row.text));
@@ -421,8 +416,10 @@ void Form1::Command33_Click()
         status = SendCommand(QString::fromLatin1(Commands::EnableTransmission));
     // The modem must really get the frame before the port closes under it.
     if (status.ok() && !MSComm1->drainOutput(500))
-        status = { CommError::ReadWriteFailed,
-                   tr("%1 did not take the frame in time.").arg(MSComm1->deviceName()) };
+        status = {
+            CommError::ReadWriteFailed,
+            QStringLiteral("%1 did not take the frame in time.").arg(MSComm1->deviceName())
+        };
     if (!status.ok()) {
         std::fprintf(stderr, "korvanet: \"QM++O\" was not sent before closing: %s\n",
                      qPrintable(status.reason));

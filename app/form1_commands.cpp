@@ -9,7 +9,7 @@
 #include "modem/commands.h"
 #include "modem/framing.h"
 #include "modem/sequences.h"
-#include "serial/responselog.h"
+#include "serial/widget/responselog.h"
 
 namespace {
 

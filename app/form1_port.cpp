@@ -5,8 +5,8 @@
 #include "app/form1.h"
 #include "app/messagebox.h"
 #include "serial/logrules.h"
-#include "serial/portopening.h"
-#include "serial/responselog.h"
+#include "session/portopening.h"
+#include "serial/widget/responselog.h"
 
 void Form1::showPortError(const CommStatus &status)
 {

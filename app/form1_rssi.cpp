@@ -7,7 +7,7 @@
 #include "modem/commands.h"
 #include "monitor/rssigraph.h"
 #include "serial/module1.h"
-#include "serial/responselog.h"
+#include "serial/widget/responselog.h"
 
 void Form1::Command34_Click()
 {

@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controltable.h"
-#include "app/endonsignal.h"
 #include "app/form1.h"
 #include "app/screenfit.h"
-#include "app/settingsstore.h"
 #include "app/windowtranscript.h"
 #include "cli/cli.h"
-#include "serial/portlisting.h"
-#include "serial/portmap.h"
-#include "serial/responselog.h"
-#include "serial/transcript.h"
+#include "platform/escaping.h"
+#include "serial/ports/portlisting.h"
+#include "serial/ports/portmap.h"
+#include "serial/widget/responselog.h"
+#include "session/settingsstore.h"
+#include "session/termination.h"
+#include "session/transcript.h"
 #include "sim/simulatedmodem.h"
 
 #include <QApplication>
@@ -87,8 +88,8 @@ int parse(int argc, char *argv[], Options &options)
 }
 
 // KORVANET_LOG_TRACE=<file> appends every new text of the response log to that file, one line
-// each, with backslash, CR and LF written as \\, \r and \n. The end-to-end tests read back
-// through it what the log holds; nobody else needs it.
+// each, escaped as the transcript escapes. The end-to-end tests read back through it what the
+// log holds; nobody else needs it.
 void traceLogTo(ResponseLog *log, const QString &path)
 {
     auto *file = new QFile(path, log);
@@ -96,11 +97,8 @@ void traceLogTo(ResponseLog *log, const QString &path)
         std::fprintf(stderr, "korvanet: KORVANET_LOG_TRACE: %s\n", qPrintable(file->errorString()));
         return;
     }
-    QObject::connect(log, &ResponseLog::changed, file, [log, file] {
-        QByteArray line = log->text().toUtf8();
-        line.replace('\\', "\\\\").replace('\r', "\\r").replace('\n', "\\n");
-        file->write(line.append('\n'));
-    });
+    QObject::connect(log, &ResponseLog::changed, file,
+                     [log, file] { file->write(escapedText(log->text()).append('\n')); });
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 
 #include "app/form1.h"
 #include "app/messagebox.h"
-#include "serial/transcript.h"
+#include "session/transcript.h"
 
 #include <QPointer>
 

@@ -7,6 +7,7 @@
 //
 //   cliread --korvanet build/korvanet [--runs N]
 
+#include "session/settingsstore.h"
 #include "sim/simulatedmodem.h"
 #include "stats.h"
 
@@ -14,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -61,8 +61,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cliread: the simulated modem did not start\n");
         return 1;
     }
-    QSettings(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"))
-            .setValue(QStringLiteral("Ports/COM3"), modem.slavePath());
+    SettingsStore::write(QStringLiteral("Ports"), QStringLiteral("COM3"), modem.slavePath());
 
     QElapsedTimer clock;
     qint64 wireBytes = 0;

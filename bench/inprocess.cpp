@@ -12,9 +12,10 @@
 
 #include "app/form1.h"
 #include "app/messagebox.h"
-#include "app/settingsstore.h"
+#include "platform/pty.h"
+#include "session/settingsstore.h"
 #include "serial/module1.h"
-#include "serial/responselog.h"
+#include "serial/widget/responselog.h"
 #include "stats.h"
 
 #include <QAbstractEventDispatcher>
@@ -31,8 +32,8 @@
 #include <random>
 #include <thread>
 
+#include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -100,17 +101,17 @@ private:
 private slots:
     void initTestCase()
     {
-        char name[256] = {};
-        QVERIFY(::openpty(&m_master, &m_slave, name, nullptr, nullptr) == 0);
-        QVERIFY(::openpty(&m_rawMaster, &m_rawSlave, nullptr, nullptr, nullptr) == 0);
+        RawPty line;
+        RawPty spare;
+        QVERIFY(openRawPty(line) && openRawPty(spare));
         // Our own descriptor on the slave keeps the master from hanging up between opens.
-        termios raw{};
-        ::tcgetattr(m_slave, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(m_slave, TCSANOW, &raw);
-        ::tcsetattr(m_rawSlave, TCSANOW, &raw);
-        SettingsStore::write(QStringLiteral("Ports"), QStringLiteral("COM3"),
-                             QString::fromLocal8Bit(name));
+        m_master = line.master;
+        m_slave = line.slave;
+        m_rawMaster = spare.master;
+        m_rawSlave = spare.slave;
+        // The flood's writer blocks while the utility is behind, as a real line holds it up.
+        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) & ~O_NONBLOCK);
+        SettingsStore::write(QStringLiteral("Ports"), QStringLiteral("COM3"), line.slavePath);
         SettingsStore::write(QStringLiteral("Settings"), QStringLiteral("ComPort"),
                              QStringLiteral("3"));
 

@@ -12,7 +12,7 @@
 //                udev scan of every tty on the machine (not part of start-up)
 
 #include "app/form1.h"
-#include "serial/portlisting.h"
+#include "serial/ports/portlisting.h"
 #include "stats.h"
 
 #include <QApplication>

@@ -17,6 +17,7 @@
 // Results are "@@" lines (stats.h); "##" lines are notes for the report.
 
 #include "app/controltable.h"
+#include "platform/pty.h"
 #include "stats.h"
 
 #include <X11/Xatom.h>
@@ -32,7 +33,6 @@
 #include <map>
 #include <optional>
 #include <poll.h>
-#include <pty.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -256,15 +256,13 @@ struct Pty
 
     Pty()
     {
-        char name[256] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
-            die("openpty failed");
-        path = name;
-        termios raw{};
-        ::tcgetattr(slave, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(slave, TCSANOW, &raw);
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        RawPty pty;
+        QString error;
+        if (!openRawPty(pty, &error))
+            die(qPrintable(error));
+        master = pty.master;
+        slave = pty.slave;
+        path = pty.slavePath.toStdString();
     }
 
     void drain()

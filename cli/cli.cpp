@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli.h"
 
-#include "cli/modes.h"
-#include "cli/script.h"
-#include "serial/numbertext.h"
+#include "cli/clioptions.h"
+#include "cli/commandfile.h"
+#include "cli/readmode.h"
+#include "cli/sendmode.h"
+#include "serial/baudrates.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -29,7 +31,7 @@ No setting is ever sent.
 
 Options:
   --port N           the COM number, as in the window's port list (needed)
-  --baud B           the PC's rate: 1200, 2400, 4800, 9600, 19200 or 38400 (default 19200)
+  --baud B           the PC's rate: %1 (default %2)
   --timeout MS       how long to wait for each reply, in milliseconds (default 1000)
   --json             print the captions and the replies as one JSON object instead;
                      a reply that did not come is null
@@ -59,7 +61,7 @@ is one of the six, and the following commands go out at that rate.
 
 Options:
   --port N           the COM number, as in the window's port list (needed)
-  --baud B           the PC's rate: 1200, 2400, 4800, 9600, 19200 or 38400 (default 19200)
+  --baud B           the PC's rate: %1 (default %2)
   --timeout MS       how long to wait for each reply, in milliseconds (default 1000)
   --file FILE        read the command texts from FILE instead of the command line
   --yes              allow QM**> and QM*R>
@@ -67,7 +69,7 @@ Options:
   -h, --help         show this help and exit
 
 The command texts:
-%1
+%3
 
 Exit status: 0 every command got a reply; 1 the port could not be opened, or failed;
 2 wrong usage or a refused command; 3 a reply did not come in time, or said ERROR.
@@ -76,7 +78,7 @@ Exit status: 0 every command got a reply; 1 the port could not be opened, or fai
 // The texts in rows of five, indented like the options.
 QString vocabularyLines()
 {
-    const QStringList texts = Script::vocabulary();
+    const QStringList texts = CommandFile::acceptedTexts();
     QStringList rows;
     for (qsizetype i = 0; i < texts.size(); i += 5) {
         QString row;
@@ -131,10 +133,11 @@ int run(int argc, char *argv[])
     if (!parser.parse(arguments))
         return usage(mode, parser.errorText());
     if (parser.isSet(help)) {
+        QString text = QString::fromLatin1(send ? sendHelp : readHelp)
+                               .arg(BaudRates::spelledOut(), QLatin1StringView(DefaultBaud));
         if (send)
-            std::fputs(qPrintable(QString::fromLatin1(sendHelp).arg(vocabularyLines())), stdout);
-        else
-            std::fputs(readHelp, stdout);
+            text = text.arg(vocabularyLines());
+        std::fputs(qPrintable(text), stdout);
         return ExitStatus::Ok;
     }
 
@@ -150,7 +153,8 @@ int run(int argc, char *argv[])
     // for another rate must not run at whatever that happens to be.
     if (!portSettingsForBaudText(options.baudText))
         return usage(mode,
-                     QStringLiteral("--baud wants one of 1200, 2400, 4800, 9600, 19200, 38400"));
+                     QStringLiteral("--baud wants one of %1")
+                             .arg(BaudRates::list().join(QStringLiteral(", "))));
     if (!ok || options.timeoutMs <= 0)
         return usage(mode, QStringLiteral("--timeout wants a number of milliseconds above 0"));
 

@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/clisession.h"
 
-#include "app/endonsignal.h"
 #include "modem/framing.h"
-#include "serial/numbertext.h"
-#include "serial/portopening.h"
+#include "platform/eventwait.h"
+#include "serial/baudrates.h"
+#include "session/portopening.h"
+#include "session/termination.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QTimer>
-
-#include <algorithm>
 #include <cstdio>
 
 void sayOnStderr(const QString &text)
@@ -43,10 +39,11 @@ CliSession::~CliSession()
 CommStatus CliSession::sendFrame(const QString &command)
 {
     if (m_failed)
-        return { CommError::PortNotOpen, tr("The port is not open.") };
+        return { CommError::PortNotOpen, QStringLiteral("The port is not open.") };
     // Read rather than discarded, so the transcript still has it.
     takeInput();
-    m_received.clear();
+    m_lines.clear();
+    m_replies.clear();
     const CommStatus status = ::sendFrame(m_comm, command);
     if (!status.ok())
         fail(status);
@@ -71,18 +68,15 @@ void CliSession::closePort()
 
 void CliSession::wait(int msecs)
 {
-    runUntil(QDeadlineTimer(msecs, Qt::PreciseTimer), [] { return false; });
+    EventWait::until(QDeadlineTimer(msecs, Qt::PreciseTimer), [] { return false; });
 }
 
 std::optional<QByteArray> CliSession::reply(const QDeadlineTimer &deadline)
 {
-    std::optional<QByteArray> line = takeLine();
-    runUntil(deadline, [this, &line] {
-        if (!line)
-            line = takeLine();
-        return line.has_value() || m_failed;
-    });
-    return line;
+    EventWait::until(deadline, [this] { return !m_replies.isEmpty() || m_failed; });
+    if (m_replies.isEmpty())
+        return std::nullopt;
+    return m_replies.takeFirst().text;
 }
 
 void CliSession::followRate(const QString &serialParams)
@@ -94,7 +88,7 @@ void CliSession::followRate(const QString &serialParams)
 
 void CliSession::reportTimeout(const QString &command, int timeoutMs)
 {
-    sayOnStderr(tr("no reply to %1 within %2 ms").arg(command).arg(timeoutMs));
+    sayOnStderr(QStringLiteral("no reply to %1 within %2 ms").arg(command).arg(timeoutMs));
     m_transcript.record("timeout", command);
 }
 
@@ -107,7 +101,7 @@ void CliSession::onComm()
 void CliSession::takeInput()
 {
     if (m_comm.InBufferCount() > 0)
-        m_received += m_comm.Input().toLatin1();
+        m_replies += m_lines.feed(m_comm.Input().toLatin1());
 }
 
 void CliSession::fail(const CommStatus &status)
@@ -119,33 +113,4 @@ void CliSession::fail(const CommStatus &status)
     if (!status.reason.isEmpty())
         sayOnStderr(status.reason);
     m_transcript.record("error", messageFor(status.code), status.reason);
-}
-
-void CliSession::runUntil(const QDeadlineTimer &deadline, const std::function<bool()> &done)
-{
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    while (!done() && !deadline.hasExpired()) {
-        // Rounded up, so the wake-up never comes before the deadline and the loop never spins.
-        const qint64 nsecs = deadline.remainingTimeNSecs();
-        wake.start(int((nsecs + 999999) / 1000000));
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-}
-
-std::optional<QByteArray> CliSession::takeLine()
-{
-    // A reply ends at CR, LF or both; an empty line between two replies is none.
-    for (;;) {
-        const auto end = std::find_if(m_received.cbegin(), m_received.cend(),
-                                      [](char c) { return c == '\r' || c == '\n'; });
-        if (end == m_received.cend())
-            return std::nullopt;
-        const qsizetype length = end - m_received.cbegin();
-        const QByteArray line = m_received.left(length);
-        m_received.remove(0, length + 1);
-        if (!line.isEmpty())
-            return line;
-    }
 }

@@ -2,15 +2,15 @@
 #pragma once
 
 #include "modem/modemport.h"
+#include "platform/linesplitter.h"
 #include "serial/mscomm.h"
-#include "serial/transcript.h"
+#include "session/transcript.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 
-#include <functional>
 #include <optional>
 
 // One line on stderr, after the program's name, as every message of the command line.
@@ -57,13 +57,12 @@ private:
     void onComm();
     void takeInput();
     void fail(const CommStatus &status);
-    void runUntil(const QDeadlineTimer &deadline, const std::function<bool()> &done);
-    [[nodiscard]] std::optional<QByteArray> takeLine();
 
     MSComm m_comm;
     Transcript m_transcript;
     QString m_portText;
     QString m_baudText;
-    QByteArray m_received;
+    LineSplitter m_lines;
+    QList<LineSplitter::Line> m_replies;
     bool m_failed = false;
 };

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Port texts come straight from the user's typing; every text must read or be refused.
+#include "serial/baudrates.h"
 #include "serial/numbertext.h"
 
 #include <cmath>

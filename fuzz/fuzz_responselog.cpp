@@ -2,7 +2,7 @@
 // The log shows every byte the modem sends and gives back exactly what it was given: the
 // display mapping must survive any Latin-1 text, and a text typed into the box must come
 // back as the same exact text.
-#include "serial/responselog.h"
+#include "serial/widget/responselog.h"
 
 #include <QApplication>
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <span>
+
 // The modem's whole vocabulary. Every frame on the line is one of these texts (the
 // settings with the user's value appended) followed by CR LF.
 namespace Commands {
@@ -36,6 +38,19 @@ inline constexpr char EnableTransmission[] = "QM++O"; // the letter O
 inline constexpr char SaveSettings[] = "QM**>";
 inline constexpr char FactoryDefaults[] = "QM*R>";
 } // namespace Commands
+
+// How a command text is built: a query ends in "?"; a setting carries "=" and a constant value;
+// a value setting is the text up to its "=", sent with a value appended; an action has neither.
+enum class CommandShape { Query, Setting, ValueSetting, Action };
+
+struct VocabularyEntry
+{
+    const char *text;
+    CommandShape shape;
+};
+
+// All 31 texts, the value settings by the text up to their "=".
+[[nodiscard]] std::span<const VocabularyEntry> vocabulary();
 
 // What "?" shows beside the compatibility mode box: the six modes, joined by CR LF.
 [[nodiscard]] const char *compatibilityModeList();

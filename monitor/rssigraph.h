@@ -32,11 +32,11 @@ enum class SignalBand { Weak, Fair, Strong };
 
 // The bar's own colours, as ARGB values (QRgb, without needing the GUI library); the
 // window's other colours live with the window.
-namespace Colours {
+namespace BarColours {
 inline constexpr quint32 Red = 0xffff0000;
 inline constexpr quint32 Yellow = 0xffffff00;
 inline constexpr quint32 Green = 0xff00ff00;
-} // namespace Colours
+} // namespace BarColours
 
 // What a band shows: the first `shown` of the three segments, left to right, in one colour;
 // the others are hidden.
@@ -50,11 +50,11 @@ struct BarSegments
 {
     switch (band) {
     case SignalBand::Strong:
-        return { 3, Colours::Green };
+        return { 3, BarColours::Green };
     case SignalBand::Fair:
-        return { 2, Colours::Yellow };
+        return { 2, BarColours::Yellow };
     case SignalBand::Weak:
-        return { 1, Colours::Red };
+        return { 1, BarColours::Red };
     }
-    return { 0, Colours::Red };
+    return { 0, BarColours::Red };
 }

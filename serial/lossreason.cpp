@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/lossreason.h"
 
-#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -19,14 +18,13 @@ QString lossReason(const QString &device, int fd, const QString &fallback)
     };
     if (::stat(QFile::encodeName(device).constData(), &st) != 0) {
         const int nodeError = errno;
-        return QCoreApplication::translate("MSComm",
-                                           "%1 was disconnected: the device no longer "
-                                           "exists (%2).")
+        return QStringLiteral("%1 was disconnected: the device no longer "
+                              "exists (%2).")
                 .arg(device, qt_error_string(nodeError));
     }
     if (hungUp) {
-        return QCoreApplication::translate("MSComm", "%1 went away: the line was hung up (%2).")
+        return QStringLiteral("%1 went away: the line was hung up (%2).")
                 .arg(device, qt_error_string(lineError));
     }
-    return QCoreApplication::translate("MSComm", "%1 failed: %2").arg(device, fallback);
+    return QStringLiteral("%1 failed: %2").arg(device, fallback);
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/module1.h"
 
-#include <QAbstractEventDispatcher>
+#include "platform/eventwait.h"
+
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -44,12 +45,9 @@ qint32 PumpedWait(qint32 interval)
     // across the wrap to 0.
     const quint32 deadline = tickCount() + quint32(interval);
 
-    QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
     QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-
     for (;;) {
+        int wakeAfter = -1;
         if (!unlimited) {
             const qint32 remaining = qint32(deadline - tickCount());
             // Above the interval means the tick went backwards: treat it as run out.
@@ -57,11 +55,11 @@ qint32 PumpedWait(qint32 interval)
                 return WaitTimeout;
             // One past the deadline: the tick counts whole milliseconds, so waking at the
             // deadline itself could be up to a millisecond short of the interval.
-            wake.start(remaining + 1);
+            wakeAfter = remaining + 1;
         }
-        // One blocking pass: it sleeps until any event is pending (the wake-up included)
-        // and then dispatches what is pending, once.
-        dispatcher->processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+        // Sleeps until any event is pending (the wake-up included), then dispatches what is
+        // pending, once.
+        EventWait::dispatchOnce(wake, wakeAfter);
     }
 }
 

@@ -7,7 +7,8 @@
 
 namespace Module1 {
 
-// Returned when the interval ran out; no caller reads it.
+// What PumpedWait returns when its interval ran out: the handlers that wait ignore it, and the
+// tests hold the wait to it.
 inline constexpr qint32 WaitTimeout = 258;
 
 // Holds the calling handler for `interval` milliseconds (or for ever with -1) while the

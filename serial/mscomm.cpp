@@ -3,7 +3,7 @@
 
 #include "serial/lossreason.h"
 #include "serial/permissionadvice.h"
-#include "serial/portmap.h"
+#include "serial/ports/portmap.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -78,12 +78,15 @@ MSComm::~MSComm() = default;
 CommStatus MSComm::setCommPort(int number)
 {
     if (number < 1 || number > 32767)
-        return { CommError::InvalidPortNumber, tr("COM%1 is not a port number.").arg(number) };
+        return { CommError::InvalidPortNumber,
+                 QStringLiteral("COM%1 is not a port number.").arg(number) };
     if (m_port.isOpen() && number == m_commPort)
-        return { CommError::PortAlreadyOpen, tr("%1 is already open.").arg(m_device) };
+        return { CommError::PortAlreadyOpen, QStringLiteral("%1 is already open.").arg(m_device) };
     if (m_port.isOpen())
-        return { CommError::PortAlreadyOpen,
-                 tr("%1 is open; close it before choosing another port.").arg(m_device) };
+        return {
+            CommError::PortAlreadyOpen,
+            QStringLiteral("%1 is open; close it before choosing another port.").arg(m_device)
+        };
     m_commPort = qint16(number);
     return {};
 }
@@ -91,7 +94,8 @@ CommStatus MSComm::setCommPort(int number)
 CommStatus MSComm::setSettings(const QString &settings)
 {
     if (!parseSettings(settings))
-        return { CommError::InvalidPropertyValue, tr("\"%1\" is no line setting.").arg(settings) };
+        return { CommError::InvalidPropertyValue,
+                 QStringLiteral("\"%1\" is no line setting.").arg(settings) };
     m_settings = settings;
     return m_port.isOpen() ? applySettings() : CommStatus{};
 }
@@ -127,16 +131,16 @@ void MSComm::closePort()
 CommStatus MSComm::open()
 {
     if (m_port.isOpen())
-        return { CommError::PortAlreadyOpen, tr("%1 is already open.").arg(m_device) };
+        return { CommError::PortAlreadyOpen, QStringLiteral("%1 is already open.").arg(m_device) };
 
     const QString device = PortMap::devicePath(m_commPort);
     if (device.isEmpty())
         return { CommError::InvalidPortNumber,
-                 tr("No serial device is known as COM%1.").arg(m_commPort) };
+                 QStringLiteral("No serial device is known as COM%1.").arg(m_commPort) };
 #ifndef Q_OS_WIN
     if (!QFileInfo::exists(device))
         return { CommError::InvalidPortNumber,
-                 tr("COM%1 is %2, which does not exist.").arg(m_commPort).arg(device) };
+                 QStringLiteral("COM%1 is %2, which does not exist.").arg(m_commPort).arg(device) };
     // Qt reports a busy port and a missing permission alike; only the second is the
     // user's to fix, so it is told apart before trying.
     if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
@@ -156,13 +160,13 @@ CommStatus MSComm::open()
     const QScopedValueRollback opening(m_opening, true);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lock.release();
-        const QString reason = tr("%1: %2").arg(device, m_port.errorString());
+        const QString reason = QStringLiteral("%1: %2").arg(device, m_port.errorString());
         switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError:
             return { CommError::InvalidPortNumber, reason };
         case QSerialPort::PermissionError:
             return { CommError::PortAlreadyOpen,
-                     tr("%1 is in use by another program.").arg(device) };
+                     QStringLiteral("%1 is in use by another program.").arg(device) };
         default:
             return { CommError::DeviceUnavailable, reason };
         }
@@ -180,7 +184,7 @@ CommStatus MSComm::open()
 CommStatus MSComm::setOutput(const QString &text)
 {
     if (!m_port.isOpen())
-        return { CommError::PortNotOpen, tr("The port is not open.") };
+        return { CommError::PortNotOpen, QStringLiteral("The port is not open.") };
     // One byte per character as the user sees it: a character outside Latin-1 is one "?",
     // even where it takes two UTF-16 units.
     QByteArray bytes;
@@ -193,7 +197,8 @@ CommStatus MSComm::setOutput(const QString &text)
     // A device that has gone away fails only here, and the error report closes the port.
     m_port.flush();
     if (!m_port.isOpen())
-        return { CommError::ReadWriteFailed, tr("%1 went away while writing.").arg(m_device) };
+        return { CommError::ReadWriteFailed,
+                 QStringLiteral("%1 went away while writing.").arg(m_device) };
     return {};
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "serial/seriallock.h"
+#include "serial/locking/seriallock.h"
 
 #include <QObject>
 #include <QSerialPort>
@@ -51,11 +51,11 @@ public:
     [[nodiscard]] QString Settings() const { return m_settings; }
     [[nodiscard]] CommStatus setSettings(const QString &settings);
 
-    [[nodiscard]] qint16 InputLen() const { return m_inputLen; }
+    // Write-only, as the window uses them: how much one read of Input takes (0: all that
+    // waits), and from how many waiting bytes a receive event, and at how many bytes left to
+    // send a send event, is raised.
     void setInputLen(qint16 length) { m_inputLen = length; }
-    [[nodiscard]] qint16 RThreshold() const { return m_rThreshold; }
     void setRThreshold(qint16 threshold) { m_rThreshold = threshold; }
-    [[nodiscard]] qint16 SThreshold() const { return m_sThreshold; }
     void setSThreshold(qint16 threshold) { m_sThreshold = threshold; }
 
     [[nodiscard]] bool PortOpen() const { return m_port.isOpen(); }

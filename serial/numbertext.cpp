@@ -2,7 +2,6 @@
 #include "serial/numbertext.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -66,21 +65,4 @@ std::optional<qint16> toInt16HalfEven(double value)
     if (rounded < -32768.0 || rounded > 32767.0)
         return std::nullopt;
     return qint16(rounded);
-}
-
-std::optional<QString> portSettingsForBaudText(const QString &baudText)
-{
-    static const std::array<std::pair<const char *, const char *>, 6> rows{ {
-            { "1200", "1200,N,8,1" },
-            { "2400", "2400,N,8,1" },
-            { "4800", "4800,N,8,1" },
-            { "9600", "9600,N,8,1" },
-            { "19200", "19200,N,8,1" },
-            { "38400", "38400,N,8,1" },
-    } };
-    for (const auto &[rate, settings] : rows) {
-        if (baudText == QLatin1StringView(rate))
-            return QString::fromLatin1(settings);
-    }
-    return std::nullopt;
 }

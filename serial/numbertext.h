@@ -14,7 +14,3 @@
 
 // Nearest 16-bit integer, a half going to the even neighbour; nothing when out of range.
 [[nodiscard]] std::optional<qint16> toInt16HalfEven(double value);
-
-// The line settings that "Open port" applies for a baud-rate text, matched exactly
-// (no trimming, no case folding); nothing when the text is none of the six rates.
-[[nodiscard]] std::optional<QString> portSettingsForBaudText(const QString &baudText);

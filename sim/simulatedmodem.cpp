@@ -1,33 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/simulatedmodem.h"
 
+#include "platform/pty.h"
 #include "sim/modemcommands.h"
 #include "sim/serialline.h"
 
 #include <cerrno>
-#include <climits>
-
-#include <fcntl.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
-
-namespace {
-
-bool fail(QString *error, const char *what)
-{
-    if (error)
-        *error = QLatin1String(what) + QLatin1String(": ") + qt_error_string(errno);
-    return false;
-}
-
-bool addFlags(int fd, int getCommand, int setCommand, int flags)
-{
-    const int present = ::fcntl(fd, getCommand);
-    return present >= 0 && ::fcntl(fd, setCommand, present | flags) == 0;
-}
-
-} // namespace
 
 SimulatedModem::SimulatedModem(QObject *parent) : QObject(parent)
 {
@@ -50,26 +30,12 @@ SimulatedModem::~SimulatedModem()
 bool SimulatedModem::start(QString *error)
 {
     Q_ASSERT(m_master < 0);
-
-    // Raw from the start: a slave left in cooked mode would echo every reply straight back to
-    // the modem as a new command until the utility gets round to configuring it.
-    termios raw{};
-    ::cfmakeraw(&raw);
-    raw.c_cc[VMIN] = 1;
-    ::cfsetspeed(&raw, SerialLine::speedFor(m_serialRate));
-    if (::openpty(&m_master, &m_slave, nullptr, &raw, nullptr) != 0)
-        return fail(error, "openpty");
-
-    if (!addFlags(m_master, F_GETFL, F_SETFL, O_NONBLOCK)
-        || !addFlags(m_master, F_GETFD, F_SETFD, FD_CLOEXEC)
-        || !addFlags(m_slave, F_GETFD, F_SETFD, FD_CLOEXEC)) {
-        return fail(error, "fcntl");
-    }
-
-    char path[PATH_MAX];
-    if (::ttyname_r(m_slave, path, sizeof path) != 0)
-        return fail(error, "ttyname_r");
-    m_slavePath = QString::fromLocal8Bit(path);
+    RawPty pty;
+    if (!openRawPty(pty, error, SerialLine::speedFor(m_serialRate)))
+        return false;
+    m_master = pty.master;
+    m_slave = pty.slave;
+    m_slavePath = pty.slavePath;
 
     // The slave stays open here for good: the master then never reads as hung up when the
     // utility closes its end, so the notifier cannot spin on an endless EIO.

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "sim/linesplitter.h"
+#include "platform/linesplitter.h"
 #include "sim/modemstate.h"
 
 #include <QByteArray>

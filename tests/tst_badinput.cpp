@@ -5,7 +5,7 @@
 // pseudo-terminal.
 
 #include "modem/commands.h"
-#include "serial/responselog.h"
+#include "serial/widget/responselog.h"
 #include "tests/support/userinput.h"
 #include "tests/support/windowonpty.h"
 

@@ -3,7 +3,8 @@
 // process ends, whatever state the port and the other handlers are in. The end itself is
 // recorded instead of ending this test.
 
-#include "serial/responselog.h"
+#include "session/settingsstore.h"
+#include "serial/widget/responselog.h"
 #include "tests/support/windowonpty.h"
 
 #include <QSettings>
@@ -142,7 +143,7 @@ private slots:
         QVERIFY(!form.MSComm1->PortOpen());
         QCOMPARE(form.Text2->text(), QStringLiteral("kept"));
         QVERIFY2(script.shown().isEmpty(), qPrintable(script.texts().join(u'|')));
-        const QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
+        const SettingsStore::File store;
         QVERIFY(!store.contains(QStringLiteral("Settings/ComPort")));
         QVERIFY(!store.contains(QStringLiteral("Settings/BaudRate")));
     }

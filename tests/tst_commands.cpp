@@ -2,7 +2,7 @@
 // Every command button, pressed as the user presses it, against a real pseudo-terminal: the
 // exact bytes on the line, nothing more, and the log emptied first.
 
-#include "serial/responselog.h"
+#include "serial/widget/responselog.h"
 #include "tests/support/userinput.h"
 #include "tests/support/windowonpty.h"
 

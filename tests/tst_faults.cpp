@@ -5,8 +5,9 @@
 // garbage. Each time the utility keeps running, says so once at most, keeps everything
 // the user typed and picked, and does not spin afterwards.
 
-#include "serial/portmap.h"
-#include "serial/responselog.h"
+#include "session/settingsstore.h"
+#include "serial/ports/portmap.h"
+#include "serial/widget/responselog.h"
 #include "tests/support/cputime.h"
 #include "tests/support/userinput.h"
 #include "tests/support/windowonpty.h"
@@ -91,7 +92,7 @@ constexpr auto Picked = OpenWindow::Start::PickedLists;
 
 QString settingsFile()
 {
-    return QSettings(QStringLiteral("Korvanet"), QStringLiteral("Korvanet")).fileName();
+    return SettingsStore::File().fileName();
 }
 
 QString groupOf(const QString &path)

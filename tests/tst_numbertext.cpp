@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "serial/baudrates.h"
 #include "serial/numbertext.h"
 #include "tests/support/pty.h"
 

@@ -2,7 +2,7 @@
 // Open port, Close port and the response log, over a real pseudo-terminal: the exact line
 // speed the utility sets, the exact failure messages, and the log byte for byte.
 
-#include "serial/responselog.h"
+#include "serial/widget/responselog.h"
 #include "tests/support/cputime.h"
 #include "tests/support/windowonpty.h"
 

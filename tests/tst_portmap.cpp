@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/form1.h"
 #include "app/messagebox.h"
-#include "app/settingsstore.h"
-#include "serial/portlisting.h"
-#include "serial/portmap.h"
+#include "session/settingsstore.h"
+#include "serial/ports/portlisting.h"
+#include "serial/ports/portmap.h"
 #include "tests/support/pty.h"
 #include "tests/support/windowonpty.h"
 

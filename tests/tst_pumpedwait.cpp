@@ -3,7 +3,7 @@
 // rather than spins.
 
 #include "serial/module1.h"
-#include "serial/responselog.h"
+#include "serial/widget/responselog.h"
 #include "tests/support/cputime.h"
 #include "tests/support/windowonpty.h"
 

@@ -3,7 +3,7 @@
 // transmission cycle, checked on a real pseudo-terminal.
 
 #include "monitor/rssigraph.h"
-#include "serial/responselog.h"
+#include "serial/widget/responselog.h"
 #include "tests/support/framestamps.h"
 #include "tests/support/windowonpty.h"
 

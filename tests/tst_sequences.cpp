@@ -6,8 +6,8 @@
 #include "modem/modemport.h"
 #include "modem/sequences.h"
 #include "serial/module1.h"
-#include "serial/portopening.h"
-#include "serial/responselog.h"
+#include "session/portopening.h"
+#include "serial/widget/responselog.h"
 #include "tests/support/framestamps.h"
 #include "tests/support/windowonpty.h"
 

@@ -3,9 +3,10 @@
 // told once, on standard error, with the file and the reason, and a "Ports" override is
 // never dropped in favour of a counted device (this machine's /dev/ttyS0, say).
 
+#include "session/settingsstore.h"
 #include "app/form1.h"
 #include "app/messagebox.h"
-#include "serial/portmap.h"
+#include "serial/ports/portmap.h"
 #include "tests/support/pty.h"
 
 #include <QDir>
@@ -134,8 +135,7 @@ private slots:
     void damagedFileKeepsOverrideOnSave()
     {
         PtyPair pty;
-        const QString file =
-                QSettings(QStringLiteral("Korvanet"), QStringLiteral("Korvanet")).fileName();
+        const QString file = SettingsStore::File().fileName();
         QVERIFY(writeFile(file,
                           "[Settings]\nComPort=\"5\n[Ports]\nCOM1="
                                   + QFile::encodeName(pty.slavePath()) + '\n'));
@@ -145,7 +145,7 @@ private slots:
         form.Combo2->setCurrentIndex(form.Combo2->findText(QStringLiteral(" 7")) - 1);
         QTest::keyClick(form.Combo2, Qt::Key_Down);
 
-        const QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
+        const SettingsStore::File store;
         QCOMPARE(store.value(QStringLiteral("Settings/ComPort")).toString(), QStringLiteral(" 7"));
         QCOMPARE(store.value(QStringLiteral("Ports/COM1")).toString(), pty.slavePath());
         QCOMPARE(PortMap::devicePath(1), pty.slavePath());

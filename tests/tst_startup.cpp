@@ -2,8 +2,9 @@
 // Start-up, the persisted port and baud-rate choice, and the mirroring of the two baud-rate
 // lists, driven through the real widgets as a user drives them.
 
+#include "session/settingsstore.h"
 #include "app/form1.h"
-#include "serial/responselog.h"
+#include "serial/widget/responselog.h"
 #include "tests/support/pty.h"
 #include "tests/support/userinput.h"
 
@@ -20,7 +21,7 @@ enum class TypedEnd { Return, FocusOut };
 
 void store(const QString &key, const QString &value)
 {
-    QSettings settings(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
+    SettingsStore::File settings;
     settings.setValue(QStringLiteral("Settings/") + key, value);
     settings.sync();
 }

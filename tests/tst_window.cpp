@@ -5,7 +5,7 @@
 // show and hide.
 
 #include "app/signalshape.h"
-#include "serial/responselog.h"
+#include "serial/widget/responselog.h"
 #include "tests/support/windowonpty.h"
 
 #include <QCheckBox>

@@ -2,6 +2,7 @@
 #include "tests/e2e/e2esupport.h"
 
 #include "app/controltable.h"
+#include "monitor/rssigraph.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -476,8 +477,8 @@ bool mostly(const QImage &image, QRgb colour)
 bool isBarColour(QRgb pixel)
 {
     const QRgb rgb = pixel & 0xffffff;
-    return rgb == (Colours::Red & 0xffffff) || rgb == (Colours::Yellow & 0xffffff)
-            || rgb == (Colours::Green & 0xffffff);
+    return rgb == (BarColours::Red & 0xffffff) || rgb == (BarColours::Yellow & 0xffffff)
+            || rgb == (BarColours::Green & 0xffffff);
 }
 
 QRgb centrePixel(const QImage &image)

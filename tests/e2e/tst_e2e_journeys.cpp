@@ -5,6 +5,7 @@
 // received and answered, the texts the response log had (its trace), and the screen's pixels.
 
 #include "app/controltable.h"
+#include "monitor/rssigraph.h"
 #include "tests/e2e/e2esupport.h"
 #include "tests/support/pty.h"
 #include "tests/support/transcriptfile.h"
@@ -143,9 +144,9 @@ private slots:
         QVERIFY(s.app.click("Command34"));
         QTRY_VERIFY_WITH_TIMEOUT(isBarColour(centrePixel(s.app.grab("Shape1"))), 3000);
         // -87 dBm is a strong signal: three green segments.
-        QTRY_VERIFY_WITH_TIMEOUT(filledWith(s.app.grab("Shape3"), Colours::Green), 1000);
-        QVERIFY(filledWith(s.app.grab("Shape1"), Colours::Green));
-        QVERIFY(filledWith(s.app.grab("Shape2"), Colours::Green));
+        QTRY_VERIFY_WITH_TIMEOUT(filledWith(s.app.grab("Shape3"), BarColours::Green), 1000);
+        QVERIFY(filledWith(s.app.grab("Shape1"), BarColours::Green));
+        QVERIFY(filledWith(s.app.grab("Shape2"), BarColours::Green));
         QVERIFY(s.sim.frames().contains("QM@R?"));
 
         // Within the first five ticks the graph itself never disables transmission, so the

@@ -7,10 +7,10 @@
 // With --hold it first picks " 3" and "19200" from the lists, as a user would, and after the
 // output stays running with the port open, ending on a signal as the utility does.
 
-#include "app/endonsignal.h"
+#include "session/termination.h"
 #include "app/form1.h"
 #include "app/messagebox.h"
-#include "serial/portmap.h"
+#include "serial/ports/portmap.h"
 
 #include <QApplication>
 

@@ -4,7 +4,7 @@
 // prepared cannot be written or read: what the user is told goes to standard error.
 
 #include "app/form1.h"
-#include "serial/portmap.h"
+#include "serial/ports/portmap.h"
 
 #include <QApplication>
 #include <QTest>

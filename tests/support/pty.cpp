@@ -1,36 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/pty.h"
 
-#include "app/settingsstore.h"
+#include "platform/pty.h"
+#include "session/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 PtyPair::PtyPair()
 {
-    char name[256] = {};
-    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
-        qFatal("openpty failed: %s", strerror(errno));
-    m_slavePath = QString::fromLocal8Bit(name);
-    termios raw{};
-    ::tcgetattr(m_slave, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(m_slave, TCSANOW, &raw);
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    // A program a test starts must not inherit the pair: a copy of the master in a child
-    // would keep the line up after the test hangs it up.
-    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
+    RawPty pty;
+    QString error;
+    if (!openRawPty(pty, &error))
+        qFatal("%s", qPrintable(error));
+    m_master = pty.master;
+    m_slave = pty.slave;
+    m_slavePath = pty.slavePath;
 }
 
 PtyPair::~PtyPair()
@@ -148,13 +141,13 @@ void useTemporarySettings()
 
 void resetSettings()
 {
-    QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
+    SettingsStore::File store;
     store.clear();
     store.sync();
 }
 
 QVariant storedSetting(const QString &key)
 {
-    const QSettings store(QStringLiteral("Korvanet"), QStringLiteral("Korvanet"));
+    const SettingsStore::File store;
     return store.value(QStringLiteral("Settings/") + key);
 }

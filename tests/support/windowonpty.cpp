@@ -2,6 +2,7 @@
 #include "tests/support/windowonpty.h"
 
 #include "app/signalshape.h"
+#include "monitor/rssigraph.h"
 #include "tests/support/userinput.h"
 
 #include <QTest>
@@ -93,11 +94,11 @@ QString signalBar(const Form1 &form)
     for (const SignalShape *shape : { form.Shape1, form.Shape2, form.Shape3 }) {
         if (shape->isHidden())
             result += u'-';
-        else if (shape->fillColor() == QColor::fromRgb(Colours::Green))
+        else if (shape->fillColor() == QColor::fromRgb(BarColours::Green))
             result += u'G';
-        else if (shape->fillColor() == QColor::fromRgb(Colours::Yellow))
+        else if (shape->fillColor() == QColor::fromRgb(BarColours::Yellow))
             result += u'Y';
-        else if (shape->fillColor() == QColor::fromRgb(Colours::Red))
+        else if (shape->fillColor() == QColor::fromRgb(BarColours::Red))
             result += u'R';
         else
             result += u'?';

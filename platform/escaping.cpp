@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/escaping.h"
+
+namespace {
+
+constexpr char hexDigits[] = "0123456789abcdef";
+
+bool printable(unsigned char code)
+{
+    return code >= 0x20 && code < 0x7f;
+}
+
+} // namespace
+
+QByteArray escapedBytes(QByteArrayView bytes)
+{
+    QByteArray text;
+    text.reserve(bytes.size());
+    for (const char byte : bytes) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (byte == '\r')
+            text.append("\\r");
+        else if (byte == '\n')
+            text.append("\\n");
+        else if (byte == '\\')
+            text.append("\\\\");
+        else if (printable(code))
+            text.append(byte);
+        else
+            text.append("\\x").append(hexDigits[code >> 4]).append(hexDigits[code & 0xf]);
+    }
+    return text;
+}
+
+QByteArray escapedText(const QString &text)
+{
+    return escapedBytes(text.toUtf8());
+}
+
+QByteArray jsonString(QByteArrayView bytes)
+{
+    QByteArray json = "\"";
+    for (const char byte : bytes) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (byte == '"' || byte == '\\')
+            json.append('\\').append(byte);
+        else if (byte == '\r')
+            json.append("\\r");
+        else if (byte == '\n')
+            json.append("\\n");
+        else if (printable(code))
+            json.append(byte);
+        else
+            json.append("\\u00").append(hexDigits[code >> 4]).append(hexDigits[code & 0xf]);
+    }
+    return json + '"';
+}

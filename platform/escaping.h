@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// Bytes and texts from outside (a modem, a file, another user's process) on their way to a
+// terminal, a transcript or JSON, one scheme for all: printable ASCII stays as it is, CR and
+// LF become \r and \n, a backslash \\, and every other byte \xNN. Nothing that comes out can
+// move a terminal's cursor, change its title or split a line.
+[[nodiscard]] QByteArray escapedBytes(QByteArrayView bytes);
+// A text as its UTF-8 bytes, escaped alike.
+[[nodiscard]] QByteArray escapedText(const QString &text);
+// The same bytes as a JSON string, quotes included: each byte is the character of that code
+// (Latin-1), and everything outside printable ASCII is written as \r, \n or \u00NN, so a
+// C1 control (0x9b is a terminal's CSI) never reaches a terminal raw.
+[[nodiscard]] QByteArray jsonString(QByteArrayView bytes);

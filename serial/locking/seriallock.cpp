@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "serial/locking/seriallock.h"
+
+#include "serial/locking/portholders.h"
+#include "serial/locking/uucplock.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using Refusal = SerialLock::Refusal;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("MSComm", text);
+}
+
+// The devices claimed in this process: its PID in a lock file is then no leftover.
+QSet<QString> &claimedHere()
+{
+    static QSet<QString> devices;
+    return devices;
+}
+
+// How a refusal names the device: as the user gave it, and by its real name when that differs.
+QString subject(const QString &named, const QString &device)
+{
+    return named == device ? device : tr("%1, which is %2,").arg(named, device);
+}
+
+Refusal inUse(const QString &named, const QString &device, const QList<pid_t> &holders)
+{
+    if (holders.isEmpty())
+        return { Refusal::Kind::InUse,
+                 tr("%1 is in use by another program.").arg(subject(named, device)) };
+    return {
+        Refusal::Kind::InUse,
+        tr("%1 is in use by %2.").arg(subject(named, device), PortHolders::describe(holders))
+    };
+}
+
+// Whether this user may delete `path`: a folder it can write to, and in a sticky folder
+// such as /run/lock, a file or a folder of its own.
+bool mayRemove(const QString &path)
+{
+    if (::geteuid() == 0)
+        return true;
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    struct stat dir
+    {
+    };
+    struct stat file
+    {
+    };
+    if (::stat(folder.constData(), &dir) != 0 || ::access(folder.constData(), W_OK | X_OK) != 0)
+        return false;
+    if (!(dir.st_mode & S_ISVTX))
+        return true;
+    return dir.st_uid == ::geteuid()
+            || (::lstat(QFile::encodeName(path).constData(), &file) == 0
+                && file.st_uid == ::geteuid());
+}
+
+QString removeCommand(const QString &path)
+{
+    return (mayRemove(path) ? QStringLiteral("rm ") : QStringLiteral("sudo rm ")) + path;
+}
+
+// Qt's own lock for a claimed port (see openPath()) is left behind when the process is
+// killed; its name says whose it was.
+void removeQtLeftovers()
+{
+    const QString prefix = QStringLiteral("LCK.._proc_");
+    for (const QString &folder : UucpLock::folders()) {
+        const QStringList names = QDir(folder).entryList({ prefix + QStringLiteral("*_fd_*") },
+                                                         QDir::Files | QDir::System);
+        for (const QString &name : names) {
+            bool ok = false;
+            const pid_t pid = name.mid(prefix.size()).section(u'_', 0, 0).toInt(&ok);
+            if (ok && pid > 0 && !UucpLock::isRunning(pid))
+                QFile::remove(folder + u'/' + name);
+        }
+    }
+}
+
+} // namespace
+
+SerialLock::~SerialLock()
+{
+    release();
+}
+
+std::optional<Refusal> SerialLock::acquire(const QString &named)
+{
+    release();
+    // Any two names of one device must meet at the same lock files.
+    const QString device = QFileInfo(named).canonicalFilePath();
+    if (device.isEmpty())
+        return Refusal{ Refusal::Kind::Failed, tr("%1 does not exist.").arg(named) };
+    removeQtLeftovers();
+    std::optional<Refusal> refusal = clearTheWay(device, named);
+    if (!refusal)
+        refusal = lockFiles(device, named);
+    if (!refusal)
+        refusal = openDevice(device, named);
+    if (refusal) {
+        release();
+        return refusal;
+    }
+    m_device = device;
+    claimedHere().insert(device);
+    return std::nullopt;
+}
+
+std::optional<Refusal> SerialLock::clearTheWay(const QString &device, const QString &named)
+{
+    for (const QString &path : UucpLock::paths(device)) {
+        // A stale lock is removed and looked at again: someone may have taken the name since.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const UucpLock::Found found = UucpLock::inspect(path);
+            if (!found.exists)
+                break;
+            if (!found.pid) {
+                return Refusal{ Refusal::Kind::InUse,
+                                tr("%1 is locked by %2, which names no running program. If no "
+                                   "other program uses the port, remove that file: %3")
+                                        .arg(subject(named, device), path, removeCommand(path)) };
+            }
+            const pid_t pid = *found.pid;
+            const bool ours = pid == ::getpid();
+            if ((ours && claimedHere().contains(device)) || (!ours && UucpLock::isRunning(pid)))
+                return inUse(named, device, { pid });
+            const int error = UucpLock::removeStale(path, found.inode);
+            if (error == EEXIST)
+                continue;
+            if (error != 0) {
+                return Refusal{ Refusal::Kind::Locked,
+                                tr("%1 is locked by %2, left behind by PID %3, which has ended. "
+                                   "This user may not remove that file (%4); remove it with: %5")
+                                        .arg(subject(named, device), path)
+                                        .arg(pid)
+                                        .arg(qt_error_string(error), removeCommand(path)) };
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Refusal> SerialLock::lockFiles(const QString &device, const QString &named)
+{
+    // A folder this user cannot write to takes no lock from anyone; flock() and exclusive
+    // mode still keep the port.
+    for (const QString &path : UucpLock::paths(device)) {
+        ino_t inode = 0;
+        switch (UucpLock::create(path, &inode)) {
+        case UucpLock::Created::Yes:
+            m_lockFiles.append({ path, inode });
+            break;
+        case UucpLock::Created::Taken: {
+            // Another program took the name in the moment since it was free.
+            const UucpLock::Found found = UucpLock::inspect(path);
+            const bool known = found.pid && UucpLock::isRunning(*found.pid);
+            return inUse(named, device, known ? QList<pid_t>{ *found.pid } : QList<pid_t>{});
+        }
+        case UucpLock::Created::NotPossible:
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Refusal> SerialLock::openDevice(const QString &device, const QString &named)
+{
+    const QByteArray path = QFile::encodeName(device);
+    const auto failed = [&device](int error) {
+        return Refusal{ Refusal::Kind::Failed, tr("%1: %2").arg(device, qt_error_string(error)) };
+    };
+    struct stat node
+    {
+    };
+    if (::stat(path.constData(), &node) != 0)
+        return failed(errno);
+
+    m_fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0) {
+        // Another program has put the device in exclusive mode.
+        if (errno == EBUSY)
+            return inUse(named, device, PortHolders::openers(node, device));
+        return failed(errno);
+    }
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK)
+            return failed(errno);
+        const QList<pid_t> holders = PortHolders::flockHolders(node);
+        return inUse(named, device,
+                     holders.isEmpty() ? PortHolders::openers(node, device) : holders);
+    }
+#ifdef TIOCGEXCL
+    // Exclusive mode does not stop root; whoever set it still holds the port, unless it is
+    // left over: a pseudo-terminal keeps the mode after its holder died, for as long as its
+    // master is open.
+    int exclusive = 0;
+    if (::ioctl(m_fd, TIOCGEXCL, &exclusive) == 0 && exclusive) {
+        if (const QList<pid_t> holders = PortHolders::openers(node, device); !holders.isEmpty())
+            return inUse(named, device, holders);
+    }
+#endif
+    return std::nullopt;
+}
+
+void SerialLock::release()
+{
+    for (const LockFile &lock : std::as_const(m_lockFiles))
+        UucpLock::removeOwn(lock.path, lock.inode);
+    m_lockFiles.clear();
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_device.isEmpty())
+        claimedHere().remove(m_device);
+    m_device.clear();
+}
+
+QString SerialLock::openPath() const
+{
+    // The same device through this process's own descriptor: Qt names its lock file after
+    // this path, LCK.._proc_<pid>_fd_<n>, which collides with no other program's lock.
+    return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(m_fd);
+}
