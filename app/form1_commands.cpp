@@ -46,7 +46,7 @@ void Form1::Command2_Click()
 {
     Text2->setText(QString());
     WindowPort port(*this);
-    Sequences::readSerialParams(port);
+    Sequences::readSerialParams(port).runHere();
 }
 
 void Form1::Command21_Click()
@@ -55,7 +55,7 @@ void Form1::Command21_Click()
     const QString rate = Combo3->currentText();
     const QString format = Text5->text();
     WindowPort port(*this);
-    Sequences::setSerialParams(port, rate + format);
+    Sequences::setSerialParams(port, rate + format).runHere();
 }
 
 void Form1::Command11_Click()
@@ -67,7 +67,7 @@ void Form1::Command11_Click()
     }
     Text2->setText(QString());
     WindowPort port(*this);
-    Sequences::saveSettings(port);
+    Sequences::saveSettings(port).runHere();
 }
 
 void Form1::Command35_Click()
@@ -79,7 +79,7 @@ void Form1::Command35_Click()
         return;
     }
     WindowPort port(*this);
-    if (Sequences::restoreFactoryDefaults(port)) {
+    if (Sequences::restoreFactoryDefaults(port).runHere()) {
         MessageBox::information(this,
                                 QStringLiteral("Factory defaults restored. Power cycle the "
                                                "modem and connect again. Baudrate is 9600."));

@@ -146,7 +146,13 @@ int main(int argc, char *argv[])
     }
 
     Form1 form(nullptr, layoutScale);
-    if (QString error; !endOnTerminationSignals(*form.MSComm1, &error))
+    // A signal ends the window as closing it does: the port closed, its locks removed, no
+    // frame sent (that belongs to "Close software"), status 0.
+    const auto closePort = [&form](int) {
+        (void)form.MSComm1->setPortOpen(false);
+        return EXIT_SUCCESS;
+    };
+    if (QString error; !Termination::watch(&form, closePort, &error))
         std::fprintf(stderr, "korvanet: signals: %s\n", qPrintable(error));
     // Without a title of its own Qt leaves WM_NAME empty and fills only _NET_WM_NAME, so
     // window lists and tools that read WM_NAME (xdotool, wmctrl) would find no name.

@@ -22,7 +22,7 @@ void WindowPort::closePort()
     m_form.Command36_Click();
 }
 
-void WindowPort::wait(int msecs)
+Pause WindowPort::wait(int msecs)
 {
-    Module1::PumpedWait(msecs);
+    return Pause::onTheSpot([msecs] { Module1::PumpedWait(msecs); });
 }

@@ -19,7 +19,7 @@ public:
     // is open afterwards.
     CommStatus openPort() override;
     void closePort() override;
-    void wait(int msecs) override;
+    Pause wait(int msecs) override;
 
 private:
     Form1 &m_form;

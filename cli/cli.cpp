@@ -5,11 +5,14 @@
 #include "cli/commandfile.h"
 #include "cli/readmode.h"
 #include "cli/sendmode.h"
+#include "cli/output.h"
 #include "serial/baudrates.h"
+#include "session/termination.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -38,26 +41,40 @@ Options:
   --transcript FILE  append a record of the session to FILE
   -h, --help         show this help and exit
 
+Each reply belongs to its question: one that comes after its time-out is reported as
+late on stderr, never printed as the answer to the next question, and lines the modem
+sends unasked make the run end with status 3.
+
 Exit status: 0 every question answered; 1 the port could not be opened, or failed;
-2 wrong usage; 3 a reply did not come in time, or said ERROR.
+2 wrong usage; 3 a reply did not come in time, said ERROR, or came late or unasked;
+128 + the signal's number when a signal (SIGINT, SIGTERM, SIGHUP) ended the run, or 141
+when standard output was closed.
 )";
 
 const char sendHelp[] = R"(Usage: korvanet send --port N [--baud B] [--timeout MS] [--yes]
-                     [--transcript FILE] COMMAND...
+                     [--keep-going] [--transcript FILE] COMMAND...
        korvanet send --port N [--baud B] [--timeout MS] [--yes]
-                     [--transcript FILE] --file FILE
+                     [--keep-going] [--transcript FILE] --file FILE
 
 Sends command texts to the modem on COM port N in order, each once the reply to the one
 before has come or its time-out has passed, and prints each one with its reply beside
-it, a tab between them. FILE holds one command text per line; "#" starts a comment, and
-blank lines are ignored.
+it, a tab between them. Quote each text in a shell: 'QM&FR=433.05000'. FILE (- for
+standard input) holds one command text per line, at most 1 MiB and 256 bytes a line;
+"#" at the start of a line or after a blank starts a comment, and blank lines are
+ignored.
 
-Only the modem's 31 command texts are sent, the settings with a value after the "=".
-Any other text is refused, with its line number, before the port is opened, and then
-nothing is sent. QM**> (save settings) and QM*R> (factory defaults), which the window
+Only the modem's 31 command texts are sent, the settings with a value in the form the
+setting takes after the "=": a decimal number for the frequencies, a whole number for
+the output power and the compatibility mode, a rate (and format, 9600,8,N,1) for the
+serial params. Any other text is refused, with its line number, before the port is
+opened, and then nothing is sent. QM**> (save settings) and QM*R> (factory defaults), which the window
 confirms first, are sent only with --yes. Each of them is followed by a pause of 200 ms.
 After QM%B= the port is closed and opened again, 200 ms apart, at the new rate when it
 is one of the six, and the following commands go out at that rate.
+
+The run stops at the first command whose reply does not come in time or says ERROR,
+and says what was sent without a reply, what was never sent, and whether the modem is
+left with transmission off or its changes unsaved; --keep-going sends the rest anyway.
 
 Options:
   --port N           the COM number, as in the window's port list (needed)
@@ -65,6 +82,7 @@ Options:
   --timeout MS       how long to wait for each reply, in milliseconds (default 1000)
   --file FILE        read the command texts from FILE instead of the command line
   --yes              allow QM**> and QM*R>
+  --keep-going       go on after a command that failed
   --transcript FILE  append a record of the session to FILE
   -h, --help         show this help and exit
 
@@ -72,7 +90,9 @@ The command texts:
 %3
 
 Exit status: 0 every command got a reply; 1 the port could not be opened, or failed;
-2 wrong usage or a refused command; 3 a reply did not come in time, or said ERROR.
+2 wrong usage or a refused command; 3 a reply did not come in time, said ERROR, or came
+late or unasked; 128 + the signal's number when a signal (SIGINT, SIGTERM, SIGHUP)
+ended the run, or 141 when standard output was closed.
 )";
 
 // The texts in rows of five, indented like the options.
@@ -124,9 +144,10 @@ int run(int argc, char *argv[])
     const QCommandLineOption json(QStringLiteral("json"), {});
     const QCommandLineOption file(QStringLiteral("file"), {}, QStringLiteral("FILE"));
     const QCommandLineOption yes(QStringLiteral("yes"), {});
+    const QCommandLineOption keepGoing(QStringLiteral("keep-going"), {});
     parser.addOptions({ help, port, baud, timeout, transcript });
     if (send)
-        parser.addOptions({ file, yes });
+        parser.addOptions({ file, yes, keepGoing });
     else
         parser.addOption(json);
 
@@ -161,6 +182,7 @@ int run(int argc, char *argv[])
     if (send) {
         options.file = parser.value(file);
         options.yes = parser.isSet(yes);
+        options.keepGoing = parser.isSet(keepGoing);
         options.commands = parser.positionalArguments();
         if (parser.isSet(file) == !options.commands.isEmpty())
             return usage(mode, QStringLiteral("give either command texts or --file FILE"));
@@ -177,6 +199,13 @@ int run(int argc, char *argv[])
 
     // No window and no display: the core's port and timers need only an event loop.
     QCoreApplication app(argc, argv);
+    // A reader that has gone is seen as a failed write, which ends the run in its own words.
+    std::signal(SIGPIPE, SIG_IGN);
+    // From here a signal ends the run wherever it is: while the command file is read, and
+    // later with the run's own words (runToEnd).
+    const auto plainEnd = [](int signalNumber) { return 128 + signalNumber; };
+    if (QString error; !Termination::watch(&app, plainEnd, &error))
+        sayOnStderr(QStringLiteral("signals: %1").arg(error));
     return send ? runSend(options) : runRead(options);
 }
 

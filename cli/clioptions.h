@@ -13,6 +13,7 @@ struct CliOptions
     QString transcriptPath;
     bool json = false;
     bool yes = false;
+    bool keepGoing = false;
     QString file;
     QStringList commands;
 };

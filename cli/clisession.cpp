@@ -1,18 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/clisession.h"
 
+#include "cli/output.h"
 #include "modem/framing.h"
-#include "platform/eventwait.h"
+#include "platform/escaping.h"
 #include "serial/baudrates.h"
 #include "session/portopening.h"
 #include "session/termination.h"
-
-#include <cstdio>
-
-void sayOnStderr(const QString &text)
-{
-    std::fprintf(stderr, "korvanet: %s\n", text.toLocal8Bit().constData());
-}
 
 CliSession::CliSession(const QString &frontEnd, const QString &portText, const QString &baudText,
                        const QString &transcriptPath)
@@ -22,9 +16,9 @@ CliSession::CliSession(const QString &frontEnd, const QString &portText, const Q
         m_transcript.start(transcriptPath, frontEnd, portText, baudText, m_comm);
         m_transcript.attach(m_comm);
     }
-    // A run stopped by SIGTERM or Ctrl-C leaves no lock behind and sends nothing more.
-    if (QString error; !endOnTerminationSignals(m_comm, &error))
-        sayOnStderr(QStringLiteral("signals: %1").arg(error));
+    m_deadline.setSingleShot(true);
+    m_deadline.setTimerType(Qt::PreciseTimer);
+    connect(&m_deadline, &QTimer::timeout, this, &CliSession::wakeWaiter);
     connect(&m_comm, &MSComm::OnComm, this, &CliSession::onComm);
     connect(&m_comm, &MSComm::deviceLost, this, [this](const QString &reason) {
         fail({ CommError::DeviceUnavailable, reason });
@@ -40,13 +34,16 @@ CommStatus CliSession::sendFrame(const QString &command)
 {
     if (m_failed)
         return { CommError::PortNotOpen, QStringLiteral("The port is not open.") };
-    // Read rather than discarded, so the transcript still has it.
+    // What came before this frame went out is no answer to it: taken in first, it goes to
+    // the questions it belongs to, or counts as unasked.
     takeInput();
-    m_lines.clear();
-    m_replies.clear();
     const CommStatus status = ::sendFrame(m_comm, command);
-    if (!status.ok())
+    // A run that a signal is ending says so once, in its own words.
+    if (!status.ok() && !Termination::pending()) {
         fail(status);
+        return status;
+    }
+    m_lastQuestion = m_replies.expect();
     return status;
 }
 
@@ -60,23 +57,26 @@ CommStatus CliSession::openPort()
 
 void CliSession::closePort()
 {
-    // Whatever is still on its way to the modem goes before the port closes; the last frame
-    // of a run must not be cut off by its end.
+    // The last frame of a run must not be cut off by its end.
     m_comm.drainOutput(1000);
+    takeInput();
+    m_replies.restart();
     [[maybe_unused]] const CommStatus closed = m_comm.setPortOpen(false);
 }
 
-void CliSession::wait(int msecs)
+Task<Replies::Reply> CliSession::reply(QDeadlineTimer deadline)
 {
-    EventWait::until(QDeadlineTimer(msecs, Qt::PreciseTimer), [] { return false; });
-}
-
-std::optional<QByteArray> CliSession::reply(const QDeadlineTimer &deadline)
-{
-    EventWait::until(deadline, [this] { return !m_replies.isEmpty() || m_failed; });
-    if (m_replies.isEmpty())
-        return std::nullopt;
-    return m_replies.takeFirst().text;
+    const int question = m_lastQuestion;
+    takeInput();
+    while (!m_replies.answered(question) && m_replies.owed(question) && !m_failed
+           && !deadline.hasExpired()) {
+        m_deadline.start(int((deadline.remainingTimeNSecs() + 999999) / 1000000));
+        co_await Wake{ this };
+    }
+    m_deadline.stop();
+    if (!m_replies.answered(question))
+        m_replies.giveUp(question);
+    co_return m_replies.reply(question);
 }
 
 void CliSession::followRate(const QString &serialParams)
@@ -86,22 +86,51 @@ void CliSession::followRate(const QString &serialParams)
         m_baudText = rate;
 }
 
-void CliSession::reportTimeout(const QString &command, int timeoutMs)
+void CliSession::reportTimeout(const QString &command, int timeoutMs, const QByteArray &partial)
 {
-    sayOnStderr(QStringLiteral("no reply to %1 within %2 ms").arg(command).arg(timeoutMs));
+    if (partial.isEmpty()) {
+        sayOnStderr(QStringLiteral("no reply to %1 within %2 ms").arg(command).arg(timeoutMs));
+    } else {
+        sayOnStderr(QStringLiteral("no whole reply to %1 within %2 ms, only \"%3\"")
+                            .arg(command)
+                            .arg(timeoutMs)
+                            .arg(QString::fromLatin1(escapedBytes(partial))));
+    }
     m_transcript.record("timeout", command);
+}
+
+void CliSession::reportDoubts(const QStringList &commands)
+{
+    const QList<std::pair<int, Replies::Reply>> late = m_replies.lateReplies();
+    for (const auto &[question, reply] : late) {
+        const QString text = QString::fromLatin1(escapedBytes(reply.text));
+        const QString command = commands.value(question);
+        sayOnStderr(QStringLiteral("the reply to %1 came late: \"%2\"").arg(command, text));
+        m_transcript.record("late", command + u' ' + QString::fromLatin1(reply.text));
+    }
+    for (const QByteArray &line : m_replies.unasked()) {
+        const QString text = QString::fromLatin1(escapedBytes(line));
+        sayOnStderr(QStringLiteral("a line no command asked for: \"%1\"").arg(text));
+        m_transcript.record("unasked", QString::fromLatin1(line));
+    }
+    if (!late.isEmpty() || !m_replies.unasked().isEmpty())
+        sayOnStderr(QStringLiteral("the modem's lines did not keep to its questions; the "
+                                   "answers above may not be what it holds"));
 }
 
 void CliSession::onComm()
 {
-    if (m_comm.CommEvent() == CommEvents::Receive)
-        takeInput();
+    if (m_comm.CommEvent() != CommEvents::Receive)
+        return;
+    takeInput();
+    if (m_waiter && m_replies.answered(m_lastQuestion))
+        wakeWaiter();
 }
 
 void CliSession::takeInput()
 {
     if (m_comm.InBufferCount() > 0)
-        m_replies += m_lines.feed(m_comm.Input().toLatin1());
+        m_replies.feed(m_comm.Input().toLatin1());
 }
 
 void CliSession::fail(const CommStatus &status)
@@ -113,4 +142,18 @@ void CliSession::fail(const CommStatus &status)
     if (!status.reason.isEmpty())
         sayOnStderr(status.reason);
     m_transcript.record("error", messageFor(status.code), status.reason);
+    wakeWaiter();
+}
+
+void CliSession::wakeWaiter()
+{
+    if (!m_waiter)
+        return;
+    QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (const std::coroutine_handle<> waiter = std::exchange(m_waiter, {}))
+                    waiter.resume();
+            },
+            Qt::QueuedConnection);
 }

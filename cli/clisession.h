@@ -2,24 +2,24 @@
 #pragma once
 
 #include "modem/modemport.h"
-#include "platform/linesplitter.h"
+#include "platform/task.h"
 #include "serial/mscomm.h"
+#include "session/replies.h"
 #include "session/transcript.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
-#include <optional>
+#include <coroutine>
 
-// One line on stderr, after the program's name, as every message of the command line.
-void sayOnStderr(const QString &text);
-
-// The port of one command-line run: opened the way "Open port" opens it (the COM map, the
-// locking, the fixed message texts), with the run's transcript when one was asked for. A
-// port failure is said on stderr, message and detail, the first time only; the run then
-// ends with exit status 1.
+// The port of one modem in a command-line run: opened the way "Open port" opens it (the COM
+// map, the locking, the fixed message texts), with the run's transcript when one was asked
+// for. A port failure is said on stderr, message and detail, the first time only. Every frame
+// sent is a question the modem answers with one line (Replies says which line answers which);
+// the run awaits the answers as coroutines, so several sessions go on side by side.
 class CliSession : public QObject, public ModemPort
 {
     Q_OBJECT
@@ -31,38 +31,54 @@ public:
                const QString &transcriptPath);
     ~CliSession() override;
 
-    // Drops whatever came in unasked, so it cannot pass for this command's reply, then
-    // writes the frame.
     CommStatus sendFrame(const QString &command) override;
     // Opens at the rate of the last serial-parameter change that named one of the six rates
     // (see followRate()), otherwise at the rate the run started with.
     CommStatus openPort() override;
+    // What is still on its way to the modem goes first; the modem then owes nothing more.
     void closePort() override;
-    void wait(int msecs) override;
+    Pause wait(int msecs) override { return Pause::onEventLoop(msecs, this); }
 
-    // The next reply line as received, without its CR and LF; blank lines are passed over.
-    // Nothing when none is complete by `deadline` or the port has failed.
-    [[nodiscard]] std::optional<QByteArray> reply(const QDeadlineTimer &deadline);
+    // The reply to the last frame sent, once its line has ended, the port has failed or
+    // `deadline` has passed; a reply not ended by then counts as given up (a line that ends
+    // for it later is late, and stays its own).
+    Task<Replies::Reply> reply(QDeadlineTimer deadline);
 
     // A "QM%B=" value ("9600,8,N,1"): the port reopens at its rate when that is one of the
     // six, as the window's does after "Set serial params" with the rate picked in its list.
     void followRate(const QString &serialParams);
 
     [[nodiscard]] bool failed() const { return m_failed; }
+    [[nodiscard]] const Replies &replies() const { return m_replies; }
 
-    // A reply that did not come, said on stderr and in the transcript.
-    void reportTimeout(const QString &command, int timeoutMs);
+    // Said on stderr and in the transcript: a reply that did not come in time, and lines
+    // that make the answers doubtful.
+    void reportTimeout(const QString &command, int timeoutMs, const QByteArray &partial);
+    void reportDoubts(const QStringList &commands);
 
 private:
+    struct Wake
+    {
+        CliSession *session;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> waiter) { session->m_waiter = waiter; }
+        void await_resume() const noexcept { }
+    };
+
     void onComm();
     void takeInput();
     void fail(const CommStatus &status);
+    // Resumes whoever awaits a reply, from the event loop rather than from deep inside the
+    // serial component's report.
+    void wakeWaiter();
 
     MSComm m_comm;
     Transcript m_transcript;
     QString m_portText;
     QString m_baudText;
-    LineSplitter m_lines;
-    QList<LineSplitter::Line> m_replies;
+    Replies m_replies;
+    int m_lastQuestion = -1;
+    std::coroutine_handle<> m_waiter;
+    QTimer m_deadline;
     bool m_failed = false;
 };

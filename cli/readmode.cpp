@@ -5,46 +5,76 @@
 #include "cli/cli.h"
 #include "cli/clioptions.h"
 #include "cli/clisession.h"
+#include "cli/output.h"
+#include "cli/progress.h"
+#include "cli/runtoend.h"
 #include "modem/questions.h"
 #include "platform/escaping.h"
+#include "session/termination.h"
 
-#include <cstdio>
+namespace {
 
-int runRead(const CliOptions &options)
+QStringList questionCommands()
 {
-    CliSession session(QStringLiteral("read"), options.portText, options.baudText,
-                       options.transcriptPath);
+    QStringList commands;
+    for (const Question &question : readOnlyQuestions())
+        commands.append(QLatin1StringView(question.command));
+    return commands;
+}
+
+Task<int> askEveryQuestion(CliSession &session, const CliOptions &options, Progress &progress)
+{
     if (!session.openPort().ok())
-        return Cli::ExitStatus::PortFailure;
+        co_return Cli::ExitStatus::PortFailure;
 
     int status = Cli::ExitStatus::Ok;
     QByteArrayList members;
-    for (const Question &question : readOnlyQuestions()) {
-        const QString command = QString::fromLatin1(question.command);
-        const QByteArray caption(question.caption);
+    const std::span<const Question> questions = readOnlyQuestions();
+    for (qsizetype i = 0; i < qsizetype(questions.size()); ++i) {
+        const QString &command = progress.commands()[i];
+        const QByteArray caption(questions[i].caption);
         const QDeadlineTimer deadline(options.timeoutMs, Qt::PreciseTimer);
-        if (!session.sendFrame(command).ok())
-            return Cli::ExitStatus::PortFailure;
-        const std::optional<QByteArray> reply = session.reply(deadline);
+        if (!session.sendFrame(command).ok()) {
+            // A run that a signal interrupted ends from the event loop, in its own words.
+            if (Termination::pending())
+                co_await session.wait(SignalGraceMsecs);
+            co_return Cli::ExitStatus::PortFailure;
+        }
+        progress.sent(i);
+        const Replies::Reply reply = co_await session.reply(deadline);
         if (session.failed())
-            return Cli::ExitStatus::PortFailure;
-        if (!reply)
-            session.reportTimeout(command, options.timeoutMs);
-        if (!reply || reply->contains("ERROR"))
+            co_return Cli::ExitStatus::PortFailure;
+        if (reply.ended)
+            progress.answered(i);
+        else
+            session.reportTimeout(command, options.timeoutMs, reply.text);
+        if (!reply.ended || reply.text.contains("ERROR"))
             status = Cli::ExitStatus::NoReply;
 
+        const QByteArray answer = reply.ended ? reply.text : QByteArray();
         if (options.json) {
             members.append("    " + jsonString(caption) + ": "
-                           + (reply ? jsonString(*reply) : QByteArray("null")));
+                           + (reply.ended ? jsonString(answer) : QByteArray("null")));
             continue;
         }
         // A modem's stray control bytes must not reach the terminal as commands, nor split
         // the line.
-        std::printf("%s\t%s\n", caption.constData(),
-                    escapedBytes(reply.value_or(QByteArray())).constData());
-        std::fflush(stdout);
+        printLine(caption + '\t' + escapedBytes(answer));
     }
+    session.reportDoubts(progress.commands());
+    if (!session.replies().unasked().isEmpty() || !session.replies().lateReplies().isEmpty())
+        status = Cli::ExitStatus::NoReply;
     if (options.json)
-        std::printf("{\n%s\n}\n", members.join(",\n").constData());
-    return status;
+        printLine("{\n" + members.join(",\n") + "\n}");
+    co_return status;
+}
+
+} // namespace
+
+int runRead(const CliOptions &options)
+{
+    Progress progress(questionCommands());
+    CliSession session(QStringLiteral("read"), options.portText, options.baudText,
+                       options.transcriptPath);
+    return runToEnd(askEveryQuestion(session, options, progress), session, progress);
 }

@@ -6,32 +6,33 @@
 #include "cli/clioptions.h"
 #include "cli/clisession.h"
 #include "cli/commandfile.h"
+#include "cli/output.h"
+#include "cli/progress.h"
+#include "cli/runtoend.h"
 #include "modem/commands.h"
 #include "modem/sequences.h"
 #include "platform/escaping.h"
-
-#include <QFile>
-
-#include <cstdio>
+#include "session/termination.h"
 
 namespace {
 
 // The pauses and the reopen that the window's buttons keep around these commands.
-void sendLine(CliSession &session, const QString &text)
+Task<CommStatus> sendLine(CliSession &session, QString text)
 {
     const QLatin1StringView setSerialParams(Commands::SetSerialParams);
-    if (text == QLatin1StringView(Commands::SaveSettings)) {
-        Sequences::saveSettings(session);
-    } else if (text == QLatin1StringView(Commands::FactoryDefaults)) {
-        session.sendFrame(text);
-        session.wait(Sequences::SettleMsecs);
-    } else if (text.startsWith(setSerialParams)) {
+    if (text == QLatin1StringView(Commands::SaveSettings))
+        co_return co_await Sequences::saveSettings(session);
+    if (text == QLatin1StringView(Commands::FactoryDefaults)) {
+        const CommStatus sent = session.sendFrame(text);
+        co_await session.wait(Sequences::SettleMsecs);
+        co_return sent;
+    }
+    if (text.startsWith(setSerialParams)) {
         const QString value = text.sliced(setSerialParams.size());
         session.followRate(value);
-        Sequences::setSerialParams(session, value);
-    } else {
-        session.sendFrame(text);
+        co_return co_await Sequences::setSerialParams(session, value);
     }
+    co_return session.sendFrame(text);
 }
 
 // The lines to send; nothing, with every refusal said, when any line may not go out.
@@ -43,13 +44,18 @@ std::optional<QList<CommandFile::Line>> checkedLines(const CliOptions &options)
         lines = CommandFile::fromArguments(options.commands);
         where = QStringLiteral("command %1");
     } else {
-        QFile file(options.file);
-        if (!file.open(QIODevice::ReadOnly)) {
-            sayOnStderr(QStringLiteral("%1: %2").arg(options.file, file.errorString()));
+        const CommandFile::Contents contents =
+                CommandFile::read(options.file, [] { return Termination::pending(); });
+        if (const int signalNumber = Termination::pending())
+            Termination::endAsSignalled(signalNumber);
+        if (!contents.error.isEmpty()) {
+            sayOnStderr(contents.error);
+            sayOnStderr(QStringLiteral("nothing was sent"));
             return std::nullopt;
         }
-        lines = CommandFile::fromFile(QString::fromUtf8(file.readAll()));
-        where = options.file + QStringLiteral(":%1");
+        lines = CommandFile::fromFile(contents.bytes);
+        where = (options.file == u"-" ? QStringLiteral("standard input") : options.file)
+                + QStringLiteral(":%1");
         if (lines.isEmpty()) {
             sayOnStderr(QStringLiteral("%1 holds no command").arg(options.file));
             return std::nullopt;
@@ -57,7 +63,7 @@ std::optional<QList<CommandFile::Line>> checkedLines(const CliOptions &options)
     }
     bool refused = false;
     for (const CommandFile::Line &line : lines) {
-        if (const QString refusal = CommandFile::refusalFor(line.text, options.yes);
+        if (const QString refusal = CommandFile::refusalFor(line, options.yes);
             !refusal.isEmpty()) {
             sayOnStderr(where.arg(line.number) + QStringLiteral(": ") + refusal);
             refused = true;
@@ -70,6 +76,54 @@ std::optional<QList<CommandFile::Line>> checkedLines(const CliOptions &options)
     return lines;
 }
 
+Task<int> sendEveryLine(CliSession &session, const CliOptions &options, Progress &progress)
+{
+    if (!session.openPort().ok())
+        co_return Cli::ExitStatus::PortFailure;
+
+    int status = Cli::ExitStatus::Ok;
+    const QStringList &commands = progress.commands();
+    for (qsizetype i = 0; i < commands.size(); ++i) {
+        const QString &text = commands[i];
+        const QDeadlineTimer deadline(options.timeoutMs, Qt::PreciseTimer);
+        const CommStatus sent = co_await sendLine(session, text);
+        if (sent.ok())
+            progress.sent(i);
+        else if (Termination::pending())
+            co_await session.wait(SignalGraceMsecs);
+        // Not a conditional expression: GCC 12 destroys a co_await's result twice in one.
+        Replies::Reply reply;
+        if (sent.ok() && !session.failed())
+            reply = co_await session.reply(deadline);
+        if (session.failed()) {
+            sayOnStderr(progress.summary());
+            co_return Cli::ExitStatus::PortFailure;
+        }
+        if (reply.ended)
+            progress.answered(i);
+        else
+            session.reportTimeout(text, options.timeoutMs, reply.text);
+        printLine(text.toLatin1() + '\t' + escapedBytes(reply.ended ? reply.text : QByteArray()));
+        if (reply.ended && !reply.text.contains("ERROR"))
+            continue;
+        status = Cli::ExitStatus::NoReply;
+        if (!options.keepGoing) {
+            sayOnStderr(QStringLiteral("stopped at %1: %2").arg(text, progress.summary()));
+            break;
+        }
+    }
+    session.reportDoubts(commands);
+    if (!session.replies().unasked().isEmpty() || !session.replies().lateReplies().isEmpty())
+        status = Cli::ExitStatus::NoReply;
+    // A run that stopped has said all this already.
+    const QString behind = progress.leftBehind();
+    if (status != Cli::ExitStatus::Ok && options.keepGoing)
+        sayOnStderr(progress.summary());
+    else if (status == Cli::ExitStatus::Ok && !behind.isEmpty())
+        sayOnStderr(QStringLiteral("the modem is left with %1").arg(behind));
+    co_return status;
+}
+
 } // namespace
 
 int runSend(const CliOptions &options)
@@ -77,27 +131,12 @@ int runSend(const CliOptions &options)
     const std::optional<QList<CommandFile::Line>> lines = checkedLines(options);
     if (!lines)
         return Cli::ExitStatus::Usage;
+    QStringList commands;
+    for (const CommandFile::Line &line : *lines)
+        commands.append(line.text);
 
+    Progress progress(commands);
     CliSession session(QStringLiteral("send"), options.portText, options.baudText,
                        options.transcriptPath);
-    if (!session.openPort().ok())
-        return Cli::ExitStatus::PortFailure;
-
-    int status = Cli::ExitStatus::Ok;
-    for (const CommandFile::Line &line : *lines) {
-        const QDeadlineTimer deadline(options.timeoutMs, Qt::PreciseTimer);
-        sendLine(session, line.text);
-        const std::optional<QByteArray> reply =
-                session.failed() ? std::nullopt : session.reply(deadline);
-        if (session.failed())
-            return Cli::ExitStatus::PortFailure;
-        if (!reply)
-            session.reportTimeout(line.text, options.timeoutMs);
-        if (!reply || reply->contains("ERROR"))
-            status = Cli::ExitStatus::NoReply;
-        std::printf("%s\t%s\n", line.text.toLatin1().constData(),
-                    escapedBytes(reply.value_or(QByteArray())).constData());
-        std::fflush(stdout);
-    }
-    return status;
+    return runToEnd(sendEveryLine(session, options, progress), session, progress);
 }

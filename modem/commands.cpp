@@ -1,21 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modem/commands.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 using namespace Commands;
 using S = CommandShape;
+using F = ValueForm;
 
 constexpr VocabularyEntry entries[] = {
     { ModemType, S::Query },
     { SerialNumber, S::Query },
     { FirmwareRevision, S::Query },
     { RxFrequency, S::Query },
-    { SetRxFrequency, S::ValueSetting },
+    { SetRxFrequency, S::ValueSetting, F::DecimalNumber },
     { TxFrequency, S::Query },
-    { SetTxFrequency, S::ValueSetting },
+    { SetTxFrequency, S::ValueSetting, F::DecimalNumber },
     { RefFrequency, S::Query },
-    { SetRefFrequency, S::ValueSetting },
+    { SetRefFrequency, S::ValueSetting, F::DecimalNumber },
     { ChannelSpacing, S::Query },
     { ChannelSpacing12_5, S::Setting },
     { ChannelSpacing20, S::Setting },
@@ -26,14 +29,14 @@ constexpr VocabularyEntry entries[] = {
     { NoiseLevel, S::Query },
     { Rssi, S::Query },
     { OutputPower, S::Query },
-    { SetOutputPower, S::ValueSetting },
+    { SetOutputPower, S::ValueSetting, F::WholeNumber },
     { CompatibilityMode, S::Query },
-    { SetCompatibilityMode, S::ValueSetting },
+    { SetCompatibilityMode, S::ValueSetting, F::WholeNumber },
     { RepeaterMode, S::Query },
     { RepeaterOff, S::Setting },
     { RepeaterOn, S::Setting },
     { SerialParams, S::Query },
-    { SetSerialParams, S::ValueSetting },
+    { SetSerialParams, S::ValueSetting, F::SerialFormat },
     { DisableTransmission, S::Action },
     { EnableTransmission, S::Action },
     { SaveSettings, S::Action },
@@ -45,6 +48,25 @@ constexpr VocabularyEntry entries[] = {
 std::span<const VocabularyEntry> vocabulary()
 {
     return entries;
+}
+
+bool fitsForm(ValueForm form, QStringView value)
+{
+    static const QRegularExpression decimal(QStringLiteral("^[0-9]{1,6}(\\.[0-9]{1,6})?$"));
+    static const QRegularExpression whole(QStringLiteral("^[0-9]{1,6}$"));
+    static const QRegularExpression serial(
+            QStringLiteral("^[0-9]{3,6}(,[5-8],[NEOMS],(1|1\\.5|2))?$"));
+    switch (form) {
+    case ValueForm::None:
+        return value.isEmpty();
+    case ValueForm::DecimalNumber:
+        return decimal.match(value.toString()).hasMatch();
+    case ValueForm::WholeNumber:
+        return whole.match(value.toString()).hasMatch();
+    case ValueForm::SerialFormat:
+        return serial.match(value.toString()).hasMatch();
+    }
+    return false;
 }
 
 const char *compatibilityModeList()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QStringView>
+
 #include <span>
 
 // The modem's whole vocabulary. Every frame on the line is one of these texts (the
@@ -43,11 +45,21 @@ inline constexpr char FactoryDefaults[] = "QM*R>";
 // a value setting is the text up to its "=", sent with a value appended; an action has neither.
 enum class CommandShape { Query, Setting, ValueSetting, Action };
 
+// What a value setting takes after its "=": a decimal number (a frequency in MHz), a whole
+// number (milliwatts, a mode), or a rate with the rest of a serial format after it
+// ("9600,8,N,1", or the rate alone).
+enum class ValueForm { None, DecimalNumber, WholeNumber, SerialFormat };
+
 struct VocabularyEntry
 {
     const char *text;
     CommandShape shape;
+    ValueForm form = ValueForm::None;
 };
+
+// Whether `value` is written in `form`: digits and the form's own punctuation only, so no
+// unit, blank, ";" or "#" can ride along with it.
+[[nodiscard]] bool fitsForm(ValueForm form, QStringView value);
 
 // All 31 texts, the value settings by the text up to their "=".
 [[nodiscard]] std::span<const VocabularyEntry> vocabulary();

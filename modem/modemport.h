@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/task.h"
 #include "serial/mscomm.h"
 
 #include <QString>
@@ -18,6 +19,7 @@ public:
     // Opening and closing as the front end does it, with whatever the front end shows.
     virtual CommStatus openPort() = 0;
     virtual void closePort() = 0;
-    // Lets time pass while events keep flowing, so replies and clicks are not held up.
-    virtual void wait(int msecs) = 0;
+    // Lets time pass while events keep flowing, so replies and clicks are not held up: the
+    // window waits on the spot in its paced wait, the command line suspends the sequence.
+    virtual Pause wait(int msecs) = 0;
 };

@@ -6,44 +6,44 @@
 
 namespace Sequences {
 
-void reopen(ModemPort &port)
+Task<> reopen(ModemPort &port)
 {
-    port.wait(SettleMsecs);
+    co_await port.wait(SettleMsecs);
     port.closePort();
-    port.wait(SettleMsecs);
+    co_await port.wait(SettleMsecs);
     port.openPort();
 }
 
-CommStatus readSerialParams(ModemPort &port)
+Task<CommStatus> readSerialParams(ModemPort &port)
 {
-    reopen(port);
+    co_await reopen(port);
     // After a failed reopen the port is closed and this frame is skipped: the failure has
     // been reported once already.
-    return port.sendFrame(QString::fromLatin1(Commands::SerialParams));
+    co_return port.sendFrame(QString::fromLatin1(Commands::SerialParams));
 }
 
-CommStatus setSerialParams(ModemPort &port, const QString &value)
+Task<CommStatus> setSerialParams(ModemPort &port, QString value)
 {
     const CommStatus sent = port.sendFrame(QString::fromLatin1(Commands::SetSerialParams) + value);
-    reopen(port);
-    return sent;
+    co_await reopen(port);
+    co_return sent;
 }
 
-CommStatus saveSettings(ModemPort &port)
+Task<CommStatus> saveSettings(ModemPort &port)
 {
     const CommStatus sent = port.sendFrame(QString::fromLatin1(Commands::SaveSettings));
-    port.wait(SettleMsecs);
-    return sent;
+    co_await port.wait(SettleMsecs);
+    co_return sent;
 }
 
-bool restoreFactoryDefaults(ModemPort &port)
+Task<bool> restoreFactoryDefaults(ModemPort &port)
 {
     bool sent = port.sendFrame(QString::fromLatin1(Commands::FactoryDefaults)).ok();
-    port.wait(SettleMsecs);
+    co_await port.wait(SettleMsecs);
     if (sent)
         sent = port.sendFrame(QString::fromLatin1(Commands::SaveSettings)).ok();
-    port.wait(SettleMsecs);
-    return sent;
+    co_await port.wait(SettleMsecs);
+    co_return sent;
 }
 
 } // namespace Sequences

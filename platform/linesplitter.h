@@ -5,9 +5,10 @@
 #include <QByteArrayView>
 #include <QList>
 
-// Cuts the incoming byte stream into command lines. A line ends at CR, LF or both; a line longer
-// than the modem's buffer is cut short and marked, and the rest of it is dropped unread, so no
-// amount of junk from the host grows memory.
+// Cuts a byte stream into lines: the host's commands at the simulated modem, the modem's
+// replies at the utility. A line ends at CR, LF or both, and blank lines are none; a line
+// longer than a modem's buffer is cut short and marked, and the rest of it is dropped unread,
+// so no amount of junk from the other end grows memory.
 class LineSplitter
 {
 public:
@@ -20,6 +21,8 @@ public:
     };
 
     [[nodiscard]] QList<Line> feed(QByteArrayView bytes);
+    // What has come of a line that has not ended yet.
+    [[nodiscard]] const QByteArray &pending() const { return m_pending; }
     void clear();
 
 private:

@@ -10,10 +10,13 @@
 namespace {
 
 int pipeEnds[2] = { -1, -1 };
+volatile std::sig_atomic_t firstArrived = 0;
 
 void forwardToPipe(int signalNumber)
 {
     const int savedErrno = errno;
+    if (firstArrived == 0)
+        firstArrived = signalNumber;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     // Nothing to do if the pipe is full: the loop is already due to wake up.
     [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], &byte, 1);
@@ -46,6 +49,11 @@ bool UnixSignals::watch(std::initializer_list<int> signalNumbers, QString *error
         }
     }
     return true;
+}
+
+int UnixSignals::arrived()
+{
+    return firstArrived;
 }
 
 void UnixSignals::drain()

@@ -18,6 +18,11 @@ public:
 
     [[nodiscard]] bool watch(std::initializer_list<int> signalNumbers, QString *error = nullptr);
 
+    // The first watched signal that has arrived, from the moment the handler ran (before the
+    // event loop has delivered it); 0 while none has. For code that must not start anything
+    // once the process is on its way out.
+    [[nodiscard]] static int arrived();
+
 signals:
     void received(int signalNumber);
 

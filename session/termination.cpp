@@ -3,21 +3,56 @@
 
 #include "platform/processend.h"
 #include "platform/unixsignals.h"
-#include "serial/mscomm.h"
+
+#include <QObject>
 
 #include <csignal>
+#include <utility>
 
-bool endOnTerminationSignals(MSComm &comm, QString *error)
+namespace Termination {
+namespace {
+
+BeforeEnd &beforeEndOf()
 {
-    auto *unixSignals = new UnixSignals(&comm);
+    static BeforeEnd beforeEnd;
+    return beforeEnd;
+}
+
+} // namespace
+
+bool watch(QObject *owner, BeforeEnd beforeEnd, QString *error)
+{
+    beforeEndOf() = std::move(beforeEnd);
+    auto *unixSignals = new UnixSignals(owner);
     if (!unixSignals->watch({ SIGTERM, SIGINT, SIGHUP }, error))
         return false;
-    QObject::connect(unixSignals, &UnixSignals::received, &comm, [&comm](int) {
-        (void)comm.setPortOpen(false);
-        // At once, as "Close software" ends: a handler waiting in a paced wait must not
-        // resume and reopen the port or send its next frame. The settings need nothing more:
-        // every write to them is on the disk already.
-        endProcessNow(EXIT_SUCCESS);
-    });
+    QObject::connect(unixSignals, &UnixSignals::received, owner,
+                     [](int signalNumber) { endAsSignalled(signalNumber); });
     return true;
 }
+
+Scope::Scope(BeforeEnd beforeEnd) : m_previous(std::exchange(beforeEndOf(), std::move(beforeEnd)))
+{
+}
+
+Scope::~Scope()
+{
+    beforeEndOf() = std::move(m_previous);
+}
+
+void endAsSignalled(int signalNumber)
+{
+    // Once only: a second signal while the first is being dealt with changes nothing.
+    static bool ending = false;
+    int status = 128 + signalNumber;
+    if (!std::exchange(ending, true) && beforeEndOf())
+        status = beforeEndOf()(signalNumber);
+    endProcessNow(status);
+}
+
+int pending()
+{
+    return UnixSignals::arrived();
+}
+
+} // namespace Termination

@@ -48,7 +48,16 @@ int main(int argc, char *argv[])
     const QCommandLineOption pacedOption(QStringLiteral("paced"),
                                          QStringLiteral("Replies also take the time their bytes "
                                                         "and the command's need on a real line."));
-    parser.addOptions({ delayOption, rateOption, signalOption, silentOption, pacedOption });
+    const QCommandLineOption dripOption(
+            QStringLiteral("drip"),
+            QStringLiteral("Send replies a byte at a time, this many milliseconds apart."),
+            QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption floodOption(
+            QStringLiteral("flood"),
+            QStringLiteral("Send a line nobody asked for every this many milliseconds."),
+            QStringLiteral("ms"), QStringLiteral("0"));
+    parser.addOptions({ delayOption, rateOption, signalOption, silentOption, pacedOption,
+                        dripOption, floodOption });
     parser.process(app);
 
     SimulatedModem modem;
@@ -57,6 +66,14 @@ int main(int argc, char *argv[])
     if (!ok || delay < 0)
         return failWith(QStringLiteral("--delay wants a number of milliseconds"));
     modem.setReplyDelay(delay);
+    for (const auto &[option, set] : { std::pair{ &dripOption, &SimulatedModem::setDrip },
+                                       std::pair{ &floodOption, &SimulatedModem::setFlood } }) {
+        const int msecs = parser.value(*option).toInt(&ok);
+        if (!ok || msecs < 0)
+            return failWith(QStringLiteral("--%1 wants a number of milliseconds")
+                                    .arg(option->names().constFirst()));
+        (modem.*set)(msecs);
+    }
     modem.setSilent(parser.isSet(silentOption));
     modem.setLinePaced(parser.isSet(pacedOption));
     if (!modem.setSerialRate(parser.value(rateOption).toInt()))

@@ -16,6 +16,12 @@ SimulatedModem::SimulatedModem(QObject *parent) : QObject(parent)
     m_replyTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_replyTimer, &QTimer::timeout, this, &SimulatedModem::sendDueReplies);
     connect(&m_hostNotifier, &QSocketNotifier::activated, this, &SimulatedModem::readHost);
+    m_floodTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_floodTimer, &QTimer::timeout, this, [this] {
+        const QByteArray line = "RX " + QByteArray::number(m_state.signal.nextRssi()) + " dBm\r\n";
+        [[maybe_unused]] const ssize_t written =
+                ::write(m_master, line.constData(), size_t(line.size()));
+    });
 }
 
 SimulatedModem::~SimulatedModem()
@@ -124,15 +130,29 @@ std::chrono::nanoseconds SimulatedModem::lineTime(qsizetype bytes) const
     return std::chrono::nanoseconds(qint64(bytes) * 10 * 1000000000 / m_serialRate);
 }
 
+void SimulatedModem::setFlood(int msecs)
+{
+    m_floodTimer.stop();
+    if (msecs > 0)
+        m_floodTimer.start(msecs);
+}
+
 void SimulatedModem::sendDueReplies()
 {
     while (!m_pending.empty() && m_pending.front().due.hasExpired()) {
-        const PendingReply reply = std::move(m_pending.front());
-        m_pending.pop_front();
+        PendingReply &front = m_pending.front();
         // A host that stops reading loses what no longer fits, as with a real UART: the modem
         // never waits for it.
+        const qsizetype chunk = m_drip > 0 ? 1 : front.bytes.size() - front.dripped;
         [[maybe_unused]] const ssize_t written =
-                ::write(m_master, reply.bytes.constData(), size_t(reply.bytes.size()));
+                ::write(m_master, front.bytes.constData() + front.dripped, size_t(chunk));
+        front.dripped += chunk;
+        if (front.dripped < front.bytes.size()) {
+            front.due = QDeadlineTimer(m_drip, Qt::PreciseTimer);
+            break;
+        }
+        const PendingReply reply = std::move(front);
+        m_pending.pop_front();
         emit replySent(reply.bytes);
         if (reply.nextRate != 0)
             moveLineTo(reply.nextRate);

@@ -35,6 +35,13 @@ public:
     // command, but nothing comes back, as with a broken transmit wire.
     void setSilent(bool silent) { m_silent = silent; }
 
+    // Each reply trickles out a byte at a time, `msecs` apart (0: at once), as from a modem
+    // whose line is far slower than its rate.
+    void setDrip(int msecs) { m_drip = msecs; }
+    // A line nobody asked for ("RX -80 dBm") every `msecs` (0: never), as from a modem set to
+    // report on its own; many of them make a flood.
+    void setFlood(int msecs);
+
     // Replies wait, on top of the reply delay, for the time the command and the reply take
     // on a real line at the modem's rate (ten bits a byte); a pseudo-terminal takes none.
     void setLinePaced(bool paced) { m_linePaced = paced; }
@@ -70,6 +77,7 @@ private:
         QByteArray bytes;
         QDeadlineTimer due;
         int nextRate = 0; // the line moves here once the reply is out; 0 keeps it
+        qsizetype dripped = 0; // bytes already out, when they trickle
     };
 
     void readHost();
@@ -84,10 +92,12 @@ private:
     QString m_slavePath;
     QSocketNotifier m_hostNotifier{ QSocketNotifier::Read };
     QTimer m_replyTimer;
+    QTimer m_floodTimer;
     std::deque<PendingReply> m_pending;
     LineSplitter m_splitter;
     ModemState m_state;
     int m_replyDelay = 5;
+    int m_drip = 0;
     bool m_silent = false;
     bool m_linePaced = false;
     int m_serialRate = 19200;

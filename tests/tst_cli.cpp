@@ -17,6 +17,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <functional>
+
 #include <sys/stat.h>
 
 namespace {
@@ -29,8 +32,9 @@ struct Run
 };
 
 // The binary with no display at all; this process's event loop runs meanwhile, so the modem
-// simulated here answers.
-Run korvanet(const QStringList &arguments, const QString &workingDirectory = {})
+// simulated here answers. `prepare` sees the process before it starts (to signal it, say).
+Run korvanet(const QStringList &arguments, const QString &workingDirectory = {},
+             const std::function<void(QProcess &)> &prepare = {})
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -40,6 +44,8 @@ Run korvanet(const QStringList &arguments, const QString &workingDirectory = {})
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(workingDirectory);
     QSignalSpy finished(&process, &QProcess::finished);
+    if (prepare)
+        prepare(process);
     process.start(QStringLiteral(KORVANET_BINARY), arguments);
     if (!finished.wait(30000)) {
         process.kill();
@@ -344,6 +350,32 @@ private slots:
                 << QByteArray("QM@P=1\rQM*R>\n") << QStringList()
                 << QByteArray("korvanet: cmds:1: \"QM@P=1\\rQM*R>\" holds a character outside "
                               "printable ASCII\n");
+        QTest::newRow("a unit after a value")
+                << QByteArray("QM@P=500 mW\n") << QStringList()
+                << QByteArray("korvanet: cmds:1: \"QM@P=500 mW\": the value after QM@P= must be "
+                              "a whole number\n");
+        QTest::newRow("a second command after a semicolon")
+                << QByteArray("QM&FR=433.000;QM**>\n") << QStringList()
+                << QByteArray("korvanet: cmds:1: \"QM&FR=433.000;QM**>\": the value after QM&FR= "
+                              "must be a decimal number such as 430.32500\n");
+        QTest::newRow("a hash inside a value is no comment")
+                << QByteArray("QM%B=9600#,8,N,1\n") << QStringList()
+                << QByteArray("korvanet: cmds:1: \"QM%B=9600#,8,N,1\": the value after QM%B= "
+                              "must be a rate, alone or with its format, such as 9600,8,N,1\n");
+        QTest::newRow("a line longer than a modem takes")
+                << QByteArray("QM&FR=" + QByteArray(251, '1') + "\n") << QStringList()
+                << QByteArray("korvanet: cmds:1: the line is longer than 256 bytes\n");
+        QTest::newRow("a FIFO") << QByteArray("<fifo>") << QStringList()
+                                << QByteArray("korvanet: cmds is not a regular file; give a file, "
+                                              "or - for standard input\n");
+        QTest::newRow("a device without end")
+                << QByteArray("<zero>") << QStringList()
+                << QByteArray("korvanet: /dev/zero is not a regular file; give a file, or - for "
+                              "standard input\n");
+        QTest::newRow("more than a command file holds")
+                << QByteArray("<big>") << QStringList()
+                << QByteArray("korvanet: cmds holds 1048578 bytes; a command file holds at most "
+                              "1048576\n");
         QTest::newRow("lower case")
                 << QByteArray() << QStringList{ "qm%d?", "QM%D?" }
                 << QByteArray("korvanet: command 1: \"qm%d?\" is not a command of the modem\n");
@@ -361,11 +393,15 @@ private slots:
         mapComPort(3, pty.slavePath());
         QTemporaryDir dir;
         QStringList arguments{ "send", "--port", "3", "--transcript", dir.filePath("t") };
-        if (!file.isEmpty()) {
-            QVERIFY(writeFile(dir.filePath(QStringLiteral("cmds")), file));
-            arguments << "--file"
-                      << "cmds";
-        }
+        const QString cmds = dir.filePath(QStringLiteral("cmds"));
+        if (file == "<fifo>")
+            QCOMPARE(::mkfifo(QFile::encodeName(cmds).constData(), 0600), 0);
+        else if (file == "<big>")
+            QVERIFY(writeFile(cmds, QByteArray(1024 * 1024 / 6 * 6, ' ').append("QM%D?\n")));
+        else if (!file.isEmpty() && file != "<zero>")
+            QVERIFY(writeFile(cmds, file));
+        if (!file.isEmpty())
+            arguments << "--file" << (file == "<zero>" ? "/dev/zero" : "cmds");
         const Run run = korvanet(arguments + commands, dir.path());
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.err, stderr + "korvanet: nothing was sent\n");
@@ -380,7 +416,7 @@ private slots:
         QTest::addColumn<QByteArrayList>("commands");
         QTest::addColumn<int>("timeoutMs");
         QTest::newRow("read") << QStringList{ "read", "--timeout", "120" } << ReadQueries << 120;
-        QTest::newRow("send") << QStringList{ "send",  "--timeout", "250",
+        QTest::newRow("send") << QStringList{ "send",  "--timeout", "250",  "--keep-going",
                                               "QM+++", "QM@P=500",  "QM++O" }
                               << QByteArrayList{ "QM+++", "QM@P=500", "QM++O" } << 250;
     }
@@ -404,6 +440,9 @@ private slots:
         for (const QByteArray &command : commands)
             err += "korvanet: no reply to " + command + " within " + QByteArray::number(timeoutMs)
                     + " ms\n";
+        if (arguments.contains("--keep-going"))
+            err += "korvanet: 0 of 3 answered; sent without a reply: QM+++, QM@P=500, QM++O; the "
+                   "modem is left with changes unsaved\n";
         QCOMPARE(run.err, err);
 
         const TranscriptFile transcript(m.transcript);
@@ -415,6 +454,101 @@ private slots:
             QVERIFY2(waited >= timeoutMs - 1 && waited <= timeoutMs + 50,
                      qPrintable(QStringLiteral("%1: %2 ms").arg(commands[i]).arg(waited)));
         }
+    }
+
+    void misbehavingModem_data()
+    {
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("dripMs");
+        QTest::addColumn<int>("floodMs");
+        QTest::newRow("replies after their time-out") << 200 << 0 << 0;
+        QTest::newRow("a byte at a time") << 5 << 25 << 0;
+        QTest::newRow("lines nobody asked for") << 5 << 0 << 15;
+    }
+
+    // Each reply belongs to its question however late it comes: an answer on stdout is the
+    // modem's reply to that question or none, what came late or unasked is said, and the
+    // status is never 0.
+    void misbehavingModem()
+    {
+        QFETCH(int, delayMs);
+        QFETCH(int, dripMs);
+        QFETCH(int, floodMs);
+        ModemOnCom3 m;
+        m.modem.setReplyDelay(delayMs);
+        m.modem.setDrip(dripMs);
+        m.modem.setFlood(floodMs);
+        const Run run = korvanet(
+                { "read", "--port", "3", "--timeout", "150", "--transcript", m.transcript });
+        QCOMPARE(run.exitCode, 3);
+        if (floodMs > 0) {
+            QVERIFY2(run.err.contains("korvanet: a line no command asked for: "),
+                     run.err.constData());
+            return;
+        }
+        const QByteArrayList lines = run.out.split('\n');
+        for (qsizetype i = 0; i < ReadCaptions.size(); ++i)
+            QCOMPARE(lines.value(i), ReadCaptions[i] + '\t');
+        for (qsizetype i = 0; i < 3; ++i) {
+            const QByteArray late =
+                    "the reply to " + m.frames[i] + " came late: \"" + m.replies[i] + '"';
+            QVERIFY2(run.err.contains(late), run.err.constData());
+        }
+        QVERIFY(TranscriptFile(m.transcript).timeOf("late", m.frames[0] + ' ' + m.replies[0]) > 0);
+    }
+
+    void signalEndsTheRun_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<QByteArray>("words");
+        const QByteArray unanswered("0 of 3 answered; sent without a reply: QM+++; never sent: "
+                                    "QM@P=500, QM++O; the modem is left with transmission off");
+        QTest::newRow("SIGINT") << SIGINT << "SIGINT: " + unanswered;
+        QTest::newRow("SIGTERM") << SIGTERM << "SIGTERM: " + unanswered;
+        QTest::newRow("SIGHUP") << SIGHUP << "SIGHUP: " + unanswered;
+        QTest::newRow("standard output closed")
+                << SIGPIPE
+                << QByteArray("SIGPIPE (standard output closed): 2 of 3 answered; never sent: "
+                              "QM++O; the modem is left with transmission off and changes "
+                              "unsaved");
+    }
+
+    // A signal, or a reader that has gone, ends the run at once: 128 + the signal's number, how
+    // far it got on stderr, not one frame more, and no lock left behind.
+    void signalEndsTheRun()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(QByteArray, words);
+        ModemOnCom3 m;
+        const bool pipe = signalNumber == SIGPIPE;
+        m.modem.setSilent(!pipe);
+        m.modem.setReplyDelay(100);
+        QProcess head; // `korvanet send ... | head -n1`
+        const auto interrupt = [&](QProcess &process) {
+            if (pipe) {
+                process.setStandardOutputProcess(&head);
+                QObject::connect(&process, &QProcess::started, &head,
+                                 [&head] { head.start(QStringLiteral("head"), { "-n1" }); });
+                return;
+            }
+            QObject::connect(
+                    &m.modem, &SimulatedModem::frameReceived, &process,
+                    [&process, signalNumber] { ::kill(pid_t(process.processId()), signalNumber); },
+                    Qt::SingleShotConnection);
+        };
+        QElapsedTimer clock;
+        clock.start();
+        const Run run = korvanet(
+                { "send", "--port", "3", "--timeout", "5000", "QM+++", "QM@P=500", "QM++O" }, {},
+                interrupt);
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(run.exitCode, 128 + signalNumber);
+        QCOMPARE(run.err, "korvanet: interrupted by " + words + '\n');
+        QTest::qWait(200);
+        QCOMPARE(m.frames.size(), pipe ? 2 : 1);
+        const QString lock =
+                QStringLiteral("/run/lock/LCK..") + m.modem.slavePath().mid(5).replace(u'/', u'_');
+        QVERIFY2(!QFile::exists(lock), qPrintable(lock));
     }
 
     void portFailures_data()
@@ -475,11 +609,12 @@ private slots:
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<QByteArray>("firstErrorLine");
         QTest::newRow("a stray line is no reply to the next command")
-                << QByteArrayList{ "A\r\nSTRAY\r\n", "\r\nB\r\n" } << 0
-                << QByteArray("QM%D?\tA\nQM%S?\tB\n") << QByteArray();
-        QTest::newRow("a reply that says ERROR")
-                << QByteArrayList{ "ERROR 7\r\n", "B\r\n" } << 3
-                << QByteArray("QM%D?\tERROR 7\nQM%S?\tB\n") << QByteArray();
+                << QByteArrayList{ "A\r\nSTRAY\r\n", "\r\nB\r\n" } << 3
+                << QByteArray("QM%D?\tA\nQM%S?\tB\n")
+                << QByteArray("korvanet: a line no command asked for: \"STRAY\"");
+        QTest::newRow("a reply that says ERROR stops the run")
+                << QByteArrayList{ "ERROR 7\r\n", "B\r\n" } << 3 << QByteArray("QM%D?\tERROR 7\n")
+                << QByteArray("korvanet: stopped at QM%D?: 1 of 2 answered; never sent: QM%S?");
         QTest::newRow("the device goes away")
                 << QByteArrayList{ "A\r\n", "hang up" } << 1 << QByteArray("QM%D?\tA\n")
                 << QByteArray("korvanet: Unknown error.");

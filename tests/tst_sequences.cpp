@@ -79,7 +79,10 @@ public:
     CommStatus sendFrame(const QString &command) override { return ::sendFrame(comm, command); }
     CommStatus openPort() override { return openPortFromText(comm, QStringLiteral("3"), baudText); }
     void closePort() override { (void)comm.setPortOpen(false); }
-    void wait(int msecs) override { Module1::PumpedWait(msecs); }
+    Pause wait(int msecs) override
+    {
+        return Pause::onTheSpot([msecs] { Module1::PumpedWait(msecs); });
+    }
 
     MSComm comm;
     QString baudText = QStringLiteral("19200");
@@ -559,13 +562,13 @@ void tst_Sequences::withoutWindow()
     clock.start();
     bool ok = false;
     if (sequence == u"read")
-        ok = Sequences::readSerialParams(port).ok();
+        ok = Sequences::readSerialParams(port).runHere().ok();
     else if (sequence == u"set")
-        ok = Sequences::setSerialParams(port, QStringLiteral("9600,8,N,1")).ok();
+        ok = Sequences::setSerialParams(port, QStringLiteral("9600,8,N,1")).runHere().ok();
     else if (sequence == u"save")
-        ok = Sequences::saveSettings(port).ok();
+        ok = Sequences::saveSettings(port).runHere().ok();
     else
-        ok = Sequences::restoreFactoryDefaults(port);
+        ok = Sequences::restoreFactoryDefaults(port).runHere();
     const qint64 took = clock.nsecsElapsed();
     QTest::qWait(50);
     look();

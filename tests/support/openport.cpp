@@ -29,7 +29,11 @@ int main(int argc, char *argv[])
     MessageBox::Script script;
     Form1 form;
     QString error;
-    if (hold && !endOnTerminationSignals(*form.MSComm1, &error)) {
+    const auto closePort = [&form](int) {
+        (void)form.MSComm1->setPortOpen(false);
+        return 0;
+    };
+    if (hold && !Termination::watch(&form, closePort, &error)) {
         std::fprintf(stderr, "openport: %s\n", qPrintable(error));
         return 1;
     }
