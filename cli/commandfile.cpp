@@ -39,21 +39,6 @@ QString shown(const QString &text)
     return u'"' + QString::fromLatin1(escapedText(text)) + u'"';
 }
 
-QString formName(ValueForm form)
-{
-    switch (form) {
-    case ValueForm::DecimalNumber:
-        return QStringLiteral("a decimal number such as 430.32500");
-    case ValueForm::WholeNumber:
-        return QStringLiteral("a whole number");
-    case ValueForm::SerialFormat:
-        return QStringLiteral("a rate, alone or with its format, such as 9600,8,N,1");
-    case ValueForm::None:
-        break;
-    }
-    return QStringLiteral("nothing");
-}
-
 // A "#" that starts a comment: at the start of the line or after a blank. One inside a word
 // stays, and is then refused with its value.
 qsizetype commentStart(QStringView text)
@@ -184,7 +169,7 @@ QString refusalFor(const Line &line, bool confirmed)
                 return QStringLiteral("%1 needs a value after the \"=\"").arg(shown(text));
             if (!fitsForm(entry.form, value)) {
                 return QStringLiteral("%1: the value after %2 must be %3")
-                        .arg(shown(text), known, formName(entry.form));
+                        .arg(shown(text), known, QLatin1StringView(formDescription(entry.form)));
             }
             return {};
         }

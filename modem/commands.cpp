@@ -10,37 +10,39 @@ using S = CommandShape;
 using F = ValueForm;
 
 constexpr VocabularyEntry entries[] = {
-    { ModemType, S::Query },
-    { SerialNumber, S::Query },
-    { FirmwareRevision, S::Query },
-    { RxFrequency, S::Query },
-    { SetRxFrequency, S::ValueSetting, F::DecimalNumber },
-    { TxFrequency, S::Query },
-    { SetTxFrequency, S::ValueSetting, F::DecimalNumber },
-    { RefFrequency, S::Query },
-    { SetRefFrequency, S::ValueSetting, F::DecimalNumber },
-    { ChannelSpacing, S::Query },
-    { ChannelSpacing12_5, S::Setting },
-    { ChannelSpacing20, S::Setting },
-    { ChannelSpacing25, S::Setting },
-    { FecStatus, S::Query },
-    { FecOn, S::Setting },
-    { FecOff, S::Setting },
-    { NoiseLevel, S::Query },
-    { Rssi, S::Query },
-    { OutputPower, S::Query },
-    { SetOutputPower, S::ValueSetting, F::WholeNumber },
-    { CompatibilityMode, S::Query },
-    { SetCompatibilityMode, S::ValueSetting, F::WholeNumber },
-    { RepeaterMode, S::Query },
-    { RepeaterOff, S::Setting },
-    { RepeaterOn, S::Setting },
-    { SerialParams, S::Query },
-    { SetSerialParams, S::ValueSetting, F::SerialFormat },
-    { DisableTransmission, S::Action },
-    { EnableTransmission, S::Action },
-    { SaveSettings, S::Action },
-    { FactoryDefaults, S::Action },
+    { ModemType, S::Query, "modem type" },
+    { SerialNumber, S::Query, "serial number" },
+    { FirmwareRevision, S::Query, "firmware revision" },
+    { RxFrequency, S::Query, "receive frequency" },
+    { SetRxFrequency, S::ValueSetting, "sets the receive frequency, in MHz", F::DecimalNumber },
+    { TxFrequency, S::Query, "transmit frequency" },
+    { SetTxFrequency, S::ValueSetting, "sets the transmit frequency, in MHz", F::DecimalNumber },
+    { RefFrequency, S::Query, "reference frequency" },
+    { SetRefFrequency, S::ValueSetting, "sets the reference frequency, in MHz", F::DecimalNumber },
+    { ChannelSpacing, S::Query, "channel spacing" },
+    { ChannelSpacing12_5, S::Setting, "sets the channel spacing to 12.5 kHz" },
+    { ChannelSpacing20, S::Setting, "sets the channel spacing to 20 kHz" },
+    { ChannelSpacing25, S::Setting, "sets the channel spacing to 25 kHz" },
+    { FecStatus, S::Query, "forward error correction (FEC) status" },
+    { FecOn, S::Setting, "switches FEC on" },
+    { FecOff, S::Setting, "switches FEC off" },
+    { NoiseLevel, S::Query, "noise level" },
+    { Rssi, S::Query, "received signal strength (RSSI), up to 7 s after the last reception" },
+    { OutputPower, S::Query, "output power" },
+    { SetOutputPower, S::ValueSetting, "sets the output power, in milliwatts", F::WholeNumber },
+    { CompatibilityMode, S::Query, "compatibility mode" },
+    { SetCompatibilityMode, S::ValueSetting, "sets the compatibility mode, 0 to 5",
+      F::WholeNumber },
+    { RepeaterMode, S::Query, "repeater mode" },
+    { RepeaterOff, S::Setting, "switches the repeater off" },
+    { RepeaterOn, S::Setting, "switches the repeater on" },
+    { SerialParams, S::Query, "the modem's own serial parameters" },
+    { SetSerialParams, S::ValueSetting, "sets the modem's own serial parameters",
+      F::SerialFormat },
+    { DisableTransmission, S::Action, "disables transmission (before changing settings)" },
+    { EnableTransmission, S::Action, "enables transmission" },
+    { SaveSettings, S::Action, "stores the changed settings, so they outlive a power cycle" },
+    { FactoryDefaults, S::Action, "restores the factory defaults" },
 };
 
 } // namespace
@@ -48,6 +50,21 @@ constexpr VocabularyEntry entries[] = {
 std::span<const VocabularyEntry> vocabulary()
 {
     return entries;
+}
+
+const char *formDescription(ValueForm form)
+{
+    switch (form) {
+    case ValueForm::DecimalNumber:
+        return "a decimal number such as 430.32500";
+    case ValueForm::WholeNumber:
+        return "a whole number";
+    case ValueForm::SerialFormat:
+        return "a rate, alone or with its format, such as 9600,8,N,1";
+    case ValueForm::None:
+        break;
+    }
+    return "nothing";
 }
 
 bool fitsForm(ValueForm form, QStringView value)

@@ -54,12 +54,15 @@ struct VocabularyEntry
 {
     const char *text;
     CommandShape shape;
+    const char *meaning; // what it reads or changes, as `korvanet commands` lists it
     ValueForm form = ValueForm::None;
 };
 
 // Whether `value` is written in `form`: digits and the form's own punctuation only, so no
 // unit, blank, ";" or "#" can ride along with it.
 [[nodiscard]] bool fitsForm(ValueForm form, QStringView value);
+// The form as a user reads it: "a decimal number such as 430.32500".
+[[nodiscard]] const char *formDescription(ValueForm form);
 
 // All 31 texts, the value settings by the text up to their "=".
 [[nodiscard]] std::span<const VocabularyEntry> vocabulary();
