@@ -281,7 +281,10 @@ void tst_NetworkLine::settings()
     QVERIFY(line.write("after"));
     QCOMPARE(m_pty->readCount(5), QByteArray("after"));
 
-    // "Set serial params" closes and reopens at once, before ser2net has let the port go.
+    // "Set serial params" closes with its frame still on the way to the modem and reopens
+    // at once, before ser2net has let the port go.
+    QVERIFY(line.write("QM%B=1200\r\n"));
+    QVERIFY(line.drainOutput(1000));
     line.close();
     const NetworkStatus reopened = line.open(address, settings);
     QVERIFY2(reopened.ok(), qPrintable(reopened.message));
