@@ -128,6 +128,7 @@ private:
     // still not so, or the line was closed meanwhile by someone else.
     bool waitFor(const std::function<bool()> &done, const QDeadlineTimer &deadline);
 
+    void acknowledgeAtOnce();
     void onReadyRead();
     void onDisconnected();
     void onErrorOccurred(QAbstractSocket::SocketError error);
