@@ -264,12 +264,15 @@ NetworkStatus NetworkLine::checkRawPort(int connectMs)
             QDeadlineTimer(graceMs, Qt::PreciseTimer));
     if (m_socket.state() != QAbstractSocket::ConnectedState)
         return failOpen(Failure::InUse, closedDuringOpen());
-    NetworkStatus status;
-    status.warning = tr("%1 carries bytes only: the rate of its serial port is set at the "
-                        "server, so %2 baud cannot be set from here.")
-                             .arg(m_address.text())
-                             .arg(m_settings.baud);
-    return status;
+    return { Failure::None, {}, rawRateWarning() };
+}
+
+QString NetworkLine::rawRateWarning() const
+{
+    return tr("%1 carries bytes only: the rate of its serial port is set at the server, so %2 "
+              "baud cannot be set from here.")
+            .arg(m_address.text())
+            .arg(m_settings.baud);
 }
 
 NetworkStatus NetworkLine::setLineSettings(const NetworkLineSettings &settings)
@@ -277,14 +280,9 @@ NetworkStatus NetworkLine::setLineSettings(const NetworkLineSettings &settings)
     if (!m_open)
         return { Failure::NotOpen, tr("%1 is not open.").arg(m_address.text()), {} };
     m_settings = settings;
+    if (!m_telnet)
+        return { Failure::None, {}, rawRateWarning() };
     NetworkStatus status;
-    if (!m_telnet) {
-        status.warning = tr("%1 carries bytes only: the rate of its serial port is set at the "
-                            "server, so %2 baud cannot be set from here.")
-                                 .arg(m_address.text())
-                                 .arg(settings.baud);
-        return status;
-    }
     status.warning = applySettings(settings, false, QDeadlineTimer(ConfirmTimeoutMs));
     if (!m_open)
         return { Failure::NotOpen,

@@ -118,6 +118,7 @@ private:
     [[nodiscard]] NetworkStatus connectSocket(const QDeadlineTimer &deadline, int timeoutMs);
     [[nodiscard]] NetworkStatus negotiate(const QDeadlineTimer &deadline, int timeoutMs);
     [[nodiscard]] NetworkStatus checkRawPort(int connectMs);
+    [[nodiscard]] QString rawRateWarning() const;
     // Sends the settings (and a purge of the server's buffers, when `purge`), waits for the
     // answers, and says in a warning what the server did not confirm as asked.
     [[nodiscard]] QString applySettings(const NetworkLineSettings &settings, bool purge,
