@@ -7,7 +7,7 @@
 // What the command line asked for, checked; the modes take it from here.
 struct CliOptions
 {
-    QString portText;
+    QStringList ports; // each as given: "3", and more for the modes that take a list
     QString baudText;
     int timeoutMs = 0;
     QString transcriptPath;
@@ -16,4 +16,9 @@ struct CliOptions
     bool keepGoing = false;
     QString file;
     QStringList commands;
+    QString output; // export: the profile's file, or the folder for several units
+    QString profile; // apply
+    bool save = false;
+    bool all = false;
+    QString record;
 };

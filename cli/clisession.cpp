@@ -79,6 +79,14 @@ Task<Replies::Reply> CliSession::reply(QDeadlineTimer deadline)
     co_return m_replies.reply(question);
 }
 
+Task<Replies::Reply> CliSession::ask(QString command, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs, Qt::PreciseTimer);
+    if (!sendFrame(command).ok())
+        co_return Replies::Reply();
+    co_return co_await reply(deadline);
+}
+
 void CliSession::followRate(const QString &serialParams)
 {
     const QString rate = serialParams.section(u',', 0, 0);
@@ -89,12 +97,12 @@ void CliSession::followRate(const QString &serialParams)
 void CliSession::reportTimeout(const QString &command, int timeoutMs, const QByteArray &partial)
 {
     if (partial.isEmpty()) {
-        sayOnStderr(QStringLiteral("no reply to %1 within %2 ms").arg(command).arg(timeoutMs));
+        say(QStringLiteral("no reply to %1 within %2 ms").arg(command).arg(timeoutMs));
     } else {
-        sayOnStderr(QStringLiteral("no whole reply to %1 within %2 ms, only \"%3\"")
-                            .arg(command)
-                            .arg(timeoutMs)
-                            .arg(QString::fromLatin1(escapedBytes(partial))));
+        say(QStringLiteral("no whole reply to %1 within %2 ms, only \"%3\"")
+                    .arg(command)
+                    .arg(timeoutMs)
+                    .arg(QString::fromLatin1(escapedBytes(partial))));
     }
     m_transcript.record("timeout", command);
 }
@@ -105,17 +113,22 @@ void CliSession::reportDoubts(const QStringList &commands)
     for (const auto &[question, reply] : late) {
         const QString text = QString::fromLatin1(escapedBytes(reply.text));
         const QString command = commands.value(question);
-        sayOnStderr(QStringLiteral("the reply to %1 came late: \"%2\"").arg(command, text));
+        say(QStringLiteral("the reply to %1 came late: \"%2\"").arg(command, text));
         m_transcript.record("late", command + u' ' + QString::fromLatin1(reply.text));
     }
     for (const QByteArray &line : m_replies.unasked()) {
         const QString text = QString::fromLatin1(escapedBytes(line));
-        sayOnStderr(QStringLiteral("a line no command asked for: \"%1\"").arg(text));
+        say(QStringLiteral("a line no command asked for: \"%1\"").arg(text));
         m_transcript.record("unasked", QString::fromLatin1(line));
     }
     if (!late.isEmpty() || !m_replies.unasked().isEmpty())
-        sayOnStderr(QStringLiteral("the modem's lines did not keep to its questions; the "
-                                   "answers above may not be what it holds"));
+        say(QStringLiteral("the modem's lines did not keep to its questions; the "
+                           "answers above may not be what it holds"));
+}
+
+void CliSession::say(const QString &text) const
+{
+    sayOnStderr(m_speaker + text);
 }
 
 void CliSession::onComm()
@@ -138,9 +151,9 @@ void CliSession::fail(const CommStatus &status)
     if (m_failed)
         return;
     m_failed = true;
-    sayOnStderr(messageFor(status.code));
+    say(messageFor(status.code));
     if (!status.reason.isEmpty())
-        sayOnStderr(status.reason);
+        say(status.reason);
     m_transcript.record("error", messageFor(status.code), status.reason);
     wakeWaiter();
 }

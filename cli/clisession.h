@@ -43,6 +43,11 @@ public:
     // `deadline` has passed; a reply not ended by then counts as given up (a line that ends
     // for it later is late, and stays its own).
     Task<Replies::Reply> reply(QDeadlineTimer deadline);
+    // One frame and its reply: a question asked and answered, or not in `timeoutMs`.
+    Task<Replies::Reply> ask(QString command, int timeoutMs);
+
+    // The device the port was opened on, as a path or an address.
+    [[nodiscard]] QString deviceName() const { return m_comm.deviceName(); }
 
     // A "QM%B=" value ("9600,8,N,1"): the port reopens at its rate when that is one of the
     // six, as the window's does after "Set serial params" with the rate picked in its list.
@@ -55,6 +60,11 @@ public:
     // that make the answers doubtful.
     void reportTimeout(const QString &command, int timeoutMs, const QByteArray &partial);
     void reportDoubts(const QStringList &commands);
+
+    // What this session says on stderr starts with `speaker` ("COM5: "), so that the modem
+    // it is about is known when several run at once.
+    void setSpeaker(const QString &speaker) { m_speaker = speaker; }
+    void say(const QString &text) const;
 
 private:
     struct Wake
@@ -81,4 +91,5 @@ private:
     std::coroutine_handle<> m_waiter;
     QTimer m_deadline;
     bool m_failed = false;
+    QString m_speaker;
 };

@@ -10,6 +10,12 @@ Progress::Progress(QStringList commands)
 {
 }
 
+void Progress::plan(QStringList commands)
+{
+    m_commands = std::move(commands);
+    m_states = QList<State>(m_commands.size(), State::NotSent);
+}
+
 void Progress::sent(qsizetype index)
 {
     m_states[index] = State::Sent;

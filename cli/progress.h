@@ -12,6 +12,8 @@ class Progress
 {
 public:
     explicit Progress(QStringList commands);
+    // The commands the run is to send from now on, none of them sent yet.
+    void plan(QStringList commands);
 
     void sent(qsizetype index);
     void answered(qsizetype index);

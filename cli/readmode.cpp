@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// `korvanet read`: every read-only question, once each, in the order of the window's panels.
+// `korvanet read`: every read-only question, once each, in the order of the window's panels,
+// of one modem or of several side by side.
 #include "cli/readmode.h"
 
 #include "cli/cli.h"
 #include "cli/clioptions.h"
-#include "cli/clisession.h"
+#include "cli/fleet.h"
 #include "cli/output.h"
-#include "cli/progress.h"
-#include "cli/runtoend.h"
 #include "modem/questions.h"
 #include "platform/escaping.h"
 #include "session/termination.h"
@@ -22,8 +21,11 @@ QStringList questionCommands()
     return commands;
 }
 
-Task<int> askEveryQuestion(CliSession &session, const CliOptions &options, Progress &progress)
+Task<int> askEveryQuestion(Unit &unit, const CliOptions &options)
 {
+    CliSession &session = unit.session();
+    Progress &progress = unit.progress;
+    progress.plan(questionCommands());
     if (!session.openPort().ok())
         co_return Cli::ExitStatus::PortFailure;
 
@@ -59,13 +61,16 @@ Task<int> askEveryQuestion(CliSession &session, const CliOptions &options, Progr
         }
         // A modem's stray control bytes must not reach the terminal as commands, nor split
         // the line.
-        printLine(caption + '\t' + escapedBytes(answer));
+        printLine(unit.linePrefix() + caption + '\t' + escapedBytes(answer));
     }
     session.reportDoubts(progress.commands());
     if (!session.replies().unasked().isEmpty() || !session.replies().lateReplies().isEmpty())
         status = Cli::ExitStatus::NoReply;
-    if (options.json)
+    if (options.json) {
+        if (!unit.linePrefix().isEmpty())
+            members.prepend("    \"port\": " + jsonString(unit.name().toUtf8()));
         printLine("{\n" + members.join(",\n") + "\n}");
+    }
     co_return status;
 }
 
@@ -73,8 +78,13 @@ Task<int> askEveryQuestion(CliSession &session, const CliOptions &options, Progr
 
 int runRead(const CliOptions &options)
 {
-    Progress progress(questionCommands());
-    CliSession session(QStringLiteral("read"), options.portText, options.baudText,
-                       options.transcriptPath);
-    return runToEnd(askEveryQuestion(session, options, progress), session, progress);
+    std::vector<std::unique_ptr<Unit>> units;
+    QList<Unit *> running;
+    for (const QString &port : options.ports) {
+        units.push_back(std::make_unique<Unit>(QStringLiteral("read"), port, options,
+                                               options.ports.size() > 1));
+        running.append(units.back().get());
+    }
+    return worstOf(runSideBySide(
+            running, [&options](Unit &unit) { return askEveryQuestion(unit, options); }));
 }

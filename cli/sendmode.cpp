@@ -7,8 +7,7 @@
 #include "cli/clisession.h"
 #include "cli/commandfile.h"
 #include "cli/output.h"
-#include "cli/progress.h"
-#include "cli/runtoend.h"
+#include "cli/fleet.h"
 #include "modem/commands.h"
 #include "modem/sequences.h"
 #include "platform/escaping.h"
@@ -76,8 +75,10 @@ std::optional<QList<CommandFile::Line>> checkedLines(const CliOptions &options)
     return lines;
 }
 
-Task<int> sendEveryLine(CliSession &session, const CliOptions &options, Progress &progress)
+Task<int> sendEveryLine(Unit &unit, const CliOptions &options)
 {
+    CliSession &session = unit.session();
+    Progress &progress = unit.progress;
     if (!session.openPort().ok())
         co_return Cli::ExitStatus::PortFailure;
 
@@ -135,8 +136,8 @@ int runSend(const CliOptions &options)
     for (const CommandFile::Line &line : *lines)
         commands.append(line.text);
 
-    Progress progress(commands);
-    CliSession session(QStringLiteral("send"), options.portText, options.baudText,
-                       options.transcriptPath);
-    return runToEnd(sendEveryLine(session, options, progress), session, progress);
+    Unit unit(QStringLiteral("send"), options.ports.constFirst(), options, false);
+    unit.progress.plan(commands);
+    return runSideBySide({ &unit }, [&options](Unit &u) { return sendEveryLine(u, options); })
+            .constFirst();
 }

@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -56,8 +57,16 @@ int main(int argc, char *argv[])
             QStringLiteral("flood"),
             QStringLiteral("Send a line nobody asked for every this many milliseconds."),
             QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption serialNumberOption(
+            QStringLiteral("serial-number"),
+            QStringLiteral("What the modem answers to QM%S? (default: SN 10293847)."),
+            QStringLiteral("text"));
+    const QCommandLineOption refuseOption(
+            QStringLiteral("refuse"),
+            QStringLiteral("Answer ERROR to every command that begins with this text."),
+            QStringLiteral("text"));
     parser.addOptions({ delayOption, rateOption, signalOption, silentOption, pacedOption,
-                        dripOption, floodOption });
+                        dripOption, floodOption, serialNumberOption, refuseOption });
     parser.process(app);
 
     SimulatedModem modem;
@@ -75,6 +84,17 @@ int main(int argc, char *argv[])
         (modem.*set)(msecs);
     }
     modem.setSilent(parser.isSet(silentOption));
+    for (const QCommandLineOption *option : { &serialNumberOption, &refuseOption }) {
+        const QByteArray text = parser.value(*option).toLatin1();
+        const bool printable =
+                std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+        if (!printable || text.size() > 64)
+            return failWith(QStringLiteral("--%1 wants up to 64 printable ASCII characters")
+                                    .arg(option->names().constFirst()));
+    }
+    if (parser.isSet(serialNumberOption))
+        modem.setSerialNumber(parser.value(serialNumberOption).toLatin1());
+    modem.setRefused(parser.value(refuseOption).toLatin1());
     modem.setLinePaced(parser.isSet(pacedOption));
     if (!modem.setSerialRate(parser.value(rateOption).toInt()))
         return failWith(QStringLiteral("--rate wants one of 1200, 2400, 4800, 9600, 19200, "

@@ -124,7 +124,7 @@ struct Parameter
 
 const std::array parameters = {
     Parameter{ "%D", [](ModemState &) { return QByteArray("UHF MODEM 2W"); } },
-    Parameter{ "%S", [](ModemState &) { return QByteArray("SN 10293847"); } },
+    Parameter{ "%S", [](ModemState &m) { return m.serialNumber; } },
     Parameter{ "%V", [](ModemState &) { return QByteArray("FW 3.1.7"); } },
     Parameter{ "&FR", [](ModemState &m) { return frequencyReply(m.current.receiveFrequency); },
                [](ModemSettings &s, QByteArrayView v) {

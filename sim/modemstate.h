@@ -10,6 +10,8 @@ struct ModemState
     ModemSettings current;
     ModemSettings saved;
     SignalModel signal;
+    // The unit's own: no setting, so nothing changes it.
+    QByteArray serialNumber = "SN 10293847";
 
     void save()
     {

@@ -100,6 +100,10 @@ void SimulatedModem::answer(const LineSplitter::Line &line)
         return;
     }
 
+    if (!m_refused.isEmpty() && line.text.startsWith(m_refused)) {
+        queueReply(QByteArray(errorReply) + "\r\n", 0, line.text.size() + 2);
+        return;
+    }
     const CommandOutcome outcome = executeCommand(line.text, m_state);
     const bool movesLine = outcome.effect == CommandOutcome::Effect::SerialRateChanged;
     // The acknowledgement still goes out at the old speed; only then does the UART switch.

@@ -53,6 +53,12 @@ public:
     [[nodiscard]] bool setSerialRate(int baud);
     [[nodiscard]] int serialRate() const { return m_serialRate; }
 
+    // Each unit its own, so that a rehearsal with many can tell them apart.
+    void setSerialNumber(const QByteArray &serialNumber) { m_state.serialNumber = serialNumber; }
+    // Commands that begin with `text` ("QM@P=") are answered ERROR and change nothing, as a
+    // modem answers a value it cannot take; empty: none.
+    void setRefused(const QByteArray &text) { m_refused = text; }
+
     // Pins the received signal strength; std::nullopt lets it drift again.
     void setSignalLevel(std::optional<int> dBm) { m_state.signal.pin(dBm); }
 
@@ -98,6 +104,7 @@ private:
     ModemState m_state;
     int m_replyDelay = 5;
     int m_drip = 0;
+    QByteArray m_refused;
     bool m_silent = false;
     bool m_linePaced = false;
     int m_serialRate = 19200;

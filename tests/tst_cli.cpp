@@ -9,6 +9,7 @@
 #include "tests/support/pty.h"
 #include "tests/support/transcriptfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -16,6 +17,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <csignal>
 #include <functional>
@@ -77,6 +79,36 @@ struct ModemOnCom3
     QTemporaryDir dir;
     const QString transcript = dir.filePath(QStringLiteral("session.transcript"));
 };
+
+// Modems for a fleet: each its own simulator with its own serial number and rate, mapped to
+// COM 11, 12, ...; each records the frames it got.
+struct Fleet
+{
+    explicit Fleet(const QList<int> &rates)
+    {
+        resetSettings();
+        for (qsizetype i = 0; i < rates.size(); ++i) {
+            auto modem = std::make_unique<SimulatedModem>();
+            modem->setSerialNumber("SN 20" + QByteArray::number(i));
+            if (!modem->setSerialRate(rates[i]) || !modem->start())
+                qFatal("the simulated modem did not start");
+            mapComPort(int(11 + i), modem->slavePath());
+            frames.append(QByteArrayList());
+            QObject::connect(modem.get(), &SimulatedModem::frameReceived, modem.get(),
+                             [this, i](const QByteArray &text) { frames[i].append(text); });
+            modems.push_back(std::move(modem));
+        }
+    }
+
+    std::vector<std::unique_ptr<SimulatedModem>> modems;
+    QList<QByteArrayList> frames;
+    QTemporaryDir dir;
+};
+
+// A profile as export writes it, for a modem set to 433.05 MHz, FEC off and 500 mW.
+const QByteArray ChangedProfile("# Korvanet profile\n# modem type: UHF MODEM 2W\n"
+                                "QM&FR=433.05000\nQM&FT=430.32500\nQM&C=430.00000\nQM&W=1250\n"
+                                "QM%F=0\nQM@M=O\nQM@P=500\nQM@S=0\nQM%B=19200,8,N,1\n");
 
 // In the order of the window's panels, as `read` asks.
 const QByteArrayList ReadQueries{ "QM%D?", "QM%S?", "QM%V?", "QM&FR?", "QM&FT?", "QM&C?", "QM&W?",
@@ -549,6 +581,169 @@ private slots:
         const QString lock =
                 QStringLiteral("/run/lock/LCK..") + m.modem.slavePath().mid(5).replace(u'/', u'_');
         QVERIFY2(!QFile::exists(lock), qPrintable(lock));
+    }
+
+    // One modem's settings onto three others at their own rates: afterwards each holds the
+    // source's settings, saved, and the record says which unit got what.
+    void clone()
+    {
+        Fleet fleet({ 19200, 9600, 38400, 1200 });
+        SimulatedModem &source = *fleet.modems[0];
+        QVERIFY(korvanet({ "send", "--port", "11", "QM&FR=433.05", "QM@P=500", "QM%F=0" }).exitCode
+                == 0);
+        const QString profile = fleet.dir.filePath(QStringLiteral("source.profile"));
+        const QString record = fleet.dir.filePath(QStringLiteral("fleet.csv"));
+        const Run exported = korvanet({ "export", "--port", "11", "-o", profile });
+        QVERIFY2(exported.exitCode == 0, exported.err.constData());
+        QCOMPARE(exported.out, "SN 200\t" + QFile::encodeName(profile) + '\n');
+
+        const QStringList rates{ "19200", "9600", "38400", "1200" };
+        for (int unit = 1; unit <= 3; ++unit) {
+            const Run run = korvanet({ "apply", "--port", QString::number(11 + unit), "--baud",
+                                       rates[unit], "--save", "--record", record, profile });
+            QVERIFY2(run.exitCode == 0, run.err.constData());
+            QVERIFY(run.out.endsWith(
+                    "saved\tyes\nleft with\ttransmission on\nresult\tconfirmed\n"));
+            QCOMPARE(fleet.modems[unit]->current(), source.current());
+            QCOMPARE(fleet.modems[unit]->saved(), source.current());
+        }
+        QFile csv(record);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArrayList rows = csv.readAll().split('\n');
+        QCOMPARE(rows.size(), 5); // the header, three rows, the end of the last
+        for (int unit = 1; unit <= 3; ++unit) {
+            QVERIFY2(rows[unit].contains(",SN 20" + QByteArray::number(unit) + ','),
+                     rows[unit].constData());
+            QVERIFY(rows[unit].contains(",confirmed,yes,"));
+        }
+    }
+
+    void applyOnTheWire_data()
+    {
+        QTest::addColumn<QByteArray>("refused"); // what the modem answers ERROR to
+        QTest::addColumn<QByteArrayList>("sent"); // the settings and actions, in order
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("result");
+        QTest::newRow("only what differs, serial params last")
+                << QByteArray() << QByteArrayList{ "QM+++",    "QM&FR=433.05000",  "QM%F=0",
+                                                   "QM@P=500", "QM%B=19200,8,N,1", "QM**>",
+                                                   "QM++O" }
+                << 0 << QByteArray("saved\tyes\nleft with\ttransmission on\nresult\tconfirmed\n");
+        QTest::newRow("a refused setting stops it, unsaved, transmitting again")
+                << QByteArray("QM@P=")
+                << QByteArrayList{ "QM+++", "QM&FR=433.05000", "QM%F=0", "QM@P=500", "QM++O" } << 3
+                << QByteArray("saved\tno\nleft with\ttransmission on, changes unsaved\n"
+                              "result\tstopped\tQM@P=500: ERROR\n");
+    }
+
+    // Questions first (who, what), then transmission off, only the settings that differ with
+    // the serial params last, the save, the read-back, and transmission on; a second run of
+    // the same profile sends no setting at all.
+    void applyOnTheWire()
+    {
+        QFETCH(QByteArray, refused);
+        QFETCH(QByteArrayList, sent);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, result);
+        Fleet fleet({ 9600 });
+        fleet.modems[0]->setRefused(refused);
+        const QString profile = fleet.dir.filePath(QStringLiteral("p"));
+        QVERIFY(writeFile(profile, ChangedProfile));
+        const QStringList apply{ "apply", "--port", "11", "--baud", "9600", "--save", profile };
+        const Run run = korvanet(apply);
+        QVERIFY2(run.exitCode == exitCode, run.err.constData());
+        QVERIFY2(run.out.endsWith(result), run.out.constData());
+        QByteArrayList actions;
+        for (const QByteArray &frame : std::as_const(fleet.frames[0])) {
+            if (!frame.endsWith('?'))
+                actions.append(frame);
+        }
+        QCOMPARE(actions, sent);
+        const QByteArrayList identify{ "QM%D?", "QM%S?", "QM%V?" };
+        QCOMPARE(fleet.frames[0].mid(0, 3), identify);
+        if (exitCode != 0)
+            return;
+        // Nine questions before, nine after: the read-back between the save and the last frame.
+        QCOMPARE(fleet.frames[0].indexOf("QM**>"), fleet.frames[0].size() - 11);
+        fleet.frames[0].clear();
+        QCOMPARE(korvanet({ "apply", "--port", "11", "--save", profile }).exitCode, 0);
+        QVERIFY(std::none_of(fleet.frames[0].cbegin(), fleet.frames[0].cend(),
+                             [](const QByteArray &frame) { return frame.contains('='); }));
+    }
+
+    // One unit lost mid-apply holds up nobody: the others are confirmed, and the summary
+    // names the lost one.
+    void unitLostMidApply()
+    {
+        Fleet fleet({ 19200, 19200, 19200 });
+        const QString profile = fleet.dir.filePath(QStringLiteral("p"));
+        QVERIFY(writeFile(profile, ChangedProfile));
+        QObject::connect(fleet.modems[1].get(), &SimulatedModem::frameReceived,
+                         fleet.modems[1].get(), [&fleet](const QByteArray &text) {
+                             if (text == "QM+++")
+                                 QTimer::singleShot(0, [&fleet] { fleet.modems[1].reset(); });
+                         });
+        const Run run = korvanet({ "apply", "--port", "11-13", "--save", profile });
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.out.contains("summary\tCOM11\tSN 200\tconfirmed\tsaved\ttransmission on\n"
+                                  "summary\tCOM12\tSN 201\tport failure\tnot saved\t"
+                                  "transmission off\n"
+                                  "summary\tCOM13\tSN 202\tconfirmed\tsaved\ttransmission on\n"),
+                 run.out.constData());
+        QVERIFY2(run.err.startsWith("korvanet: COM12: Unknown error.\n"), run.err.constData());
+    }
+
+    // An export that fails leaves no file, or the one that was there as it was.
+    void failedExport_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::newRow("no file") << QByteArray();
+        QTest::newRow("an older file") << ChangedProfile;
+    }
+
+    void failedExport()
+    {
+        QFETCH(QByteArray, before);
+        Fleet fleet({ 19200 });
+        const QString profile = fleet.dir.filePath(QStringLiteral("p"));
+        if (!before.isEmpty())
+            QVERIFY(writeFile(profile, before));
+        QObject::connect(fleet.modems[0].get(), &SimulatedModem::frameReceived,
+                         fleet.modems[0].get(), [&fleet](const QByteArray &text) {
+                             if (text == "QM@P?")
+                                 QTimer::singleShot(0, [&fleet] { fleet.modems[0].reset(); });
+                         });
+        const Run run = korvanet({ "export", "--port", "11", "-o", profile });
+        QCOMPARE(run.exitCode, 1);
+        QFile file(profile);
+        QCOMPARE(file.exists(), !before.isEmpty());
+        QVERIFY(before.isEmpty() || (file.open(QIODevice::ReadOnly) && file.readAll() == before));
+        QCOMPARE(QDir(fleet.dir.path()).entryList(QDir::Files | QDir::Hidden).size(),
+                 before.isEmpty() ? 0 : 1);
+    }
+
+    // Two runs recording into one file at once: every row whole, one header.
+    void recordsFromTwoRuns()
+    {
+        Fleet fleet({ 19200, 19200, 19200, 19200 });
+        const QString profile = fleet.dir.filePath(QStringLiteral("p"));
+        const QString record = fleet.dir.filePath(QStringLiteral("r.csv"));
+        QVERIFY(writeFile(profile, ChangedProfile));
+        QProcess second;
+        second.start(QStringLiteral(KORVANET_BINARY),
+                     { "apply", "--port", "13,14", "--record", record, profile });
+        const Run first = korvanet({ "apply", "--port", "11,12", "--record", record, profile });
+        QVERIFY(second.state() == QProcess::NotRunning || second.waitForFinished(20000));
+        QCOMPARE(first.exitCode, 0);
+        QCOMPARE(second.exitCode(), 0);
+        QFile csv(record);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArrayList rows = csv.readAll().split('\n');
+        QCOMPARE(rows.size(), 6);
+        QVERIFY(rows[0].startsWith("time,port,device,"));
+        for (qsizetype i = 1; i < 5; ++i)
+            QVERIFY2(rows[i].endsWith(",confirmed,no,\r") && rows[i].count(',') == 12,
+                     rows[i].constData());
     }
 
     void portFailures_data()

@@ -91,3 +91,8 @@ QMap<int, QString> portTooltips()
     }
     return tips;
 }
+
+QString adapterSerialNumber(const QString &device)
+{
+    return infoFor(QSerialPortInfo::availablePorts(), device).serialNumber();
+}

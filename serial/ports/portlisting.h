@@ -12,3 +12,7 @@
 // The port list's tooltips: for each COM number whose device is there, the device and, for
 // a USB adapter, its description.
 [[nodiscard]] QMap<int, QString> portTooltips();
+
+// The serial number of the USB adapter behind `device` (any name of it); empty when it has
+// none or is no USB adapter.
+[[nodiscard]] QString adapterSerialNumber(const QString &device);
