@@ -103,21 +103,21 @@ private slots:
         QTest::addColumn<QString>("setting");
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("value");
-        QTest::newRow("frequency with its unit") << "Rx frequency" << QByteArray("430.32500 MHz")
-                                                 << "430.32500";
+        QTest::newRow("frequency with its unit")
+                << "Rx frequency" << QByteArray("430.32500 MHz") << "430.32500";
         QTest::newRow("frequency without") << "Tx frequency" << QByteArray("431.125") << "431.125";
-        QTest::newRow("frequency in lower case") << "Ref frequency" << QByteArray(" 430.0 mhz ")
-                                                 << "430.0";
-        QTest::newRow("frequency with another unit") << "Rx frequency" << QByteArray("-90 dBm")
-                                                     << "";
-        QTest::newRow("frequency with another label") << "Rx frequency"
-                                                      << QByteArray("RX 430.325 MHz") << "";
+        QTest::newRow("frequency in lower case")
+                << "Ref frequency" << QByteArray(" 430.0 mhz ") << "430.0";
+        QTest::newRow("frequency with another unit")
+                << "Rx frequency" << QByteArray("-90 dBm") << "";
+        QTest::newRow("frequency with another label")
+                << "Rx frequency" << QByteArray("RX 430.325 MHz") << "";
         QTest::newRow("two numbers") << "Rx frequency" << QByteArray("430.325 431.0") << "";
-        QTest::newRow("spacing as its hundreds") << "channel spacing" << QByteArray("12.5 kHz")
-                                                 << "1250";
+        QTest::newRow("spacing as its hundreds")
+                << "channel spacing" << QByteArray("12.5 kHz") << "1250";
         QTest::newRow("spacing 25") << "channel spacing" << QByteArray("25") << "2500";
-        QTest::newRow("spacing the modem cannot take") << "channel spacing"
-                                                       << QByteArray("6.25 kHz") << "";
+        QTest::newRow("spacing the modem cannot take")
+                << "channel spacing" << QByteArray("6.25 kHz") << "";
         QTest::newRow("FEC ON") << "FEC" << QByteArray("FEC ON") << "1";
         QTest::newRow("FEC off, alone") << "FEC" << QByteArray("off") << "0";
         QTest::newRow("FEC as a digit") << "FEC" << QByteArray("1") << "1";
@@ -127,15 +127,14 @@ private slots:
         QTest::newRow("power with its unit") << "output power" << QByteArray("500 mW") << "500";
         QTest::newRow("power in watts") << "output power" << QByteArray("0.5 W") << "";
         QTest::newRow("power with a fraction") << "output power" << QByteArray("500.5") << "";
-        QTest::newRow("mode with its label") << "compatibility mode" << QByteArray("MODE 3")
-                                             << "3";
+        QTest::newRow("mode with its label") << "compatibility mode" << QByteArray("MODE 3") << "3";
         QTest::newRow("mode without") << "compatibility mode" << QByteArray("3") << "3";
-        QTest::newRow("serial params") << "serial params" << QByteArray("9600,8,N,1")
-                                       << "9600,8,N,1";
-        QTest::newRow("serial params with blanks") << "serial params"
-                                                   << QByteArray("9600, 8, n, 1") << "9600,8,N,1";
-        QTest::newRow("serial params garbled") << "serial params"
-                                               << QByteArray("9600,8,N,1\x91") << "";
+        QTest::newRow("serial params")
+                << "serial params" << QByteArray("9600,8,N,1") << "9600,8,N,1";
+        QTest::newRow("serial params with blanks")
+                << "serial params" << QByteArray("9600, 8, n, 1") << "9600,8,N,1";
+        QTest::newRow("serial params garbled")
+                << "serial params" << QByteArray("9600,8,N,1\x91") << "";
         QTest::newRow("an ERROR") << "output power" << QByteArray("ERROR") << "";
     }
 
@@ -159,13 +158,20 @@ private slots:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<bool>("same");
-        QTest::newRow("trailing zeros") << 0 << "431.125" << "431.12500" << true;
-        QTest::newRow("leading zeros") << 6 << "0500" << "500" << true;
-        QTest::newRow("a last digit") << 0 << "431.12501" << "431.125" << false;
-        QTest::newRow("a whole frequency") << 0 << "430" << "430.00000" << true;
-        QTest::newRow("the rate alone") << 8 << "9600" << "9600,8,N,1" << true;
-        QTest::newRow("another format") << 8 << "9600,8,N,1" << "9600,7,E,1" << false;
-        QTest::newRow("another rate") << 8 << "9600" << "19200,8,N,1" << false;
+        QTest::newRow("trailing zeros") << 0 << "431.125"
+                                        << "431.12500" << true;
+        QTest::newRow("leading zeros") << 6 << "0500"
+                                       << "500" << true;
+        QTest::newRow("a last digit") << 0 << "431.12501"
+                                      << "431.125" << false;
+        QTest::newRow("a whole frequency") << 0 << "430"
+                                           << "430.00000" << true;
+        QTest::newRow("the rate alone") << 8 << "9600"
+                                        << "9600,8,N,1" << true;
+        QTest::newRow("another format") << 8 << "9600,8,N,1"
+                                        << "9600,7,E,1" << false;
+        QTest::newRow("another rate") << 8 << "9600"
+                                      << "19200,8,N,1" << false;
     }
 
     void sameValue()
