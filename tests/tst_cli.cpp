@@ -284,7 +284,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(writeFile(dir.filePath(QStringLiteral("fleet.txt")), readmeBlock("text")));
         const QByteArray steps = readmeBlock("sh");
-        QVERIFY(steps.contains("korvanet send"));
+        QVERIFY(steps.contains("korvanet send") && steps.contains("korvanet apply"));
         QProcess shell;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("PATH"),
@@ -301,10 +301,24 @@ private slots:
         const QByteArray out = shell.readAllStandardOutput();
         QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
         QVERIFY2(out.startsWith("QM+++\tOK\nQM&FR=433.05000\tOK\n"), out.constData());
+        QVERIFY2(out.contains("\nSN 1001\tfleet.profile\n"), out.constData());
+        for (const QByteArray unit : { "COM2\t", "COM3\t" }) {
+            QVERIFY2(out.contains(unit + "Rx frequency\t430.32500 -> 433.05000\tsent\tconfirmed\n"),
+                     out.constData());
+            QVERIFY2(out.contains("summary\t" + unit), out.constData());
+        }
+        QVERIFY2(out.contains("\nsummary\tCOM2\tSN 1002\tconfirmed\tsaved\ttransmission on\n"
+                              "summary\tCOM3\tSN 1003\tconfirmed\tsaved\ttransmission on\n"),
+                 out.constData());
         QVERIFY2(out.contains("\nGet Rx freq\t433.05000 MHz\n"), out.constData());
         QVERIFY2(out.contains("\nGet output power\t500 mW\n"), out.constData());
-        // Both runs appended to the one record, each with its header.
-        QFile log(dir.filePath(QStringLiteral("fleet.log")));
+        QFile record(dir.filePath(QStringLiteral("fleet.csv")));
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QByteArray rows = record.readAll();
+        QCOMPARE(rows.count('\n'), 3);
+        QVERIFY(rows.contains(",SN 1002,") && rows.contains(",SN 1003,"));
+        // The apply and the read appended to unit 2's transcript, each with its header.
+        QFile log(dir.filePath(QStringLiteral("fleet.COM2.log")));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll().count("# Korvanet session transcript\n"), 2);
     }
