@@ -143,9 +143,10 @@ void print(const Unit &unit, const Outcome &outcome, const CliOptions &options)
 }
 
 // A reply that ends in time and says no ERROR; otherwise `outcome` says where it stopped.
-bool accepted(const Replies::Reply &reply, const QString &command, Outcome &outcome)
+bool accepted(CliSession &session, const Replies::Reply &reply, const QString &command,
+              Outcome &outcome)
 {
-    if (reply.ended && !reply.text.contains("ERROR"))
+    if (reply.ended && !reply.text.contains("ERROR") && !session.reportGarbled(command, reply))
         return true;
     outcome.result = QStringLiteral("stopped");
     outcome.stoppedAt = reply.ended
@@ -219,7 +220,7 @@ Task<bool> ApplyRun::readCurrent()
     for (const Profile::Entry &entry : m_profile.entries) {
         const QString query = QLatin1StringView(entry.setting->query);
         const Replies::Reply reply = co_await m_session.ask(query, m_options.timeoutMs);
-        if (m_session.failed() || !accepted(reply, query, m_outcome))
+        if (m_session.failed() || !accepted(m_session, reply, query, m_outcome))
             co_return false;
         SettingOutcome setting;
         setting.setting = entry.setting;
@@ -239,7 +240,7 @@ Task<bool> ApplyRun::sendSettings()
         setting.sent = true;
         m_outcome.unsaved = true;
         const Replies::Reply reply = co_await sendTracked(command);
-        if (m_session.failed() || !accepted(reply, command, m_outcome))
+        if (m_session.failed() || !accepted(m_session, reply, command, m_outcome))
             co_return false;
     }
     co_return true;
@@ -262,9 +263,12 @@ Task<void> ApplyRun::readBack()
 
 Task<int> ApplyRun::run()
 {
-    if (!m_session.openPort().ok()) {
-        m_outcome.result = QStringLiteral("port failure");
-        co_return Cli::ExitStatus::PortFailure;
+    if (const int opened = co_await openUnit(m_unit, m_options); opened != Cli::ExitStatus::Ok) {
+        m_outcome.result = opened == Cli::ExitStatus::PortFailure ? QStringLiteral("port failure")
+                                                                  : QStringLiteral("stopped");
+        if (opened != Cli::ExitStatus::PortFailure)
+            m_outcome.stoppedAt = QStringLiteral("no answer at any rate");
+        co_return opened;
     }
     int status = Cli::ExitStatus::Ok;
     m_outcome.identity = co_await identify(m_unit, m_options, &status);
@@ -301,14 +305,14 @@ Task<int> ApplyRun::run()
         const Replies::Reply off = co_await sendTracked(disable);
         // Once the frame is out, the modem may have taken it, answer or not.
         m_outcome.transmissionOff = m_lastSent;
-        ok = !m_session.failed() && accepted(off, disable, m_outcome);
+        ok = !m_session.failed() && accepted(m_session, off, disable, m_outcome);
     }
     if (ok)
         ok = co_await sendSettings();
     // Never after a failure: what would be stored is not what the profile says.
     if (ok && m_options.save) {
         const Replies::Reply stored = co_await sendTracked(save);
-        ok = !m_session.failed() && accepted(stored, save, m_outcome);
+        ok = !m_session.failed() && accepted(m_session, stored, save, m_outcome);
         m_outcome.saved = ok;
         m_outcome.unsaved = !ok;
     }

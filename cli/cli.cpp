@@ -184,7 +184,8 @@ int run(int argc, char *argv[])
     options.timeoutMs = parser.value(timeout).toInt(&ok);
     // The window keeps the last rate for a text that is none of the six; a script that asked
     // for another rate must not run at whatever that happens to be.
-    if (!portSettingsForBaudText(options.baudText))
+    const bool autoRate = options.baudText == u"auto" && mode.portList;
+    if (!autoRate && !portSettingsForBaudText(options.baudText))
         return usage(mode.name,
                      QStringLiteral("--baud wants one of %1")
                              .arg(BaudRates::list().join(QStringLiteral(", "))));

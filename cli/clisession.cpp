@@ -8,6 +8,8 @@
 #include "session/portopening.h"
 #include "session/termination.h"
 
+#include <algorithm>
+
 CliSession::CliSession(const QString &frontEnd, const QString &portText, const QString &baudText,
                        const QString &transcriptPath)
     : m_portText(portText), m_baudText(baudText)
@@ -94,8 +96,37 @@ void CliSession::followRate(const QString &serialParams)
         m_baudText = rate;
 }
 
+CommStatus CliSession::setRate(const QString &rate)
+{
+    const std::optional<QString> settings = portSettingsForBaudText(rate);
+    if (!settings)
+        return { CommError::InvalidPropertyValue, QStringLiteral("%1 is no rate").arg(rate) };
+    takeInput();
+    m_replies.restart();
+    m_baudText = rate;
+    return m_comm.setSettings(*settings);
+}
+
+bool CliSession::reportGarbled(const QString &command, const Replies::Reply &reply)
+{
+    const bool garbled = std::any_of(reply.text.cbegin(), reply.text.cend(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e;
+    });
+    if (!garbled)
+        return false;
+    say(QStringLiteral("the reply to %1 holds bytes no modem sends at the right rate: \"%2\"; "
+                       "the PC's rate (%3) may not be the modem's (--baud auto finds it)")
+                .arg(command, QString::fromLatin1(escapedBytes(reply.text)), m_baudText));
+    return true;
+}
+
 void CliSession::reportTimeout(const QString &command, int timeoutMs, const QByteArray &partial)
 {
+    m_transcript.record("timeout", command);
+    // Bytes that never made a line are no silence: at another rate, a modem's answer comes as
+    // such bytes.
+    if (reportGarbled(command, { partial, false, false, false }))
+        return;
     if (partial.isEmpty()) {
         say(QStringLiteral("no reply to %1 within %2 ms").arg(command).arg(timeoutMs));
     } else {
@@ -104,7 +135,6 @@ void CliSession::reportTimeout(const QString &command, int timeoutMs, const QByt
                     .arg(timeoutMs)
                     .arg(QString::fromLatin1(escapedBytes(partial))));
     }
-    m_transcript.record("timeout", command);
 }
 
 void CliSession::reportDoubts(const QStringList &commands)

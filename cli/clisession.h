@@ -52,6 +52,10 @@ public:
     // A "QM%B=" value ("9600,8,N,1"): the port reopens at its rate when that is one of the
     // six, as the window's does after "Set serial params" with the rate picked in its list.
     void followRate(const QString &serialParams);
+    // Moves the open port to `rate` (one of the six) on the spot, without closing it: a reopen
+    // toggles DTR and RTS, which resets some devices. What came before is forgotten.
+    CommStatus setRate(const QString &rate);
+    [[nodiscard]] const QString &baudText() const { return m_baudText; }
 
     [[nodiscard]] bool failed() const { return m_failed; }
     [[nodiscard]] const Replies &replies() const { return m_replies; }
@@ -60,6 +64,9 @@ public:
     // that make the answers doubtful.
     void reportTimeout(const QString &command, int timeoutMs, const QByteArray &partial);
     void reportDoubts(const QStringList &commands);
+    // A reply with bytes that no modem sends at the right rate (a garbled line, or bytes that
+    // never made a line): said, with the rate to suspect. True when it was one.
+    bool reportGarbled(const QString &command, const Replies::Reply &reply);
 
     // What this session says on stderr starts with `speaker` ("COM5: "), so that the modem
     // it is about is known when several run at once.

@@ -26,8 +26,8 @@ QString profilePath(const CliOptions &options, const UnitIdentity &identity)
 Task<int> exportUnit(Unit &unit, const CliOptions &options)
 {
     CliSession &session = unit.session();
-    if (!session.openPort().ok())
-        co_return Cli::ExitStatus::PortFailure;
+    if (const int opened = co_await openUnit(unit, options); opened != Cli::ExitStatus::Ok)
+        co_return opened;
     int status = Cli::ExitStatus::Ok;
     const std::optional<UnitIdentity> identity = co_await identify(unit, options, &status);
     if (!identity)

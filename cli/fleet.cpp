@@ -4,7 +4,8 @@
 #include "cli/cli.h"
 #include "cli/clioptions.h"
 #include "cli/output.h"
-#include "serial/numbertext.h"
+#include "cli/portlist.h"
+#include "cli/ratesearch.h"
 #include "session/termination.h"
 
 #include <QDir>
@@ -13,40 +14,35 @@
 
 namespace {
 
-// "COM3" for a port number as the window's list holds it, the text itself otherwise.
-QString unitName(const QString &portText)
-{
-    const std::optional<double> value = leadingNumber(portText);
-    const std::optional<qint16> number = value ? toInt16HalfEven(*value) : std::nullopt;
-    return number ? QStringLiteral("COM%1").arg(*number) : portText;
-}
-
 // fleet.log becomes fleet.COM3.log: one transcript a unit, so sessions never interleave.
-QString transcriptFor(const QString &path, const QString &name, bool several)
+QString transcriptFor(const QString &path, const QString &number, bool several)
 {
     if (!several || path.isEmpty())
         return path;
     const QFileInfo info(path);
-    const QString suffix = info.suffix();
-    QString safeName = name;
-    safeName.replace(u'/', u'_');
-    const QString file = suffix.isEmpty()
-            ? info.fileName() + u'.' + safeName
-            : info.completeBaseName() + u'.' + safeName + u'.' + suffix;
+    const QString com = QStringLiteral("COM") + number;
+    const QString file = info.suffix().isEmpty()
+            ? info.fileName() + u'.' + com
+            : info.completeBaseName() + u'.' + com + u'.' + info.suffix();
     return info.dir().filePath(file);
 }
 
 } // namespace
 
-Unit::Unit(const QString &frontEnd, const QString &portText, const CliOptions &options,
+Unit::Unit(const QString &frontEnd, const QString &port, const CliOptions &options, bool several)
+    : Unit(frontEnd, resolvePort(port), options, several)
+{
+}
+
+Unit::Unit(const QString &frontEnd, const ResolvedPort &port, const CliOptions &options,
            bool several)
     : progress({}),
-      m_portText(portText),
-      m_name(unitName(portText)),
-      m_transcriptPath(transcriptFor(options.transcriptPath, m_name, several)),
+      m_portText(port.number),
+      m_name(port.name),
+      m_transcriptPath(transcriptFor(options.transcriptPath, port.number, several)),
       m_several(several),
-      m_session(
-              std::make_unique<CliSession>(frontEnd, portText, options.baudText, m_transcriptPath))
+      m_session(std::make_unique<CliSession>(frontEnd, port.number, options.baudText,
+                                             m_transcriptPath))
 {
     if (several)
         m_session->setSpeaker(m_name + QStringLiteral(": "));
@@ -55,6 +51,25 @@ Unit::Unit(const QString &frontEnd, const QString &portText, const CliOptions &o
 QByteArray Unit::linePrefix() const
 {
     return m_several ? m_name.toUtf8() + '\t' : QByteArray();
+}
+
+Task<int> openUnit(Unit &unit, const CliOptions &options)
+{
+    CliSession &session = unit.session();
+    if (!session.openPort().ok())
+        co_return Cli::ExitStatus::PortFailure;
+    if (options.baudText != u"auto")
+        co_return Cli::ExitStatus::Ok;
+    const std::optional<QString> rate = co_await RateSearch::find(session, session.deviceName());
+    if (session.failed())
+        co_return Cli::ExitStatus::PortFailure;
+    if (!rate) {
+        session.say(QStringLiteral("no answer at any rate (%1)")
+                            .arg(RateSearch::candidates(session.deviceName()).join(u' ')));
+        co_return Cli::ExitStatus::NoReply;
+    }
+    session.say(QStringLiteral("the modem answers at %1 baud").arg(*rate));
+    co_return Cli::ExitStatus::Ok;
 }
 
 QList<int> runSideBySide(const QList<Unit *> &units, const std::function<Task<int>(Unit &)> &work)

@@ -12,6 +12,7 @@
 #include <memory>
 
 struct CliOptions;
+struct ResolvedPort;
 
 // Long enough for the event loop to end a run that a signal interrupted.
 inline constexpr int SignalGraceMsecs = 1000;
@@ -20,10 +21,12 @@ inline constexpr int SignalGraceMsecs = 1000;
 class Unit
 {
 public:
-    // `several`: one of many units, whose output lines and transcript carry its port.
-    Unit(const QString &frontEnd, const QString &portText, const CliOptions &options, bool several);
+    // `port` as --port names it; `several`: one of many units, whose output lines and
+    // transcript carry its port.
+    Unit(const QString &frontEnd, const QString &port, const CliOptions &options, bool several);
 
-    // "COM3", as output lines, messages and records name it.
+    // "COM3", or "COM5 (/dev/ttyUSB0)" for a port named by its path, as output lines, messages
+    // and records name it.
     [[nodiscard]] const QString &name() const { return m_name; }
     [[nodiscard]] const QString &portText() const { return m_portText; }
     [[nodiscard]] CliSession &session() { return *m_session; }
@@ -35,12 +38,19 @@ public:
     Progress progress;
 
 private:
+    Unit(const QString &frontEnd, const ResolvedPort &port, const CliOptions &options,
+         bool several);
+
     QString m_portText;
     QString m_name;
     QString m_transcriptPath;
     bool m_several;
     std::unique_ptr<CliSession> m_session;
 };
+
+// Opens the unit's port the way the run asked; with --baud auto, finds the modem's rate on it
+// and says which. 0 when the unit is ready for its questions, its exit status otherwise.
+Task<int> openUnit(Unit &unit, const CliOptions &options);
 
 // Runs `work` for every unit side by side on the one event loop: each waits for its own
 // modem only, so a slow or dead one holds up nobody. A termination signal, or a standard output

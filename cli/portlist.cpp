@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/portlist.h"
 
+#include "serial/ports/portmap.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
 #include <QRegularExpression>
 
 QStringList portsFrom(const QString &text, QString *error)
@@ -35,4 +41,29 @@ QStringList portsFrom(const QString &text, QString *error)
         return {};
     }
     return ports;
+}
+
+ResolvedPort resolvePort(const QString &port)
+{
+    const bool named = port.startsWith(u'/') || port.contains(QStringLiteral("://"));
+    if (!named) {
+        bool isNumber = false;
+        const int number = port.trimmed().toInt(&isNumber);
+        return { port, isNumber ? QStringLiteral("COM%1").arg(number) : port,
+                 isNumber ? PortMap::devicePath(number) : QString() };
+    }
+    // Any name of a device finds its number: a by-id link and the node it leads to are one.
+    const QString real = QFileInfo(port).canonicalFilePath();
+    int highest = 0;
+    for (const PortMap::Entry &entry : PortMap::entries()) {
+        highest = std::max(highest, entry.number);
+        const bool same = entry.device == port
+                || (!real.isEmpty() && QFileInfo(entry.device).canonicalFilePath() == real);
+        if (same)
+            return { QString::number(entry.number),
+                     QStringLiteral("COM%1 (%2)").arg(entry.number).arg(port), port };
+    }
+    const int number = highest + 1;
+    PortMap::setSessionOverride(number, port);
+    return { QString::number(number), QStringLiteral("COM%1 (%2)").arg(number).arg(port), port };
 }

@@ -26,10 +26,11 @@ Task<int> askEveryQuestion(Unit &unit, const CliOptions &options)
     CliSession &session = unit.session();
     Progress &progress = unit.progress;
     progress.plan(questionCommands());
-    if (!session.openPort().ok())
-        co_return Cli::ExitStatus::PortFailure;
+    if (const int opened = co_await openUnit(unit, options); opened != Cli::ExitStatus::Ok)
+        co_return opened;
 
     int status = Cli::ExitStatus::Ok;
+    int unansweredInARow = 0;
     QByteArrayList members;
     const std::span<const Question> questions = readOnlyQuestions();
     for (qsizetype i = 0; i < qsizetype(questions.size()); ++i) {
@@ -50,8 +51,9 @@ Task<int> askEveryQuestion(Unit &unit, const CliOptions &options)
             progress.answered(i);
         else
             session.reportTimeout(command, options.timeoutMs, reply.text);
-        if (!reply.ended || reply.text.contains("ERROR"))
+        if (!reply.ended || reply.text.contains("ERROR") || session.reportGarbled(command, reply))
             status = Cli::ExitStatus::NoReply;
+        unansweredInARow = reply.ended ? 0 : unansweredInARow + 1;
 
         const QByteArray answer = reply.ended ? reply.text : QByteArray();
         if (options.json) {
@@ -62,6 +64,14 @@ Task<int> askEveryQuestion(Unit &unit, const CliOptions &options)
         // A modem's stray control bytes must not reach the terminal as commands, nor split
         // the line.
         printLine(unit.linePrefix() + caption + '\t' + escapedBytes(answer));
+        // A modem that has not answered three questions in a row will not answer the rest;
+        // waiting out every one would only hide that.
+        if (unansweredInARow == 3 && i + 1 < qsizetype(questions.size())) {
+            session.say(QStringLiteral("no reply to three questions in a row; the other %1 "
+                                       "were not asked")
+                                .arg(questions.size() - size_t(i) - 1));
+            break;
+        }
     }
     session.reportDoubts(progress.commands());
     if (!session.replies().unasked().isEmpty() || !session.replies().lateReplies().isEmpty())

@@ -105,7 +105,8 @@ Task<int> sendEveryLine(Unit &unit, const CliOptions &options)
         else
             session.reportTimeout(text, options.timeoutMs, reply.text);
         printLine(text.toLatin1() + '\t' + escapedBytes(reply.ended ? reply.text : QByteArray()));
-        if (reply.ended && !reply.text.contains("ERROR"))
+        const bool garbled = reply.ended && session.reportGarbled(text, reply);
+        if (reply.ended && !reply.text.contains("ERROR") && !garbled)
             continue;
         status = Cli::ExitStatus::NoReply;
         if (!options.keepGoing) {

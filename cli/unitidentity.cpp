@@ -36,7 +36,8 @@ Task<std::optional<UnitIdentity>> identify(Unit &unit, const CliOptions &options
             *status = Cli::ExitStatus::PortFailure;
             co_return std::nullopt;
         }
-        if (!reply.ended || reply.text.contains("ERROR")) {
+        if (!reply.ended || reply.text.contains("ERROR")
+            || unit.session().reportGarbled(QLatin1StringView(command), reply)) {
             unit.session().say(QStringLiteral("no answer to %1 (%2); the modem is not known")
                                        .arg(QLatin1StringView(command),
                                             reply.ended

@@ -72,6 +72,11 @@ void setDeviceRoot(const QString &root)
     sources().deviceRoot = root;
 }
 
+QString deviceRoot()
+{
+    return sources().deviceRoot;
+}
+
 QString devicePath(int comNumber)
 {
     if (comNumber < 1)

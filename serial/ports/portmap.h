@@ -35,6 +35,7 @@ struct Entry
 void setOverrideSource(std::function<Overrides()> source);
 // Where devices are counted: /dev, or a tree of the same shape.
 void setDeviceRoot(const QString &root);
+[[nodiscard]] QString deviceRoot();
 
 // The device for a COM number as an open would use it now; empty when there is none.
 [[nodiscard]] QString devicePath(int comNumber);

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/ratesearch.h"
+
+#include "cli/clisession.h"
+#include "modem/commands.h"
+#include "serial/baudrates.h"
+#include "session/settingsstore.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString section = QStringLiteral("Rates");
+const QString factoryRate = QStringLiteral("9600");
+
+// The settings file keeps the rate under the device's path, its slashes written as
+// underscores, since they would make sections there: "_dev_ttyUSB0".
+QString keyFor(const QString &device)
+{
+    return QString(device).replace(u'/', u'_');
+}
+
+// The question and a reply of up to 32 bytes at `rate`, ten bits a byte, and the modem's time
+// to answer.
+int tryMsecs(const QString &rate)
+{
+    constexpr int answerMsecs = 150;
+    constexpr int bytes = 7 + 32;
+    return answerMsecs + bytes * 10 * 1000 / rate.toInt();
+}
+
+bool printable(const QByteArray &text)
+{
+    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](char c) {
+        return c >= 0x20 && c < 0x7f;
+    });
+}
+
+} // namespace
+
+namespace RateSearch {
+
+QStringList candidates(const QString &device)
+{
+    QStringList rates;
+    const QString last = SettingsStore::read(section, keyFor(device), QString());
+    if (portSettingsForBaudText(last))
+        rates.append(last);
+    if (!rates.contains(factoryRate))
+        rates.append(factoryRate);
+    for (const QString &rate : BaudRates::list()) {
+        if (!rates.contains(rate))
+            rates.append(rate);
+    }
+    return rates;
+}
+
+Task<std::optional<QString>> find(CliSession &session, QString device)
+{
+    const QString question = QLatin1StringView(Commands::ModemType);
+    const QStringList rates = candidates(device);
+    for (const QString &rate : rates) {
+        if (!session.setRate(rate).ok())
+            co_return std::nullopt;
+        const Replies::Reply reply = co_await session.ask(question, tryMsecs(rate));
+        if (session.failed())
+            co_return std::nullopt;
+        // Any whole line of plain text proves the rate, an ERROR included: at another rate
+        // the modem's answer arrives as bytes no modem sends.
+        if (reply.ended && printable(reply.text)) {
+            SettingsStore::write(section, keyFor(device), rate);
+            co_return rate;
+        }
+    }
+    co_return std::nullopt;
+}
+
+} // namespace RateSearch

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <memory>
+
+class QFileSystemWatcher;
+class QSocketNotifier;
+
+// Serial devices as they come and go: USB adapters (ttyUSB*) and USB modems (ttyACM*) plugged in
+// and pulled out. Where udev runs, its monitor tells, once its rules have run, so a device's
+// /dev/serial/by-id link and its permissions are in place when it is reported; where it does not
+// (a container), the device folder itself is watched. Everything on the event loop.
+class DeviceWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DeviceWatcher(QObject *parent = nullptr);
+    ~DeviceWatcher() override;
+
+    // Starts watching; what is there already is present(), never reported as appearing.
+    [[nodiscard]] bool start(QString *error = nullptr);
+    [[nodiscard]] QSet<QString> present() const { return m_present; }
+    // "udev" or "the folder /dev", for messages.
+    [[nodiscard]] QString source() const;
+
+signals:
+    void appeared(const QString &device);
+    void disappeared(const QString &device);
+
+private:
+    void rescan();
+    void readUdev();
+
+    struct Udev;
+    std::unique_ptr<Udev> m_udev;
+    QFileSystemWatcher *m_folder = nullptr;
+    QSocketNotifier *m_notifier = nullptr;
+    QSet<QString> m_present;
+};
+
+// Whether `name` (a file name under /dev) is a device the watcher reports: ttyUSB0, ttyACM3.
+[[nodiscard]] bool isWatchedDeviceName(QStringView name);
