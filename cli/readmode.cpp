@@ -37,6 +37,7 @@ Task<int> askEveryQuestion(Unit &unit, const CliOptions &options)
         const QString &command = progress.commands()[i];
         const QByteArray caption(questions[i].caption);
         const QDeadlineTimer deadline(options.timeoutMs, Qt::PreciseTimer);
+        const qsizetype lateBefore = session.replies().lateReplies().size();
         if (!session.sendFrame(command).ok()) {
             // A run that a signal interrupted ends from the event loop, in its own words.
             if (Termination::pending())
@@ -51,9 +52,13 @@ Task<int> askEveryQuestion(Unit &unit, const CliOptions &options)
             progress.answered(i);
         else
             session.reportTimeout(command, options.timeoutMs, reply.text);
-        if (!reply.ended || reply.text.contains("ERROR") || session.reportGarbled(command, reply))
+        const bool garbled = reply.ended && session.reportGarbled(command, reply);
+        if (!reply.ended || garbled || reply.text.contains("ERROR"))
             status = Cli::ExitStatus::NoReply;
-        unansweredInARow = reply.ended ? 0 : unansweredInARow + 1;
+        // A modem that answers late still answers; one that sends nothing, or nothing but
+        // garbage, does not.
+        const bool cameLate = session.replies().lateReplies().size() > lateBefore;
+        unansweredInARow = (reply.ended && !garbled) || cameLate ? 0 : unansweredInARow + 1;
 
         const QByteArray answer = reply.ended ? reply.text : QByteArray();
         if (options.json) {
