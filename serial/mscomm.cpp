@@ -4,6 +4,7 @@
 #include "serial/lossreason.h"
 #include "serial/permissionadvice.h"
 #include "serial/portmap.h"
+#include "serial/transcript.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -80,10 +81,13 @@ CommStatus MSComm::setCommPort(int number)
     if (number < 1 || number > 32767)
         return { CommError::InvalidPortNumber, tr("COM%1 is not a port number.").arg(number) };
     if (m_port.isOpen() && number == m_commPort)
-        return { CommError::PortAlreadyOpen, tr("%1 is already open.").arg(m_device) };
-    if (m_port.isOpen())
         return { CommError::PortAlreadyOpen,
-                 tr("%1 is open; close it before choosing another port.").arg(m_device) };
+                 tr("%1 is already open.").arg(escapedString(m_device)) };
+    if (m_port.isOpen())
+        return {
+            CommError::PortAlreadyOpen,
+            tr("%1 is open; close it before choosing another port.").arg(escapedString(m_device))
+        };
     m_commPort = qint16(number);
     return {};
 }
@@ -127,16 +131,19 @@ void MSComm::closePort()
 CommStatus MSComm::open()
 {
     if (m_port.isOpen())
-        return { CommError::PortAlreadyOpen, tr("%1 is already open.").arg(m_device) };
+        return { CommError::PortAlreadyOpen,
+                 tr("%1 is already open.").arg(escapedString(m_device)) };
 
+    // The path may come from the user's settings file, and hold anything.
     const QString device = PortMap::devicePath(m_commPort);
+    const QString shown = escapedString(device);
     if (device.isEmpty())
         return { CommError::InvalidPortNumber,
                  tr("No serial device is known as COM%1.").arg(m_commPort) };
 #ifndef Q_OS_WIN
     if (!QFileInfo::exists(device))
         return { CommError::InvalidPortNumber,
-                 tr("COM%1 is %2, which does not exist.").arg(m_commPort).arg(device) };
+                 tr("COM%1 is %2, which does not exist.").arg(m_commPort).arg(shown) };
     // Qt reports a busy port and a missing permission alike; only the second is the
     // user's to fix, so it is told apart before trying.
     if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
@@ -156,13 +163,13 @@ CommStatus MSComm::open()
     const QScopedValueRollback opening(m_opening, true);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lock.release();
-        const QString reason = tr("%1: %2").arg(device, m_port.errorString());
+        const QString reason = tr("%1: %2").arg(shown, m_port.errorString());
         switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError:
             return { CommError::InvalidPortNumber, reason };
         case QSerialPort::PermissionError:
             return { CommError::PortAlreadyOpen,
-                     tr("%1 is in use by another program.").arg(device) };
+                     tr("%1 is in use by another program.").arg(shown) };
         default:
             return { CommError::DeviceUnavailable, reason };
         }
@@ -193,7 +200,8 @@ CommStatus MSComm::setOutput(const QString &text)
     // A device that has gone away fails only here, and the error report closes the port.
     m_port.flush();
     if (!m_port.isOpen())
-        return { CommError::ReadWriteFailed, tr("%1 went away while writing.").arg(m_device) };
+        return { CommError::ReadWriteFailed,
+                 tr("%1 went away while writing.").arg(escapedString(m_device)) };
     return {};
 }
 

@@ -2,6 +2,7 @@
 #include "serial/seriallock.h"
 
 #include "serial/portholders.h"
+#include "serial/transcript.h"
 #include "serial/uucplock.h"
 
 #include <QCoreApplication>
@@ -34,9 +35,12 @@ QSet<QString> &claimedHere()
 }
 
 // How a refusal names the device: as the user gave it, and by its real name when that differs.
+// Both may hold anything a settings file can, control characters included.
 QString subject(const QString &named, const QString &device)
 {
-    return named == device ? device : tr("%1, which is %2,").arg(named, device);
+    return named == device
+            ? escapedString(device)
+            : tr("%1, which is %2,").arg(escapedString(named), escapedString(device));
 }
 
 Refusal inUse(const QString &named, const QString &device, const QList<pid_t> &holders)
@@ -74,7 +78,8 @@ bool mayRemove(const QString &path)
 
 QString removeCommand(const QString &path)
 {
-    return (mayRemove(path) ? QStringLiteral("rm ") : QStringLiteral("sudo rm ")) + path;
+    return (mayRemove(path) ? QStringLiteral("rm ") : QStringLiteral("sudo rm "))
+            + escapedString(path);
 }
 
 // Qt's own lock for a claimed port (see openPath()) is left behind when the process is
@@ -107,7 +112,7 @@ std::optional<Refusal> SerialLock::acquire(const QString &named)
     // Any two names of one device must meet at the same lock files.
     const QString device = QFileInfo(named).canonicalFilePath();
     if (device.isEmpty())
-        return Refusal{ Refusal::Kind::Failed, tr("%1 does not exist.").arg(named) };
+        return Refusal{ Refusal::Kind::Failed, tr("%1 does not exist.").arg(escapedString(named)) };
     removeQtLeftovers();
     std::optional<Refusal> refusal = clearTheWay(device, named);
     if (!refusal)
@@ -135,7 +140,8 @@ std::optional<Refusal> SerialLock::clearTheWay(const QString &device, const QStr
                 return Refusal{ Refusal::Kind::InUse,
                                 tr("%1 is locked by %2, which names no running program. If no "
                                    "other program uses the port, remove that file: %3")
-                                        .arg(subject(named, device), path, removeCommand(path)) };
+                                        .arg(subject(named, device), escapedString(path),
+                                             removeCommand(path)) };
             }
             const pid_t pid = *found.pid;
             const bool ours = pid == ::getpid();
@@ -148,7 +154,7 @@ std::optional<Refusal> SerialLock::clearTheWay(const QString &device, const QStr
                 return Refusal{ Refusal::Kind::Locked,
                                 tr("%1 is locked by %2, left behind by PID %3, which has ended. "
                                    "This user may not remove that file (%4); remove it with: %5")
-                                        .arg(subject(named, device), path)
+                                        .arg(subject(named, device), escapedString(path))
                                         .arg(pid)
                                         .arg(qt_error_string(error), removeCommand(path)) };
             }
@@ -184,7 +190,8 @@ std::optional<Refusal> SerialLock::openDevice(const QString &device, const QStri
 {
     const QByteArray path = QFile::encodeName(device);
     const auto failed = [&device](int error) {
-        return Refusal{ Refusal::Kind::Failed, tr("%1: %2").arg(device, qt_error_string(error)) };
+        return Refusal{ Refusal::Kind::Failed,
+                        tr("%1: %2").arg(escapedString(device), qt_error_string(error)) };
     };
     struct stat node
     {

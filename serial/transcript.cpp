@@ -61,6 +61,11 @@ QByteArray escapedBytes(QByteArrayView bytes)
     return text;
 }
 
+QString escapedString(const QString &text)
+{
+    return QString::fromLatin1(escapedBytes(text.toUtf8()));
+}
+
 Transcript::Transcript(QObject *parent) : QObject(parent) { }
 
 Transcript::~Transcript()

@@ -55,3 +55,6 @@ private:
 // Bytes as one line of plain ASCII: CR and LF as \r and \n, a backslash as \\, and every
 // other byte outside printable ASCII as \xNN.
 [[nodiscard]] QByteArray escapedBytes(QByteArrayView bytes);
+// The same for a text from outside (a path from the settings, a process name) that a message
+// shows: its UTF-8 bytes escaped, so that nothing in it can steer a terminal or end a line.
+[[nodiscard]] QString escapedString(const QString &text);

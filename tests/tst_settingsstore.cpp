@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -212,6 +213,30 @@ private slots:
         QFile file(storeFile(home));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), content);
+    }
+
+    // A device path from the settings is shown escaped: a NUL in it would cut the message
+    // short, an escape sequence would steer the terminal.
+    void devicePathShownEscaped()
+    {
+        QTemporaryDir home;
+        QVERIFY(writeStore(home.path(), "[Ports]\nCOM3=/dev/pts/0\\0gone\\x1b[2J\n"));
+        const QString shown = QStringLiteral("/dev/pts/0\\x00gone\\x1b[2J");
+        const Run opened = run({ QStringLiteral(KORVANET_BINARY), QStringLiteral("read"),
+                                 QStringLiteral("--port"), QStringLiteral("3") },
+                               home.path());
+        QCOMPARE(opened.exitCode, 1);
+        QCOMPARE(opened.told,
+                 QStringList({ QStringLiteral("korvanet: Invalid port number."),
+                               QStringLiteral("korvanet: COM3 is %1, which does not exist.")
+                                       .arg(shown) }));
+        const Run listed = run({ QStringLiteral(KORVANET_BINARY), QStringLiteral("--list-ports") },
+                               home.path());
+        QCOMPARE(listed.exitCode, 0);
+        QVERIFY2(listed.out.filter(QRegularExpression(QStringLiteral("^3 ")))
+                         .value(0)
+                         .contains(shown + QStringLiteral(" *")),
+                 qPrintable(listed.out.join(u'\n')));
     }
 };
 
