@@ -11,9 +11,12 @@
 
 #include <QClipboard>
 #include <QDeadlineTimer>
+#include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
@@ -80,6 +83,7 @@ private slots:
     void graphWithLongLog();
     void holderNameShownEscaped_data();
     void holderNameShownEscaped();
+    void boxesShowPlainText();
 };
 
 void tst_BadInput::longTextsGoOutWhole_data()
@@ -441,6 +445,31 @@ void tst_BadInput::holderNameShownEscaped()
                      .arg(holder.processId()));
     holder.closeWriteChannel();
     QVERIFY(holder.waitForFinished(5000));
+}
+
+// What a box shows is text, never markup, whoever chose it.
+void tst_BadInput::boxesShowPlainText()
+{
+    const QString detail = QStringLiteral(
+            "<font color=red size=7>BIG</font> <a href=\"https://example.org\">x</a>");
+    QStringList labels;
+    QTimer::singleShot(0, qApp, [&labels] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        for (const QLabel *label : box->findChildren<QLabel *>()) {
+            if (!label->text().isEmpty())
+                labels.append(label->text()
+                              + QLatin1String(label->textFormat() == Qt::PlainText
+                                                      ? " (plain)"
+                                                      : " (not plain)"));
+        }
+        box->done(QMessageBox::Ok);
+    });
+    MessageBox::error(nullptr, QStringLiteral("Port already open."), detail);
+    QCOMPARE(labels,
+             QStringList({ QStringLiteral("Port already open. (plain)"),
+                           detail + QStringLiteral(" (plain)") }));
 }
 
 KORVANET_TEST_MAIN(tst_BadInput)
