@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -64,6 +65,28 @@ QByteArray escapedBytes(QByteArrayView bytes)
 QString escapedString(const QString &text)
 {
     return QString::fromLatin1(escapedBytes(text.toUtf8()));
+}
+
+QString fileKind(mode_t type)
+{
+    switch (type & S_IFMT) {
+    case S_IFREG:
+        return QStringLiteral("a file");
+    case S_IFDIR:
+        return QStringLiteral("a folder");
+    case S_IFLNK:
+        return QStringLiteral("a symbolic link");
+    case S_IFIFO:
+        return QStringLiteral("a FIFO");
+    case S_IFCHR:
+        return QStringLiteral("a character device");
+    case S_IFBLK:
+        return QStringLiteral("a block device");
+    case S_IFSOCK:
+        return QStringLiteral("a socket");
+    default:
+        return QStringLiteral("no kind of file known here");
+    }
 }
 
 Transcript::Transcript(QObject *parent) : QObject(parent) { }

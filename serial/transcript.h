@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <sys/types.h>
+
 class MSComm;
 
 // A plain-text record of one session, appended to a file while it happens: a header, then
@@ -58,3 +60,6 @@ private:
 // The same for a text from outside (a path from the settings, a process name) that a message
 // shows: its UTF-8 bytes escaped, so that nothing in it can steer a terminal or end a line.
 [[nodiscard]] QString escapedString(const QString &text);
+
+// What a file of this type (st_mode & S_IFMT) is, for a message: "a FIFO", "a folder", ...
+[[nodiscard]] QString fileKind(mode_t type);

@@ -215,6 +215,39 @@ private slots:
         QCOMPARE(file.readAll(), content);
     }
 
+    void storeIsNoFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("a FIFO") << "FIFO";
+        QTest::newRow("a folder") << "folder";
+    }
+
+    // Qt's reader would wait on a FIFO for good: what is no file is left alone, and said once.
+    void storeIsNoFile()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir home;
+        const QString file = storeFile(home.path());
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+        if (kind == u"FIFO")
+            QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+        else
+            QVERIFY(QDir().mkpath(file));
+
+        const Run picked = run({ QStringLiteral(KORVANET_PICKPORT) }, home.path());
+        QCOMPARE(picked.exitCode, 0);
+        QCOMPARE(picked.out.value(0), QStringLiteral(" 7"));
+        QCOMPARE(picked.told,
+                 QStringList({ QStringLiteral("korvanet: cannot read the settings in %1: it is a "
+                                              "%2, not a file; the last port and rate and the "
+                                              "\"Ports\" entries are not known.")
+                                       .arg(file, kind),
+                               QStringLiteral("korvanet: cannot save the settings in %1: it is a "
+                                              "%2, not a file; the choice holds for this run "
+                                              "only.")
+                                       .arg(file, kind) }));
+    }
+
     // A device path from the settings is shown escaped: a NUL in it would cut the message
     // short, an escape sequence would steer the terminal.
     void devicePathShownEscaped()
