@@ -518,6 +518,9 @@ private slots:
         // Opened without blocking: a FIFO that nobody reads must not hold the session up.
         QTest::newRow("FIFO without a reader") << "fifo" << QByteArray("No such device or address");
         QTest::newRow("a folder") << "folder" << QByteArray("Is a directory");
+        // In a shared folder, another user's link would lead the record where they chose.
+        QTest::newRow("a symbolic link")
+                << "link" << QByteArray("a symbolic link, which is not followed");
     }
 
     // Said once on stderr; the session itself goes on to its end untouched.
@@ -532,6 +535,9 @@ private slots:
             QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
         } else if (kind == u"folder") {
             path = m.dir.path();
+        } else if (kind == u"link") {
+            path = m.dir.filePath(QStringLiteral("link"));
+            QVERIFY(QFile::link(m.dir.filePath(QStringLiteral("elsewhere")), path));
         }
         const Run run = korvanet({ "read", "--port", "3", "--transcript", path });
         QCOMPARE(run.exitCode, 0);
@@ -540,6 +546,7 @@ private slots:
                  "korvanet: transcript " + QFile::encodeName(path) + ": " + reason
                          + "; the session goes on without it.\n");
         QCOMPARE(m.frames, ReadQueries);
+        QVERIFY(!QFileInfo::exists(m.dir.filePath(QStringLiteral("elsewhere"))));
     }
 
     void usage_data()
