@@ -82,6 +82,19 @@ QString removeCommand(const QString &path)
             + escapedString(path);
 }
 
+// What is at a lock file's name that keeps the device from being locked, when it is not a
+// lock that names a process: never removed here, since nothing proves it stale.
+QString obstacle(const UucpLock::Found &found)
+{
+    if (found.error != 0)
+        return tr("cannot be read (%1)").arg(qt_error_string(found.error));
+    if (found.type != S_IFREG)
+        return tr("is %1, not a lock file").arg(fileKind(found.type));
+    if (found.size > UucpLock::LargestLock)
+        return tr("is %1 bytes long, more than any lock file").arg(found.size);
+    return tr("names no process");
+}
+
 // Qt's own lock for a claimed port (see openPath()) is left behind when the process is
 // killed; its name says whose it was.
 void removeQtLeftovers()
@@ -136,12 +149,12 @@ std::optional<Refusal> SerialLock::clearTheWay(const QString &device, const QStr
             const UucpLock::Found found = UucpLock::inspect(path);
             if (!found.exists)
                 break;
-            if (!found.pid) {
-                return Refusal{ Refusal::Kind::InUse,
-                                tr("%1 is locked by %2, which names no running program. If no "
-                                   "other program uses the port, remove that file: %3")
+            if (!found.isLockFile() || !found.pid) {
+                return Refusal{ Refusal::Kind::Locked,
+                                tr("%1 cannot be locked: %2 %3. If no other program uses the "
+                                   "port, remove it: %4")
                                         .arg(subject(named, device), escapedString(path),
-                                             removeCommand(path)) };
+                                             obstacle(found), removeCommand(path)) };
             }
             const pid_t pid = *found.pid;
             const bool ours = pid == ::getpid();

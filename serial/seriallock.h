@@ -24,7 +24,9 @@ public:
     {
         enum class Kind {
             InUse, // another program holds the device
-            Locked, // a lock file is in the way that this user cannot remove
+            // A file is in the way at a lock's name that is not to be removed: another user's
+            // stale lock, or one that names no process, or no lock file at all (a FIFO, say).
+            Locked,
             Failed, // the device itself would not open
         };
         Kind kind;

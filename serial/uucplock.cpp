@@ -14,11 +14,21 @@
 
 namespace {
 
-QByteArray readSmallFile(int fd)
+// Reads what a regular file holds, up to `limit` bytes.
+QByteArray readAtMost(int fd, qint64 limit)
 {
-    char buffer[128];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    return n > 0 ? QByteArray(buffer, n) : QByteArray();
+    QByteArray content(limit, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < limit) {
+        const ssize_t n = ::read(fd, content.data() + done, size_t(limit - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    content.truncate(done);
+    return content;
 }
 
 bool writeAll(int fd, const QByteArray &bytes)
@@ -93,22 +103,39 @@ std::optional<pid_t> pidIn(const QByteArray &content)
     return std::nullopt;
 }
 
+bool Found::isLockFile() const
+{
+    return exists && error == 0 && type == S_IFREG && size <= LargestLock;
+}
+
 Found inspect(const QString &path)
 {
     Found found;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Without O_NONBLOCK a FIFO would hold the open until someone writes to it; without
+    // O_NOFOLLOW a link would lead anywhere.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         // A file that cannot be read still locks the device for whoever made it.
-        found.exists = errno != ENOENT;
+        const int error = errno;
+        found.exists = error != ENOENT;
+        found.type = error == ELOOP ? S_IFLNK : 0;
+        found.error = error == ELOOP || error == ENOENT ? 0 : error;
         return found;
     }
     found.exists = true;
     struct stat st
     {
     };
-    if (::fstat(fd, &st) == 0)
+    if (::fstat(fd, &st) == 0) {
         found.inode = st.st_ino;
-    found.pid = pidIn(readSmallFile(fd));
+        found.type = st.st_mode & S_IFMT;
+        found.size = st.st_size;
+    } else {
+        found.error = errno;
+    }
+    if (found.isLockFile())
+        found.pid = pidIn(readAtMost(fd, LargestLock));
     ::close(fd);
     return found;
 }

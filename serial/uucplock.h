@@ -25,11 +25,21 @@ namespace UucpLock {
 // The PID a lock file's content names, in either form; nullopt when it names none.
 [[nodiscard]] std::optional<pid_t> pidIn(const QByteArray &content);
 
+// No lock file of any program is longer; anything longer is not read.
+inline constexpr qint64 LargestLock = 512;
+
 struct Found
 {
     bool exists = false;
     std::optional<pid_t> pid; // unset: the file names no process
     ino_t inode = 0;
+    mode_t type = 0; // S_IFREG, S_IFIFO, ..., S_IFLNK for a symbolic link
+    qint64 size = 0;
+    // Why an existing file could not be looked at (EACCES, say).
+    int error = 0;
+
+    // A regular file of a lock's size that could be read: only then does `pid` say anything.
+    [[nodiscard]] bool isLockFile() const;
 };
 [[nodiscard]] Found inspect(const QString &path);
 

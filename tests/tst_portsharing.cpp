@@ -3,6 +3,8 @@
 // as root and as a user without privileges (both programs run as the same one): picocom
 // (flock), minicom and cu (UUCP lock files), screen (exclusive mode) and a second Korvanet.
 // The utility's side is korvanet_openport, the window's "Open port" in a process of its own.
+// And the lock folder that every user may write to, with what another user may put there:
+// FIFOs, links, garbage, names the utility is about to use, a lock taken over mid-judgement.
 
 #include "tests/support/pty.h"
 
@@ -54,6 +56,26 @@ QString minicomLock(QString device)
     return LockFolder + QStringLiteral("/LCK..") + device.mid(5).replace(u'/', u'_');
 }
 
+// A file as a test compares it before and after: who owns it, its inode, its mode, and for a
+// regular file what it holds; a FIFO or a device is never opened.
+QString fileState(const QString &path)
+{
+    struct stat st
+    {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("missing");
+    QByteArray content;
+    QFile file(path);
+    if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly))
+        content = file.readAll();
+    return QStringLiteral("uid %1 inode %2 mode %3: %4")
+            .arg(st.st_uid)
+            .arg(st.st_ino)
+            .arg(st.st_mode, 0, 8)
+            .arg(QString::fromLatin1(content.toPercentEncoding()));
+}
+
 // The lock files that name a device, with what they hold and who owns them: the two UUCP
 // names, and Qt's own lock of a process in `pids` (see serial/seriallock.h).
 QMap<QString, QString> lockFiles(const QString &device, const QList<qint64> &pids = {})
@@ -63,19 +85,8 @@ QMap<QString, QString> lockFiles(const QString &device, const QList<qint64> &pid
     for (const qint64 pid : pids)
         names.append(QStringLiteral("LCK.._proc_%1_fd_*").arg(pid));
     QMap<QString, QString> found;
-    for (const QString &name : QDir(LockFolder).entryList(names, QDir::Files | QDir::System)) {
-        QFile file(LockFolder + u'/' + name);
-        struct stat st
-        {
-        };
-        ::stat(QFile::encodeName(file.fileName()).constData(), &st);
-        file.open(QIODevice::ReadOnly);
-        found.insert(name,
-                     QStringLiteral("uid %1 inode %2: %3")
-                             .arg(st.st_uid)
-                             .arg(st.st_ino)
-                             .arg(QString::fromLatin1(file.readAll().toPercentEncoding())));
-    }
+    for (const QString &name : QDir(LockFolder).entryList(names, QDir::Files | QDir::System))
+        found.insert(name, fileState(LockFolder + u'/' + name));
     return found;
 }
 
@@ -93,7 +104,8 @@ public:
     bool make()
     {
         if (!m_dir.isValid() || ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) != 0
-            || !QFile::copy(QStringLiteral(KORVANET_OPENPORT), program()))
+            || !QFile::copy(QStringLiteral(KORVANET_OPENPORT), program())
+            || !QFile::copy(QStringLiteral(KORVANET_BINARY), korvanet()))
             return false;
         for (const bool root : { true, false }) {
             const QString home = this->home(root);
@@ -115,6 +127,7 @@ public:
 
     [[nodiscard]] QString path() const { return m_dir.path(); }
     [[nodiscard]] QString program() const { return m_dir.filePath(QStringLiteral("openport")); }
+    [[nodiscard]] QString korvanet() const { return m_dir.filePath(QStringLiteral("korvanet")); }
     [[nodiscard]] QString home(bool root) const
     {
         return m_dir.filePath(root ? QStringLiteral("root") : QStringLiteral("nobody"));
@@ -314,6 +327,8 @@ private slots:
     void nextRunOpensAfterKill();
     void twoNamesOfOneDeviceCollide_data();
     void twoNamesOfOneDeviceCollide();
+    void noLockAtLockName_data();
+    void noLockAtLockName();
 
 private:
     Place m_place;
@@ -561,6 +576,93 @@ void tst_PortSharing::twoNamesOfOneDeviceCollide()
     // Locked under the device's own name only.
     QCOMPARE(lockFiles(device).size(), 2);
     QVERIFY(!QFileInfo::exists(LockFolder + QStringLiteral("/LCK..ttyKorvanet")));
+}
+
+void tst_PortSharing::noLockAtLockName_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("obstacle"); // as the refusal names it
+    QTest::addColumn<bool>("root");
+    for (const bool root : { true, false }) {
+        QTest::newRow(qPrintable(rowName("a FIFO", root))) << "fifo"
+                                                           << "is a FIFO, not a lock file" << root;
+        QTest::newRow(qPrintable(rowName("a symbolic link", root)))
+                << "link"
+                << "is a symbolic link, not a lock file" << root;
+        QTest::newRow(qPrintable(rowName("garbage", root))) << "garbage\n"
+                                                            << "names no process" << root;
+        QTest::newRow(qPrintable(rowName("nothing", root))) << ""
+                                                            << "names no process" << root;
+        QTest::newRow(qPrintable(rowName("a negative PID", root))) << "       -42\n"
+                                                                   << "names no process" << root;
+        QTest::newRow(qPrintable(rowName("a megabyte", root)))
+                << QString(1024 * 1024, u'7') << "is 1048576 bytes long, more than any lock file"
+                << root;
+    }
+}
+
+// Whatever another user put at the lock's name, that names no running program, is left where
+// it is and named, and the run ends at once: `korvanet read` as a user runs it, ended by
+// SIGTERM should it hang.
+void tst_PortSharing::noLockAtLockName()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, obstacle);
+    QFETCH(bool, root);
+    Line line(root);
+    QVERIFY(line.ok);
+    const QString lock = minicomLock(line.path());
+    const QByteArray name = QFile::encodeName(lock);
+    const QString target = m_place.path() + QStringLiteral("/lock-elsewhere");
+    if (what == u"fifo") {
+        QVERIFY(::mkfifo(name.constData(), 0644) == 0);
+    } else if (what == u"link") {
+        // To a lock that would name this live process, were it followed.
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(asciiLock(::getpid())) == 11);
+        file.close();
+        QVERIFY(::symlink(QFile::encodeName(target).constData(), name.constData()) == 0);
+    } else {
+        QFile file(lock);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(what.toLatin1()) == what.size());
+    }
+    const uid_t other = root ? Nobody : 0;
+    QVERIFY(::lchown(name.constData(), other, other) == 0);
+    const QString before = fileState(lock);
+
+    // COM3 is the line, for the user of the row.
+    const QString settings = m_place.settingsFile(root);
+    QVERIFY(QDir().mkpath(QFileInfo(settings).absolutePath()));
+    {
+        QFile file(settings);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Ports]\nCOM3=" + QFile::encodeName(line.path()) + '\n');
+    }
+    const auto forget = qScopeGuard([settings] { QFile::remove(settings); });
+    for (const QString &path : { QFileInfo(settings).absolutePath(), settings })
+        QVERIFY(::chown(QFile::encodeName(path).constData(), root ? 0 : Nobody, 0) == 0);
+
+    QProcess korvanet;
+    m_place.start(korvanet, root, { m_place.korvanet(), "read", "--port", "3" });
+    QVERIFY(korvanet.waitForStarted(Deadline));
+    if (!korvanet.waitForFinished(2000)) {
+        ::kill(pid_t(korvanet.processId()), SIGTERM);
+        QVERIFY2(korvanet.waitForFinished(1000), "the run hangs, and SIGTERM does not end it");
+    }
+    QCOMPARE(korvanet.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(korvanet.exitCode(), 1);
+    QStringList told;
+    for (const QString &said : QString::fromLocal8Bit(korvanet.readAllStandardError()).split(u'\n'))
+        if (said.startsWith(u"korvanet: "))
+            told.append(said);
+    const QString detail =
+            QStringLiteral("%1 cannot be locked: %2 %3. If no other program uses the port, "
+                           "remove it: %4%2")
+                    .arg(line.path(), lock, obstacle, root ? u"rm " : u"sudo rm ");
+    QCOMPARE(told, QStringList({ "korvanet: Unknown error.", "korvanet: " + detail }));
+    QCOMPARE(fileState(lock), before);
+    QCOMPARE(line.pty.readAvailable(), QByteArray());
+    QFile::remove(target);
 }
 
 KORVANET_TEST_MAIN(tst_PortSharing)
