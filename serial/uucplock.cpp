@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <csignal>
@@ -43,6 +44,14 @@ bool writeAll(int fd, const QByteArray &bytes)
         done += n;
     }
     return true;
+}
+
+// A name in the folder of `path` that nobody can know before it is used: another user could
+// otherwise put a file, a link or a FIFO there first.
+QByteArray privateName(const QString &path)
+{
+    return QFile::encodeName(QFileInfo(path).absolutePath()) + "/LTMP."
+            + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
 }
 
 } // namespace
@@ -169,13 +178,12 @@ int removeStale(const QString &path, ino_t inode)
 Created create(const QString &path, ino_t *inode)
 {
     // Written whole under a name of its own, then linked into place: link() fails, rather
-    // than replaces, when the name is taken.
-    const QFileInfo info(path);
+    // than replaces, when the name is taken. O_EXCL: a file already at the private name,
+    // however unlikely, is left alone rather than written to.
     const QByteArray target = QFile::encodeName(path);
-    const QByteArray temporary = QFile::encodeName(
-            QStringLiteral("%1/LTMP.%2").arg(info.absolutePath()).arg(::getpid()));
+    const QByteArray temporary = privateName(path);
     const int fd = ::open(temporary.constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return Created::NotPossible;
     // 0644 whatever the umask: every program must be able to read whose lock it is.

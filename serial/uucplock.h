@@ -51,7 +51,8 @@ struct Found
 [[nodiscard]] int removeStale(const QString &path, ino_t inode);
 
 enum class Created { Yes, Taken, NotPossible };
-// Creates the lock for this process whole, or not at all: a reader never finds it empty.
+// Creates the lock for this process whole, or not at all: a reader never finds it empty, and
+// no file that is already there, under any name, is written to or becomes the lock.
 // Taken: another program holds the name. NotPossible: the folder is not writable here.
 [[nodiscard]] Created create(const QString &path, ino_t *inode);
 

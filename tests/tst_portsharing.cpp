@@ -6,6 +6,7 @@
 // And the lock folder that every user may write to, with what another user may put there:
 // FIFOs, links, garbage, names the utility is about to use, a lock taken over mid-judgement.
 
+#include "serial/uucplock.h"
 #include "tests/support/pty.h"
 
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <functional>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -137,9 +139,12 @@ public:
         return home(root) + QStringLiteral("/Korvanet/Korvanet.conf");
     }
 
-    // Runs `command` as root or, through setpriv, as nobody.
-    void start(QProcess &process, bool root, QStringList command) const
+    // Runs `command` as root or, through setpriv, as nobody. `held`: it starts only once a
+    // line comes on its standard input, its PID known beforehand.
+    void start(QProcess &process, bool root, QStringList command, bool held = false) const
     {
+        if (held)
+            command = QStringList{ "sh", "-c", "read go && exec \"$0\" \"$@\"" } + command;
         if (!root) {
             command =
                     QStringList{ QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
@@ -193,16 +198,23 @@ struct Line
     bool ok = true;
 };
 
-// The utility: its output lines, one per box, then "open" or "closed".
+// The utility: its output lines, one per box, then "open" or "closed". `beforehand` runs
+// once its PID is known, before it does anything.
 struct Utility
 {
-    Utility(const Place &place, bool root, const QString &device, bool hold = false)
+    Utility(const Place &place, bool root, const QString &device, bool hold = false,
+            const std::function<void(pid_t)> &beforehand = {})
     {
         place.start(process, root,
                     hold ? QStringList{ place.program(), QStringLiteral("--hold"), device }
-                         : QStringList{ place.program(), device });
+                         : QStringList{ place.program(), device },
+                    bool(beforehand));
         process.waitForStarted(Deadline);
         pid = process.processId();
+        if (beforehand) {
+            beforehand(pid_t(pid));
+            process.write("go\n");
+        }
         if (hold) {
             // Until the line that says whether the port opened.
             const QDeadlineTimer deadline(Deadline);
@@ -329,6 +341,10 @@ private slots:
     void twoNamesOfOneDeviceCollide();
     void noLockAtLockName_data();
     void noLockAtLockName();
+    void plantedBeforehand_data();
+    void plantedBeforehand();
+    void lockModuleLeavesOthersAlone_data();
+    void lockModuleLeavesOthersAlone();
 
 private:
     Place m_place;
@@ -663,6 +679,126 @@ void tst_PortSharing::noLockAtLockName()
     QCOMPARE(fileState(lock), before);
     QCOMPARE(line.pty.readAvailable(), QByteArray());
     QFile::remove(target);
+}
+
+void tst_PortSharing::plantedBeforehand_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<bool>("root");
+    for (const bool root : { true, false }) {
+        QTest::newRow(qPrintable(rowName("a hard link to the user's file at LTMP.<pid>", root)))
+                << "hard link" << root;
+        QTest::newRow(qPrintable(rowName("another user's file at LTMP.<pid>", root)))
+                << "file" << root;
+        QTest::newRow(qPrintable(rowName("a symbolic link at LTMP.<pid>", root)))
+                << "symbolic link" << root;
+    }
+}
+
+// Names that the utility's process would once have used, known before it starts: another
+// user puts something there first. The port opens with locks of the user's own, and what was
+// put there is left as it was, down to the byte.
+void tst_PortSharing::plantedBeforehand()
+{
+    QFETCH(QString, what);
+    QFETCH(bool, root);
+    Line line(root);
+    QVERIFY(line.ok);
+    const uid_t user = root ? 0 : Nobody;
+    const uid_t other = root ? Nobody : 0;
+    // A file of the user's own that only the user may read.
+    const QString victim = m_place.path() + QStringLiteral("/victim");
+    {
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("secret\n") == 7);
+    }
+    QVERIFY(::chmod(QFile::encodeName(victim).constData(), 0600) == 0);
+    QVERIFY(::chown(QFile::encodeName(victim).constData(), user, user) == 0);
+
+    QStringList planted;
+    QMap<QString, QString> before;
+    const auto clear = qScopeGuard([&] {
+        for (const QString &path : std::as_const(planted))
+            QFile::remove(path);
+        QFile::remove(victim);
+    });
+    const auto plant = [&](pid_t pid) {
+        const QString temporary = LockFolder + QStringLiteral("/LTMP.%1").arg(pid);
+        const QByteArray name = QFile::encodeName(temporary);
+        if (what == u"hard link") {
+            planted.append(temporary);
+            ::link(QFile::encodeName(victim).constData(), name.constData());
+        } else if (what == u"file") {
+            planted.append(temporary);
+            QFile file(temporary);
+            if (file.open(QIODevice::WriteOnly))
+                file.write("another user's\n");
+            file.close();
+            ::chmod(name.constData(), 0666);
+            ::chown(name.constData(), other, other);
+        } else if (what == u"symbolic link") {
+            planted.append(temporary);
+            ::symlink(QFile::encodeName(victim).constData(), name.constData());
+            ::lchown(name.constData(), other, other);
+        }
+        for (const QString &path : std::as_const(planted))
+            before.insert(path, fileState(path));
+        before.insert(victim, fileState(victim));
+    };
+
+    const Utility utility(m_place, root, line.path(), true, plant);
+    QCOMPARE(utility.lines(), QStringList{ QStringLiteral("open") });
+    const QMap<QString, QString> ours = lockFiles(line.path());
+    QCOMPARE(ours.size(), 2);
+    const QString content = QString::fromLatin1(asciiLock(pid_t(utility.pid)).toPercentEncoding());
+    for (const QString &lock : ours) {
+        QCOMPARE(lock.section(u' ', 0, 1), QStringLiteral("uid %1").arg(user));
+        QVERIFY2(lock.endsWith(content), qPrintable(lock));
+    }
+    QCOMPARE(fileState(victim), before.take(victim));
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QCOMPARE(fileState(it.key()), it.value());
+}
+
+void tst_PortSharing::lockModuleLeavesOthersAlone_data()
+{
+    QTest::addColumn<QString>("other"); // what another program has done
+    QTest::newRow("a lock at the name") << "lock";
+    QTest::newRow("a FIFO at the name") << "fifo";
+    QTest::newRow("a symbolic link at the name") << "link";
+}
+
+// The lock module's promise, kept whatever another program does at the same name: a name
+// already taken is never replaced by a lock of this process.
+void tst_PortSharing::lockModuleLeavesOthersAlone()
+{
+    QFETCH(QString, other);
+    QTemporaryDir folder;
+    const QString lock = folder.filePath(QStringLiteral("LCK..ttyKorvanet"));
+    const QByteArray name = QFile::encodeName(lock);
+    const QString target = m_place.path() + QStringLiteral("/not-a-lock");
+    const QByteArray theirs = asciiLock(::getppid());
+    const auto write = [&lock, &theirs] {
+        QFile file(lock);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+                && file.write(theirs) == theirs.size();
+    };
+    ino_t inode = 0;
+    if (other == u"fifo")
+        QVERIFY(::mkfifo(name.constData(), 0644) == 0);
+    else if (other == u"link")
+        QVERIFY(::symlink(QFile::encodeName(target).constData(), name.constData()) == 0);
+    else
+        QVERIFY(write());
+    const QString before = fileState(lock);
+    QCOMPARE(UucpLock::create(lock, &inode), UucpLock::Created::Taken);
+    QCOMPARE(fileState(lock), before);
+    QVERIFY(!QFileInfo::exists(target));
+    // Nothing left behind under another name.
+    QCOMPARE(QDir(folder.path())
+                     .entryList(QDir::AllEntries | QDir::System | QDir::Hidden
+                                | QDir::NoDotAndDotDot),
+             QStringList{ QFileInfo(lock).fileName() });
 }
 
 KORVANET_TEST_MAIN(tst_PortSharing)
