@@ -160,7 +160,7 @@ std::optional<Refusal> SerialLock::clearTheWay(const QString &device, const QStr
             const bool ours = pid == ::getpid();
             if ((ours && claimedHere().contains(device)) || (!ours && UucpLock::isRunning(pid)))
                 return inUse(named, device, { pid });
-            const int error = UucpLock::removeStale(path, found.inode);
+            const int error = UucpLock::removeStale(path, pid);
             if (error == EEXIST)
                 continue;
             if (error != 0) {

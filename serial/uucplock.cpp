@@ -54,6 +54,28 @@ QByteArray privateName(const QString &path)
             + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
 }
 
+// Moves the file at `path` aside under a private name, so that the file judged is the file
+// removed, however long the judging takes; when `mayGo` says the moved file must stay, it is
+// put back, without taking the name from whoever has taken it meanwhile. Comparing inode
+// numbers instead would not do: ext4 hands a freed one out again at once.
+template <typename Judge>
+int removeIf(const QString &path, Judge mayGo)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray aside = privateName(path);
+    if (::rename(name.constData(), aside.constData()) != 0)
+        return errno == ENOENT ? 0 : errno;
+    const UucpLock::Found moved = UucpLock::inspect(QFile::decodeName(aside));
+    if (moved.isLockFile() && mayGo(moved)) {
+        ::unlink(aside.constData());
+        return 0;
+    }
+    // Fails when another program has locked the name since; its lock counts, not this one.
+    [[maybe_unused]] const int putBack = ::link(aside.constData(), name.constData());
+    ::unlink(aside.constData());
+    return EEXIST;
+}
+
 } // namespace
 
 namespace UucpLock {
@@ -162,17 +184,11 @@ bool isRunning(pid_t pid)
     return nameEnd < 0 || line.mid(nameEnd + 2, 1) != "Z";
 }
 
-int removeStale(const QString &path, ino_t inode)
+int removeStale(const QString &path, pid_t pid)
 {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st
-    {
-    };
-    if (::lstat(name.constData(), &st) != 0)
-        return errno == ENOENT ? 0 : errno;
-    if (st.st_ino != inode)
-        return EEXIST;
-    return ::unlink(name.constData()) == 0 || errno == ENOENT ? 0 : errno;
+    return removeIf(path, [pid](const Found &moved) {
+        return moved.pid == pid && (pid == ::getpid() || !isRunning(pid));
+    });
 }
 
 Created create(const QString &path, ino_t *inode)
@@ -210,9 +226,9 @@ Created create(const QString &path, ino_t *inode)
 
 void removeOwn(const QString &path, ino_t inode)
 {
-    const Found found = inspect(path);
-    if (found.exists && found.inode == inode && found.pid == ::getpid())
-        ::unlink(QFile::encodeName(path).constData());
+    (void)removeIf(path, [inode](const Found &moved) {
+        return moved.inode == inode && moved.pid == ::getpid();
+    });
 }
 
 } // namespace UucpLock

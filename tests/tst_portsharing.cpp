@@ -9,6 +9,7 @@
 #include "serial/uucplock.h"
 #include "tests/support/pty.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -343,6 +344,8 @@ private slots:
     void noLockAtLockName();
     void plantedBeforehand_data();
     void plantedBeforehand();
+    void liveLockStays_data();
+    void liveLockStays();
     void lockModuleLeavesOthersAlone_data();
     void lockModuleLeavesOthersAlone();
 
@@ -760,16 +763,88 @@ void tst_PortSharing::plantedBeforehand()
         QCOMPARE(fileState(it.key()), it.value());
 }
 
+void tst_PortSharing::liveLockStays_data()
+{
+    QTest::addColumn<bool>("race");
+    QTest::addColumn<bool>("root");
+    // kill() gives EPERM for another user's process, which runs all the same.
+    QTest::newRow("a live holder of another user, as a user") << false << false;
+    for (const bool root : { true, false })
+        QTest::newRow(qPrintable(rowName("a stale lock taken over while judged", root)))
+                << true << root;
+}
+
+// A lock that names a running program stays, and the port is refused. In the race, another
+// program writes its PID over a stale lock in the moment between the utility judging it
+// stale and removing it, a moment that strace stretches to half a second. On ext4 the inode
+// stays the same whether the lock is rewritten or made anew.
+void tst_PortSharing::liveLockStays()
+{
+    QFETCH(bool, race);
+    QFETCH(bool, root);
+    Line line(root);
+    QVERIFY(line.ok);
+    const QString lock = minicomLock(line.path());
+    const pid_t dead = deadPid();
+    const pid_t live = ::getpid();
+    {
+        QFile file(lock);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(asciiLock(race ? dead : live)) == 11);
+    }
+    // A stale lock of the user's own, which the user may remove; a live one of root's.
+    const uid_t owner = race && !root ? Nobody : 0;
+    QVERIFY(::chown(QFile::encodeName(lock).constData(), owner, owner) == 0);
+
+    QStringList command{ m_place.program(), line.path() };
+    if (race) {
+        command = QStringList{ "strace",     "-qq", "-e",
+                               "trace=kill", "-e",  "inject=kill:delay_exit=500000" }
+                + command;
+    }
+    QProcess utility;
+    m_place.start(utility, root, command);
+    QVERIFY(utility.waitForStarted(Deadline));
+    if (race) {
+        // strace tells of the call as it returns, before the delay.
+        const QByteArray judged = "kill(" + QByteArray::number(dead) + ", 0)";
+        QByteArray trace;
+        utility.setReadChannel(QProcess::StandardError);
+        const QDeadlineTimer deadline(Deadline);
+        while (!trace.contains(judged) && utility.waitForReadyRead(int(deadline.remainingTime())))
+            trace += utility.readAllStandardError();
+        QVERIFY2(trace.contains(judged), trace.constData());
+        QFile file(lock);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QVERIFY(file.write(asciiLock(live)) == 11);
+    }
+    const QString held = fileState(lock);
+    QVERIFY(utility.waitForFinished(Deadline));
+    const QStringList lines = QString::fromLocal8Bit(utility.readAllStandardOutput())
+                                      .split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines,
+             QStringList({ refusal(QStringLiteral("%1 is in use by %2 (PID %3).")
+                                           .arg(line.path(),
+                                                QFileInfo(QCoreApplication::applicationFilePath())
+                                                        .fileName())
+                                           .arg(live)),
+                           QStringLiteral("closed") }));
+    QCOMPARE(fileState(lock), held);
+}
+
 void tst_PortSharing::lockModuleLeavesOthersAlone_data()
 {
     QTest::addColumn<QString>("other"); // what another program has done
     QTest::newRow("a lock at the name") << "lock";
     QTest::newRow("a FIFO at the name") << "fifo";
     QTest::newRow("a symbolic link at the name") << "link";
+    QTest::newRow("ours removed, and a lock of its own made") << "made anew";
+    QTest::newRow("its PID written over ours") << "written over";
 }
 
-// The lock module's promise, kept whatever another program does at the same name: a name
-// already taken is never replaced by a lock of this process.
+// The lock module's promises, kept whatever another program does at the same names: a name
+// already taken is never replaced by a lock of this process, and the release of this
+// process's lock removes no other program's lock.
 void tst_PortSharing::lockModuleLeavesOthersAlone()
 {
     QFETCH(QString, other);
@@ -784,16 +859,26 @@ void tst_PortSharing::lockModuleLeavesOthersAlone()
                 && file.write(theirs) == theirs.size();
     };
     ino_t inode = 0;
-    if (other == u"fifo")
-        QVERIFY(::mkfifo(name.constData(), 0644) == 0);
-    else if (other == u"link")
-        QVERIFY(::symlink(QFile::encodeName(target).constData(), name.constData()) == 0);
-    else
+    if (other == u"made anew" || other == u"written over") {
+        QCOMPARE(UucpLock::create(lock, &inode), UucpLock::Created::Yes);
+        if (other == u"made anew")
+            QVERIFY(QFile::remove(lock));
         QVERIFY(write());
-    const QString before = fileState(lock);
-    QCOMPARE(UucpLock::create(lock, &inode), UucpLock::Created::Taken);
-    QCOMPARE(fileState(lock), before);
-    QVERIFY(!QFileInfo::exists(target));
+        const QString before = fileState(lock);
+        UucpLock::removeOwn(lock, inode);
+        QCOMPARE(fileState(lock), before);
+    } else {
+        if (other == u"fifo")
+            QVERIFY(::mkfifo(name.constData(), 0644) == 0);
+        else if (other == u"link")
+            QVERIFY(::symlink(QFile::encodeName(target).constData(), name.constData()) == 0);
+        else
+            QVERIFY(write());
+        const QString before = fileState(lock);
+        QCOMPARE(UucpLock::create(lock, &inode), UucpLock::Created::Taken);
+        QCOMPARE(fileState(lock), before);
+        QVERIFY(!QFileInfo::exists(target));
+    }
     // Nothing left behind under another name.
     QCOMPARE(QDir(folder.path())
                      .entryList(QDir::AllEntries | QDir::System | QDir::Hidden
