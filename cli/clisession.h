@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -65,5 +66,6 @@ private:
     QString m_portText;
     QString m_baudText;
     QByteArray m_received;
+    QSet<QString> m_warned;
     bool m_failed = false;
 };

@@ -179,10 +179,11 @@ std::optional<Refusal> SerialLock::clearTheWay(const QString &device, const QStr
 std::optional<Refusal> SerialLock::lockFiles(const QString &device, const QString &named)
 {
     // A folder this user cannot write to takes no lock from anyone; flock() and exclusive
-    // mode still keep the port.
+    // mode still keep the port, but the user is told.
     for (const QString &path : UucpLock::paths(device)) {
         ino_t inode = 0;
-        switch (UucpLock::create(path, &inode)) {
+        int error = 0;
+        switch (UucpLock::create(path, &inode, &error)) {
         case UucpLock::Created::Yes:
             m_lockFiles.append({ path, inode });
             break;
@@ -193,6 +194,10 @@ std::optional<Refusal> SerialLock::lockFiles(const QString &device, const QStrin
             return inUse(named, device, known ? QList<pid_t>{ *found.pid } : QList<pid_t>{});
         }
         case UucpLock::Created::NotPossible:
+            m_warnings.append(tr("%1 has no lock file %2 (%3): programs that go by lock files "
+                                 "alone will not see that it is in use.")
+                                      .arg(subject(named, device), escapedString(path),
+                                           qt_error_string(error)));
             break;
         }
     }
@@ -244,6 +249,7 @@ void SerialLock::release()
     for (const LockFile &lock : std::as_const(m_lockFiles))
         UucpLock::removeOwn(lock.path, lock.inode);
     m_lockFiles.clear();
+    m_warnings.clear();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;

@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <sys/types.h>
@@ -45,6 +46,9 @@ public:
     void release();
 
     [[nodiscard]] bool held() const { return m_fd >= 0; }
+    // What the user should know about a claim that was made all the same: the lock files it
+    // could not create, and why.
+    [[nodiscard]] QStringList warnings() const { return m_warnings; }
     // The device's real path while held.
     [[nodiscard]] QString device() const { return m_device; }
     // The claim's descriptor on the device, for finding out why the device went away.
@@ -66,4 +70,5 @@ private:
     int m_fd = -1;
     QString m_device;
     QList<LockFile> m_lockFiles;
+    QStringList m_warnings;
 };

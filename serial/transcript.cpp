@@ -144,6 +144,8 @@ void Transcript::attach(const MSComm &comm)
         write(now, "open",
               "COM" + QByteArray::number(comm.CommPort()) + ' ' + escapedText(comm.deviceName())
                       + ' ' + escapedText(comm.Settings()));
+        for (const QString &warning : comm.lockWarnings())
+            write(now, "warning", escapedText(warning));
     });
     connect(&comm, &MSComm::deviceLost, this, [this](const QString &reason) {
         write(QDateTime::currentMSecsSinceEpoch(), "lost", escapedText(reason));

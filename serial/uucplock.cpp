@@ -147,9 +147,10 @@ Found inspect(const QString &path)
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        // A file that cannot be read still locks the device for whoever made it.
+        // A file that cannot be read still locks the device for whoever made it; a name too
+        // long for the file system is one that nobody can have taken.
         const int error = errno;
-        found.exists = error != ENOENT;
+        found.exists = error != ENOENT && error != ENAMETOOLONG;
         found.type = error == ELOOP ? S_IFLNK : 0;
         found.error = error == ELOOP || error == ENOENT ? 0 : error;
         return found;
@@ -191,7 +192,7 @@ int removeStale(const QString &path, pid_t pid)
     });
 }
 
-Created create(const QString &path, ino_t *inode)
+Created create(const QString &path, ino_t *inode, int *error)
 {
     // Written whole under a name of its own, then linked into place: link() fails, rather
     // than replaces, when the name is taken. O_EXCL: a file already at the private name,
@@ -200,26 +201,31 @@ Created create(const QString &path, ino_t *inode)
     const QByteArray temporary = privateName(path);
     const int fd = ::open(temporary.constData(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0)
+    if (fd < 0) {
+        *error = errno;
         return Created::NotPossible;
+    }
     // 0644 whatever the umask: every program must be able to read whose lock it is.
-    const bool written = ::fchmod(fd, 0644) == 0
-            && writeAll(fd,
-                        QByteArray::number(qlonglong(::getpid())).rightJustified(10, ' ') + '\n');
     struct stat st
     {
     };
-    const bool known = ::fstat(fd, &st) == 0;
+    const bool written = ::fchmod(fd, 0644) == 0
+            && writeAll(fd,
+                        QByteArray::number(qlonglong(::getpid())).rightJustified(10, ' ') + '\n')
+            && ::fstat(fd, &st) == 0;
+    const int writeError = errno;
     ::close(fd);
-    if (!written || !known) {
+    if (!written) {
         ::unlink(temporary.constData());
+        *error = writeError != 0 ? writeError : EIO;
         return Created::NotPossible;
     }
     const int linked = ::link(temporary.constData(), target.constData());
-    const int linkError = errno;
+    *error = errno;
     ::unlink(temporary.constData());
     if (linked != 0)
-        return linkError == EEXIST ? Created::Taken : Created::NotPossible;
+        return *error == EEXIST ? Created::Taken : Created::NotPossible;
+    *error = 0;
     *inode = st.st_ino;
     return Created::Yes;
 }

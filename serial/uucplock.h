@@ -39,7 +39,8 @@ struct Found
     ino_t inode = 0;
     mode_t type = 0; // S_IFREG, S_IFIFO, ..., S_IFLNK for a symbolic link
     qint64 size = 0;
-    // Why an existing file could not be looked at (EACCES, say).
+    // Why the name could not be looked at: for an existing file (EACCES, say), or for a name
+    // that cannot exist (ENAMETOOLONG).
     int error = 0;
 
     // A regular file of a lock's size that could be read: only then does `pid` say anything.
@@ -59,8 +60,9 @@ struct Found
 enum class Created { Yes, Taken, NotPossible };
 // Creates the lock for this process whole, or not at all: a reader never finds it empty, and
 // no file that is already there, under any name, is written to or becomes the lock.
-// Taken: another program holds the name. NotPossible: the folder is not writable here.
-[[nodiscard]] Created create(const QString &path, ino_t *inode);
+// Taken: another program holds the name. NotPossible: `error` says why (a folder this user
+// may not write to, a name too long for the file system).
+[[nodiscard]] Created create(const QString &path, ino_t *inode, int *error);
 
 // Removes a lock this process created, unless someone else has replaced it since.
 void removeOwn(const QString &path, ino_t inode);

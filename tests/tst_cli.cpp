@@ -29,8 +29,9 @@ struct Run
 };
 
 // The binary with no display at all; this process's event loop runs meanwhile, so the modem
-// simulated here answers.
-Run korvanet(const QStringList &arguments, const QString &workingDirectory = {})
+// simulated here answers. `under`: a program it runs under, strace say.
+Run korvanet(const QStringList &arguments, const QString &workingDirectory = {},
+             QStringList under = {})
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -40,7 +41,9 @@ Run korvanet(const QStringList &arguments, const QString &workingDirectory = {})
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(workingDirectory);
     QSignalSpy finished(&process, &QProcess::finished);
-    process.start(QStringLiteral(KORVANET_BINARY), arguments);
+    under.append(QStringLiteral(KORVANET_BINARY));
+    const QString program = under.takeFirst();
+    process.start(program, under + arguments);
     if (!finished.wait(30000)) {
         process.kill();
         process.waitForFinished();
@@ -547,6 +550,35 @@ private slots:
                          + "; the session goes on without it.\n");
         QCOMPARE(m.frames, ReadQueries);
         QVERIFY(!QFileInfo::exists(m.dir.filePath(QStringLiteral("elsewhere"))));
+    }
+
+    // No lock file can be made (strace has link() fail, as on a read-only file system): the
+    // port opens all the same, flock() and exclusive mode keeping it from other programs,
+    // and the user is told, on stderr and in the transcript.
+    void noLockFile()
+    {
+        ModemOnCom3 m;
+        const Run run = korvanet({ "read", "--port", "3", "--transcript", m.transcript }, {},
+                                 { "strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=link",
+                                   "-e", "inject=link:error=EROFS" });
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(m.frames, ReadQueries);
+        const QString device = m.modem.slavePath();
+        QByteArrayList warnings;
+        for (const QString &name : { device.mid(5).replace(u'/', u'_'), device.mid(9) }) {
+            warnings.append(QStringLiteral("%1 has no lock file /run/lock/LCK..%2 (Read-only file "
+                                           "system): programs that go by lock files alone will "
+                                           "not see that it is in use.")
+                                    .arg(device, name)
+                                    .toLatin1());
+        }
+        QCOMPARE(run.err, "korvanet: " + warnings.join("\nkorvanet: ") + '\n');
+        QByteArrayList recorded;
+        for (const TranscriptFile::Event &event : TranscriptFile(m.transcript).events) {
+            if (event.name == "warning")
+                recorded.append(event.text);
+        }
+        QCOMPARE(recorded, warnings);
     }
 
     void usage_data()

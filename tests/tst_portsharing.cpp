@@ -6,6 +6,7 @@
 // And the lock folder that every user may write to, with what another user may put there:
 // FIFOs, links, garbage, names the utility is about to use, a lock taken over mid-judgement.
 
+#include "serial/seriallock.h"
 #include "serial/uucplock.h"
 #include "tests/support/pty.h"
 
@@ -348,6 +349,7 @@ private slots:
     void liveLockStays();
     void lockModuleLeavesOthersAlone_data();
     void lockModuleLeavesOthersAlone();
+    void lockNameTooLong();
 
 private:
     Place m_place;
@@ -859,8 +861,9 @@ void tst_PortSharing::lockModuleLeavesOthersAlone()
                 && file.write(theirs) == theirs.size();
     };
     ino_t inode = 0;
+    int error = 0;
     if (other == u"made anew" || other == u"written over") {
-        QCOMPARE(UucpLock::create(lock, &inode), UucpLock::Created::Yes);
+        QCOMPARE(UucpLock::create(lock, &inode, &error), UucpLock::Created::Yes);
         if (other == u"made anew")
             QVERIFY(QFile::remove(lock));
         QVERIFY(write());
@@ -875,7 +878,7 @@ void tst_PortSharing::lockModuleLeavesOthersAlone()
         else
             QVERIFY(write());
         const QString before = fileState(lock);
-        QCOMPARE(UucpLock::create(lock, &inode), UucpLock::Created::Taken);
+        QCOMPARE(UucpLock::create(lock, &inode, &error), UucpLock::Created::Taken);
         QCOMPARE(fileState(lock), before);
         QVERIFY(!QFileInfo::exists(target));
     }
@@ -884,6 +887,30 @@ void tst_PortSharing::lockModuleLeavesOthersAlone()
                      .entryList(QDir::AllEntries | QDir::System | QDir::Hidden
                                 | QDir::NoDotAndDotDot),
              QStringList{ QFileInfo(lock).fileName() });
+}
+
+// A device whose lock names are longer than a file name may be: nobody can hold such a name,
+// so the device is claimed without it, and the system's reason is said.
+void tst_PortSharing::lockNameTooLong()
+{
+    QTemporaryDir folder;
+    const QString device = folder.filePath(QString(251, u'x'));
+    {
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    SerialLock lock;
+    const std::optional<SerialLock::Refusal> refused = lock.acquire(device);
+    QVERIFY2(!refused, qPrintable(refused.value_or(SerialLock::Refusal{}).detail));
+    QVERIFY(lock.held());
+    const QStringList warnings = lock.warnings();
+    QCOMPARE(warnings.size(), 2);
+    for (const QString &warning : warnings) {
+        QVERIFY2(warning.startsWith(device + QStringLiteral(" has no lock file ") + LockFolder
+                                    + QStringLiteral("/LCK.."))
+                         && warning.contains(u" (File name too long): "),
+                 qPrintable(warning));
+    }
 }
 
 KORVANET_TEST_MAIN(tst_PortSharing)
