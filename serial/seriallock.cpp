@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSet>
 
 #include <cerrno>
@@ -261,7 +262,14 @@ void SerialLock::release()
 
 QString SerialLock::openPath() const
 {
-    // The same device through this process's own descriptor: Qt names its lock file after
-    // this path, LCK.._proc_<pid>_fd_<n>, which collides with no other program's lock.
-    return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(m_fd);
+    // The same device through this process's own descriptor. Qt names its lock file after
+    // this path, in a folder every user may write to: a name known in advance could be taken
+    // there first, and Qt would then report the port busy, or wait for good on a FIFO. Runs of
+    // "." and empty components cost the kernel nothing and put 64 random bits into the name:
+    // LCK.._proc_<pid>_fd_._.__..._<n>, which nobody can take before Qt does.
+    QString path = QStringLiteral("/proc/%1/fd").arg(::getpid());
+    quint64 bits = QRandomGenerator::system()->generate64();
+    for (int bit = 0; bit < 64; ++bit, bits >>= 1)
+        path += (bits & 1) ? QStringLiteral("/.") : QStringLiteral("/");
+    return path + QStringLiteral("/%1").arg(m_fd);
 }

@@ -17,7 +17,8 @@
 // Qt's serial port keeps a lock file of its own, named after the path it opens: LCK..pts_3
 // for /dev/pts/3. It deletes every UUCP lock it finds there at once, a live one included,
 // since a UUCP lock names no application. So the port is opened through this claim's own
-// descriptor (openPath(), a /proc path), and Qt's lock lands on a name nobody else uses.
+// descriptor (openPath(), a /proc path that nobody can guess), and Qt's lock lands on a name
+// nobody else uses or can take first. Qt offers no way to leave its lock out.
 class SerialLock
 {
 public:

@@ -697,6 +697,8 @@ void tst_PortSharing::plantedBeforehand_data()
                 << "file" << root;
         QTest::newRow(qPrintable(rowName("a symbolic link at LTMP.<pid>", root)))
                 << "symbolic link" << root;
+        QTest::newRow(qPrintable(rowName("a live lock at Qt's name for /proc/<pid>/fd/<n>", root)))
+                << "qt" << root;
     }
 }
 
@@ -745,6 +747,19 @@ void tst_PortSharing::plantedBeforehand()
             planted.append(temporary);
             ::symlink(QFile::encodeName(victim).constData(), name.constData());
             ::lchown(name.constData(), other, other);
+        } else {
+            // Qt's own lock format, naming a process that runs: Qt takes it for held.
+            const QByteArray content = QByteArray::number(::getpid()) + '\n'
+                    + QFile::encodeName(QCoreApplication::applicationFilePath()) + "\n\n";
+            for (int fd = 3; fd < 64; ++fd) {
+                planted.append(LockFolder
+                               + QStringLiteral("/LCK.._proc_%1_fd_%2").arg(pid).arg(fd));
+                QFile file(planted.last());
+                if (file.open(QIODevice::WriteOnly))
+                    file.write(content);
+                file.close();
+                ::chown(QFile::encodeName(planted.last()).constData(), other, other);
+            }
         }
         for (const QString &path : std::as_const(planted))
             before.insert(path, fileState(path));
