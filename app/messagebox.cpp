@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/messagebox.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -25,8 +26,14 @@ namespace {
 QMessageBox::StandardButton show(QWidget *parent, const Shown &box)
 {
     QMessageBox dialog(parent);
+    // Texts carry names from outside (another user's process, a settings file); the box would
+    // otherwise take one that looks like HTML for rich text, links and all. setTextFormat()
+    // leaves the informative text's label as it is, hence each label.
     dialog.setText(box.text);
     dialog.setInformativeText(box.detail);
+    dialog.setTextFormat(Qt::PlainText);
+    for (QLabel *label : dialog.findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
     switch (box.kind) {
     case Kind::Error:
         dialog.setIcon(QMessageBox::Critical);

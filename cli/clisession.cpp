@@ -54,6 +54,12 @@ CommStatus CliSession::openPort()
     const CommStatus status = openPortFromText(m_comm, m_portText, m_baudText);
     if (!status.ok())
         fail(status);
+    // Once a run: a reopen at another rate finds the same.
+    for (const QString &warning : m_comm.lockWarnings()) {
+        if (!m_warned.contains(warning))
+            say(warning);
+        m_warned.insert(warning);
+    }
     return status;
 }
 

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -97,6 +98,7 @@ private:
     int m_lastQuestion = -1;
     std::coroutine_handle<> m_waiter;
     QTimer m_deadline;
+    QSet<QString> m_warned;
     bool m_failed = false;
     QString m_speaker;
 };

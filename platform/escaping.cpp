@@ -37,6 +37,11 @@ QByteArray escapedText(const QString &text)
     return escapedBytes(text.toUtf8());
 }
 
+QString escapedString(const QString &text)
+{
+    return QString::fromLatin1(escapedText(text));
+}
+
 QByteArray jsonString(QByteArrayView bytes)
 {
     QByteArray json = "\"";

@@ -12,6 +12,9 @@
 [[nodiscard]] QByteArray escapedBytes(QByteArrayView bytes);
 // A text as its UTF-8 bytes, escaped alike.
 [[nodiscard]] QByteArray escapedText(const QString &text);
+// The same as a text, for a message that shows a text from outside (a path from the settings,
+// another user's process name).
+[[nodiscard]] QString escapedString(const QString &text);
 // The same bytes as a JSON string, quotes included: each byte is the character of that code
 // (Latin-1), and everything outside printable ASCII is written as \r, \n or \u00NN, so a
 // C1 control (0x9b is a terminal's CSI) never reaches a terminal raw.

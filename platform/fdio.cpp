@@ -2,6 +2,7 @@
 #include "platform/fdio.h"
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 int writeAll(int fd, QByteArrayView bytes)
@@ -16,4 +17,26 @@ int writeAll(int fd, QByteArrayView bytes)
         done += n;
     }
     return 0;
+}
+
+QString fileKind(mode_t type)
+{
+    switch (type & S_IFMT) {
+    case S_IFREG:
+        return QStringLiteral("a file");
+    case S_IFDIR:
+        return QStringLiteral("a folder");
+    case S_IFLNK:
+        return QStringLiteral("a symbolic link");
+    case S_IFIFO:
+        return QStringLiteral("a FIFO");
+    case S_IFCHR:
+        return QStringLiteral("a character device");
+    case S_IFBLK:
+        return QStringLiteral("a block device");
+    case S_IFSOCK:
+        return QStringLiteral("a socket");
+    default:
+        return QStringLiteral("no kind of file known here");
+    }
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/lossreason.h"
 
+#include "platform/escaping.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -13,6 +15,7 @@ QString lossReason(const QString &device, int fd, const QString &fallback)
     termios settings{};
     const bool hungUp = fd >= 0 && ::tcgetattr(fd, &settings) != 0;
     const int lineError = errno;
+    const QString shown = escapedString(device);
     struct stat st
     {
     };
@@ -20,11 +23,11 @@ QString lossReason(const QString &device, int fd, const QString &fallback)
         const int nodeError = errno;
         return QStringLiteral("%1 was disconnected: the device no longer "
                               "exists (%2).")
-                .arg(device, qt_error_string(nodeError));
+                .arg(shown, qt_error_string(nodeError));
     }
     if (hungUp) {
         return QStringLiteral("%1 went away: the line was hung up (%2).")
-                .arg(device, qt_error_string(lineError));
+                .arg(shown, qt_error_string(lineError));
     }
-    return QStringLiteral("%1 failed: %2").arg(device, fallback);
+    return QStringLiteral("%1 failed: %2").arg(shown, fallback);
 }

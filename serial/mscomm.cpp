@@ -4,6 +4,7 @@
 #include "serial/lossreason.h"
 #include "serial/permissionadvice.h"
 #include "serial/ports/portmap.h"
+#include "platform/escaping.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -81,12 +82,12 @@ CommStatus MSComm::setCommPort(int number)
         return { CommError::InvalidPortNumber,
                  QStringLiteral("COM%1 is not a port number.").arg(number) };
     if (m_port.isOpen() && number == m_commPort)
-        return { CommError::PortAlreadyOpen, QStringLiteral("%1 is already open.").arg(m_device) };
+        return { CommError::PortAlreadyOpen,
+                 QStringLiteral("%1 is already open.").arg(escapedString(m_device)) };
     if (m_port.isOpen())
-        return {
-            CommError::PortAlreadyOpen,
-            QStringLiteral("%1 is open; close it before choosing another port.").arg(m_device)
-        };
+        return { CommError::PortAlreadyOpen,
+                 QStringLiteral("%1 is open; close it before choosing another port.")
+                         .arg(escapedString(m_device)) };
     m_commPort = qint16(number);
     return {};
 }
@@ -131,16 +132,19 @@ void MSComm::closePort()
 CommStatus MSComm::open()
 {
     if (m_port.isOpen())
-        return { CommError::PortAlreadyOpen, QStringLiteral("%1 is already open.").arg(m_device) };
+        return { CommError::PortAlreadyOpen,
+                 QStringLiteral("%1 is already open.").arg(escapedString(m_device)) };
 
+    // The path may come from the user's settings file, and hold anything.
     const QString device = PortMap::devicePath(m_commPort);
+    const QString shown = escapedString(device);
     if (device.isEmpty())
         return { CommError::InvalidPortNumber,
                  QStringLiteral("No serial device is known as COM%1.").arg(m_commPort) };
 #ifndef Q_OS_WIN
     if (!QFileInfo::exists(device))
         return { CommError::InvalidPortNumber,
-                 QStringLiteral("COM%1 is %2, which does not exist.").arg(m_commPort).arg(device) };
+                 QStringLiteral("COM%1 is %2, which does not exist.").arg(m_commPort).arg(shown) };
     // Qt reports a busy port and a missing permission alike; only the second is the
     // user's to fix, so it is told apart before trying.
     if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
@@ -160,13 +164,13 @@ CommStatus MSComm::open()
     const QScopedValueRollback opening(m_opening, true);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lock.release();
-        const QString reason = QStringLiteral("%1: %2").arg(device, m_port.errorString());
+        const QString reason = QStringLiteral("%1: %2").arg(shown, m_port.errorString());
         switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError:
             return { CommError::InvalidPortNumber, reason };
         case QSerialPort::PermissionError:
             return { CommError::PortAlreadyOpen,
-                     QStringLiteral("%1 is in use by another program.").arg(device) };
+                     QStringLiteral("%1 is in use by another program.").arg(shown) };
         default:
             return { CommError::DeviceUnavailable, reason };
         }
@@ -198,7 +202,7 @@ CommStatus MSComm::setOutput(const QString &text)
     m_port.flush();
     if (!m_port.isOpen())
         return { CommError::ReadWriteFailed,
-                 QStringLiteral("%1 went away while writing.").arg(m_device) };
+                 QStringLiteral("%1 went away while writing.").arg(escapedString(m_device)) };
     return {};
 }
 

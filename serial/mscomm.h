@@ -72,6 +72,9 @@ public:
     bool drainOutput(int msecs);
     // The device the port was last opened on, as a path.
     [[nodiscard]] QString deviceName() const { return m_device; }
+    // What the user should know about the open port although it opened: the lock files that
+    // could not be made for it (see SerialLock::warnings()). Empty while closed.
+    [[nodiscard]] QStringList lockWarnings() const { return m_lock.warnings(); }
 
 signals:
     void OnComm();

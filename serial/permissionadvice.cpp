@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/permissionadvice.h"
 
+#include "platform/escaping.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -8,12 +10,14 @@
 #include <pwd.h>
 #include <sys/stat.h>
 
-QString permissionAdvice(const QString &device)
+QString permissionAdvice(const QString &path)
 {
+    // The path may come from the user's settings file, and hold anything.
+    const QString device = escapedString(path);
     struct stat st
     {
     };
-    if (::stat(QFile::encodeName(device).constData(), &st) != 0)
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return QStringLiteral("Permission denied: %1.").arg(device);
     const struct group *group = ::getgrgid(st.st_gid);
     const QString groupName =

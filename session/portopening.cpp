@@ -3,6 +3,7 @@
 
 #include "serial/baudrates.h"
 #include "serial/numbertext.h"
+#include "platform/escaping.h"
 
 QString messageFor(int code)
 {
@@ -19,8 +20,9 @@ QString messageFor(int code)
 CommStatus openPortFromText(MSComm &comm, const QString &portText, const QString &baudText)
 {
     // The text can be anything the user typed or the store held; a box shows only as much
-    // of it as tells which.
-    const QString shown = portText.size() > 40 ? portText.left(40) + u'\u2026' : portText;
+    // of it as tells which, and nothing of it that could steer a terminal.
+    const QString shown = escapedString(portText.left(40))
+            + (portText.size() > 40 ? QString(u'\u2026') : QString());
     const QString noNumber = QStringLiteral("\"%1\" is no port number.").arg(shown);
     const std::optional<double> value = leadingNumber(portText);
     const std::optional<qint16> number = toInt16HalfEven(value.value_or(0.0));

@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "session/settingsstore.h"
 
+#include "platform/fdio.h"
 #include "session/settingsfile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSettings>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace SettingsStore {
@@ -48,6 +51,47 @@ std::optional<QHash<QString, QString>> &memory()
 {
     static std::optional<QHash<QString, QString>> store;
     return store;
+}
+
+// Where QSettings("Korvanet", "Korvanet") keeps its file, found without opening it.
+QString storeFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+            + QStringLiteral("/Korvanet/Korvanet.conf");
+}
+
+// Qt's reader opens the file blocking and reads all of it: a FIFO there would hold the run
+// for good, a device would be read without end. What is not a regular file of a size settings
+// can take is left alone; a link is followed, the folder being the user's own. Empty when the
+// file may be handed to Qt, or is not there yet; otherwise what it is.
+QString notAFile()
+{
+    constexpr qint64 Largest = 64 * 1024 * 1024;
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(storeFile()).constData(), &st) != 0)
+        return {};
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("it is %1, not a file").arg(fileKind(st.st_mode));
+    if (st.st_size > Largest) {
+        return QStringLiteral("it is %1 bytes long, more than settings ever take")
+                .arg(qint64(st.st_size));
+    }
+    return {};
+}
+
+// Whether the store's file may be read; when not, the user is told once.
+bool mayRead()
+{
+    const QString why = notAFile();
+    if (!why.isEmpty()) {
+        tellOnce(Unreadable,
+                 QStringLiteral("cannot read the settings in %1: %2; the last port and rate and "
+                                "the \"Ports\" entries are not known.")
+                         .arg(storeFile(), why));
+    }
+    return why.isEmpty();
 }
 
 // The file's own lines, and whether Qt's reader can be trusted with them.
@@ -96,6 +140,8 @@ QString read(const QString &section, const QString &name, const QString &fallbac
 {
     if (memory())
         return memory()->value(path(section, name), fallback);
+    if (!mayRead())
+        return fallback;
     const File store;
     (void)inspect(store);
     const QVariant value = store.value(path(section, name));
@@ -108,6 +154,13 @@ void write(const QString &section, const QString &name, const QString &value)
 {
     if (memory()) {
         memory()->insert(path(section, name), value);
+        return;
+    }
+    if (const QString why = notAFile(); !why.isEmpty()) {
+        tellOnce(Unwritable,
+                 QStringLiteral("cannot save the settings in %1: %2; the choice holds for this "
+                                "run only.")
+                         .arg(storeFile(), why));
         return;
     }
     File store;
@@ -144,6 +197,8 @@ PortMap::Overrides portOverrides()
         }
         return overrides;
     }
+    if (!mayRead())
+        return {};
     File store;
     const SettingsFileLines lines = inspect(store);
     if (!lines.damage.isEmpty())

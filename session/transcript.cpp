@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -51,9 +52,10 @@ void Transcript::start(const QString &path, const QString &frontEnd, const QStri
 {
     m_path = path;
     // Without O_NONBLOCK a FIFO with no reader would hold the start until one comes, and a
-    // full pipe every later write; with it both are failures, said once.
+    // full pipe every later write; with it both are failures, said once. Without O_NOFOLLOW a
+    // link that another user put in a shared folder would have the record go where they chose.
     m_fd = ::open(QFile::encodeName(path).constData(),
-                  O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
+                  O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (m_fd < 0) {
         fail(errno);
         return;
@@ -92,6 +94,8 @@ void Transcript::attach(const MSComm &comm)
         write(now, "open",
               "COM" + QByteArray::number(comm.CommPort()) + ' ' + escapedText(comm.deviceName())
                       + ' ' + escapedText(comm.Settings()));
+        for (const QString &warning : comm.lockWarnings())
+            write(now, "warning", escapedText(warning));
     });
     connect(&comm, &MSComm::deviceLost, this, [this](const QString &reason) {
         write(QDateTime::currentMSecsSinceEpoch(), "lost", escapedText(reason));
@@ -126,8 +130,11 @@ void Transcript::writeLine(const QByteArray &line)
 
 void Transcript::fail(int error)
 {
+    // O_NOFOLLOW reports a link as too many levels of them, which would puzzle anyone.
+    const char *reason =
+            error == ELOOP ? "a symbolic link, which is not followed" : std::strerror(error);
     std::fprintf(stderr, "korvanet: transcript %s: %s; the session goes on without it.\n",
-                 QFile::encodeName(m_path).constData(), std::strerror(error));
+                 QFile::encodeName(m_path).constData(), reason);
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;

@@ -8,3 +8,6 @@ target_compile_definitions(tst_faults PRIVATE
     KORVANET_HOLDPORT="$<TARGET_FILE:korvanet_holdport>"
     KORVANET_OPENPORT="$<TARGET_FILE:korvanet_openport>")
 korvanet_add_test(tst_badinput SOURCES tst_badinput.cpp LABELS integration)
+add_dependencies(tst_badinput korvanet_holdport)
+target_compile_definitions(tst_badinput PRIVATE
+    KORVANET_HOLDPORT="$<TARGET_FILE:korvanet_holdport>")

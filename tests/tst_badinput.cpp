@@ -11,7 +11,12 @@
 
 #include <QClipboard>
 #include <QDeadlineTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
 #include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
@@ -76,6 +81,9 @@ private slots:
     void floodTypedIntoLog_data();
     void floodTypedIntoLog();
     void graphWithLongLog();
+    void holderNameShownEscaped_data();
+    void holderNameShownEscaped();
+    void boxesShowPlainText();
 };
 
 void tst_BadInput::longTextsGoOutWhole_data()
@@ -400,6 +408,68 @@ void tst_BadInput::graphWithLongLog()
     QTRY_COMPARE(signalBar(w.form), QStringLiteral("GGG"));
     QCOMPARE(w.form.RSSI, qint16(-93));
     QVERIFY(w.script.shown().isEmpty());
+}
+
+void tst_BadInput::holderNameShownEscaped_data()
+{
+    QTest::addColumn<QByteArray>("name"); // of the program that holds the port
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("terminal controls and HTML")
+            << QByteArray("\x1b]0;pwned\x07\x1b[2J<font color=red size=7>BIG")
+            << QStringLiteral("\\x1b]0;pwned\\x07\\x1b[2J<font color=red size=7>BIG");
+    QTest::newRow("longer than a line")
+            << QByteArray(200, 'n') << QString(64, u'n') + QChar(u'\u2026');
+}
+
+// Another user's program holds the port under a name of that user's choosing: the refusal
+// names it escaped, and only as much of it as tells which.
+void tst_BadInput::holderNameShownEscaped()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QFile::decodeName(name));
+    QVERIFY(QFile::copy(QStringLiteral(KORVANET_HOLDPORT), program));
+
+    WindowOnPty w;
+    QVERIFY(w.show());
+    QProcess holder;
+    holder.start(program, { w.pty.slavePath() });
+    QVERIFY2(holder.waitForReadyRead(5000) && holder.readLine() == "open\n",
+             holder.readAllStandardError().constData());
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    QCOMPARE(w.script.texts(), QStringList{ QStringLiteral("Port already open.") });
+    QCOMPARE(w.script.shown().constFirst().detail,
+             QStringLiteral("%1 is in use by %2 (PID %3).")
+                     .arg(w.pty.slavePath(), shown)
+                     .arg(holder.processId()));
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(5000));
+}
+
+// What a box shows is text, never markup, whoever chose it.
+void tst_BadInput::boxesShowPlainText()
+{
+    const QString detail = QStringLiteral(
+            "<font color=red size=7>BIG</font> <a href=\"https://example.org\">x</a>");
+    QStringList labels;
+    QTimer::singleShot(0, qApp, [&labels] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        for (const QLabel *label : box->findChildren<QLabel *>()) {
+            if (!label->text().isEmpty())
+                labels.append(label->text()
+                              + QLatin1String(label->textFormat() == Qt::PlainText
+                                                      ? " (plain)"
+                                                      : " (not plain)"));
+        }
+        box->done(QMessageBox::Ok);
+    });
+    MessageBox::error(nullptr, QStringLiteral("Port already open."), detail);
+    QCOMPARE(labels,
+             QStringList({ QStringLiteral("Port already open. (plain)"),
+                           detail + QStringLiteral(" (plain)") }));
 }
 
 KORVANET_TEST_MAIN(tst_BadInput)

@@ -34,9 +34,10 @@ struct Run
 };
 
 // The binary with no display at all; this process's event loop runs meanwhile, so the modem
-// simulated here answers. `prepare` sees the process before it starts (to signal it, say).
+// simulated here answers. `prepare` sees the process before it starts (to signal it, say);
+// `under`: a program it runs under, strace say.
 Run korvanet(const QStringList &arguments, const QString &workingDirectory = {},
-             const std::function<void(QProcess &)> &prepare = {})
+             const std::function<void(QProcess &)> &prepare = {}, QStringList under = {})
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -48,7 +49,9 @@ Run korvanet(const QStringList &arguments, const QString &workingDirectory = {},
     QSignalSpy finished(&process, &QProcess::finished);
     if (prepare)
         prepare(process);
-    process.start(QStringLiteral(KORVANET_BINARY), arguments);
+    under.append(QStringLiteral(KORVANET_BINARY));
+    const QString program = under.takeFirst();
+    process.start(program, under + arguments);
     if (!finished.wait(30000)) {
         process.kill();
         process.waitForFinished();
@@ -870,6 +873,9 @@ private slots:
         // Opened without blocking: a FIFO that nobody reads must not hold the session up.
         QTest::newRow("FIFO without a reader") << "fifo" << QByteArray("No such device or address");
         QTest::newRow("a folder") << "folder" << QByteArray("Is a directory");
+        // In a shared folder, another user's link would lead the record where they chose.
+        QTest::newRow("a symbolic link")
+                << "link" << QByteArray("a symbolic link, which is not followed");
     }
 
     // Said once on stderr; the session itself goes on to its end untouched.
@@ -884,6 +890,9 @@ private slots:
             QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
         } else if (kind == u"folder") {
             path = m.dir.path();
+        } else if (kind == u"link") {
+            path = m.dir.filePath(QStringLiteral("link"));
+            QVERIFY(QFile::link(m.dir.filePath(QStringLiteral("elsewhere")), path));
         }
         const Run run = korvanet({ "read", "--port", "3", "--transcript", path });
         QCOMPARE(run.exitCode, 0);
@@ -892,6 +901,40 @@ private slots:
                  "korvanet: transcript " + QFile::encodeName(path) + ": " + reason
                          + "; the session goes on without it.\n");
         QCOMPARE(m.frames, ReadQueries);
+        QVERIFY(!QFileInfo::exists(m.dir.filePath(QStringLiteral("elsewhere"))));
+    }
+
+    // No lock file can be made (strace has link() fail, as on a read-only file system): the
+    // port opens all the same, flock() and exclusive mode keeping it from other programs,
+    // and the user is told, on stderr and in the transcript.
+    void noLockFile()
+    {
+        ModemOnCom3 m;
+        // LeakSanitizer, when built in, cannot stop a process that strace traces.
+        const QString asan =
+                qEnvironmentVariable("ASAN_OPTIONS") + QStringLiteral(":detect_leaks=0");
+        const Run run =
+                korvanet({ "read", "--port", "3", "--transcript", m.transcript }, {}, {},
+                         { "strace", "-f", "-qq", "-o", "/dev/null", "-E", "ASAN_OPTIONS=" + asan,
+                           "-e", "trace=link", "-e", "inject=link:error=EROFS" });
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(m.frames, ReadQueries);
+        const QString device = m.modem.slavePath();
+        QByteArrayList warnings;
+        for (const QString &name : { device.mid(5).replace(u'/', u'_'), device.mid(9) }) {
+            warnings.append(QStringLiteral("%1 has no lock file /run/lock/LCK..%2 (Read-only file "
+                                           "system): programs that go by lock files alone will "
+                                           "not see that it is in use.")
+                                    .arg(device, name)
+                                    .toLatin1());
+        }
+        QCOMPARE(run.err, "korvanet: " + warnings.join("\nkorvanet: ") + '\n');
+        QByteArrayList recorded;
+        for (const TranscriptFile::Event &event : TranscriptFile(m.transcript).events) {
+            if (event.name == "warning")
+                recorded.append(event.text);
+        }
+        QCOMPARE(recorded, warnings);
     }
 
     void usage_data()

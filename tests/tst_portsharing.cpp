@@ -3,9 +3,14 @@
 // as root and as a user without privileges (both programs run as the same one): picocom
 // (flock), minicom and cu (UUCP lock files), screen (exclusive mode) and a second Korvanet.
 // The utility's side is korvanet_openport, the window's "Open port" in a process of its own.
+// And the lock folder that every user may write to, with what another user may put there:
+// FIFOs, links, garbage, names the utility is about to use, a lock taken over mid-judgement.
 
+#include "serial/locking/seriallock.h"
+#include "serial/locking/uucplock.h"
 #include "tests/support/pty.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +21,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <functional>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -54,6 +60,26 @@ QString minicomLock(QString device)
     return LockFolder + QStringLiteral("/LCK..") + device.mid(5).replace(u'/', u'_');
 }
 
+// A file as a test compares it before and after: who owns it, its inode, its mode, and for a
+// regular file what it holds; a FIFO or a device is never opened.
+QString fileState(const QString &path)
+{
+    struct stat st
+    {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("missing");
+    QByteArray content;
+    QFile file(path);
+    if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly))
+        content = file.readAll();
+    return QStringLiteral("uid %1 inode %2 mode %3: %4")
+            .arg(st.st_uid)
+            .arg(st.st_ino)
+            .arg(st.st_mode, 0, 8)
+            .arg(QString::fromLatin1(content.toPercentEncoding()));
+}
+
 // The lock files that name a device, with what they hold and who owns them: the two UUCP
 // names, and Qt's own lock of a process in `pids` (see serial/seriallock.h).
 QMap<QString, QString> lockFiles(const QString &device, const QList<qint64> &pids = {})
@@ -63,19 +89,8 @@ QMap<QString, QString> lockFiles(const QString &device, const QList<qint64> &pid
     for (const qint64 pid : pids)
         names.append(QStringLiteral("LCK.._proc_%1_fd_*").arg(pid));
     QMap<QString, QString> found;
-    for (const QString &name : QDir(LockFolder).entryList(names, QDir::Files | QDir::System)) {
-        QFile file(LockFolder + u'/' + name);
-        struct stat st
-        {
-        };
-        ::stat(QFile::encodeName(file.fileName()).constData(), &st);
-        file.open(QIODevice::ReadOnly);
-        found.insert(name,
-                     QStringLiteral("uid %1 inode %2: %3")
-                             .arg(st.st_uid)
-                             .arg(st.st_ino)
-                             .arg(QString::fromLatin1(file.readAll().toPercentEncoding())));
-    }
+    for (const QString &name : QDir(LockFolder).entryList(names, QDir::Files | QDir::System))
+        found.insert(name, fileState(LockFolder + u'/' + name));
     return found;
 }
 
@@ -93,7 +108,8 @@ public:
     bool make()
     {
         if (!m_dir.isValid() || ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) != 0
-            || !QFile::copy(QStringLiteral(KORVANET_OPENPORT), program()))
+            || !QFile::copy(QStringLiteral(KORVANET_OPENPORT), program())
+            || !QFile::copy(QStringLiteral(KORVANET_BINARY), korvanet()))
             return false;
         for (const bool root : { true, false }) {
             const QString home = this->home(root);
@@ -115,6 +131,7 @@ public:
 
     [[nodiscard]] QString path() const { return m_dir.path(); }
     [[nodiscard]] QString program() const { return m_dir.filePath(QStringLiteral("openport")); }
+    [[nodiscard]] QString korvanet() const { return m_dir.filePath(QStringLiteral("korvanet")); }
     [[nodiscard]] QString home(bool root) const
     {
         return m_dir.filePath(root ? QStringLiteral("root") : QStringLiteral("nobody"));
@@ -124,9 +141,12 @@ public:
         return home(root) + QStringLiteral("/Korvanet/Korvanet.conf");
     }
 
-    // Runs `command` as root or, through setpriv, as nobody.
-    void start(QProcess &process, bool root, QStringList command) const
+    // Runs `command` as root or, through setpriv, as nobody. `held`: it starts only once a
+    // line comes on its standard input, its PID known beforehand.
+    void start(QProcess &process, bool root, QStringList command, bool held = false) const
     {
+        if (held)
+            command = QStringList{ "sh", "-c", "read go && exec \"$0\" \"$@\"" } + command;
         if (!root) {
             command =
                     QStringList{ QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
@@ -180,16 +200,23 @@ struct Line
     bool ok = true;
 };
 
-// The utility: its output lines, one per box, then "open" or "closed".
+// The utility: its output lines, one per box, then "open" or "closed". `beforehand` runs
+// once its PID is known, before it does anything.
 struct Utility
 {
-    Utility(const Place &place, bool root, const QString &device, bool hold = false)
+    Utility(const Place &place, bool root, const QString &device, bool hold = false,
+            const std::function<void(pid_t)> &beforehand = {})
     {
         place.start(process, root,
                     hold ? QStringList{ place.program(), QStringLiteral("--hold"), device }
-                         : QStringList{ place.program(), device });
+                         : QStringList{ place.program(), device },
+                    bool(beforehand));
         process.waitForStarted(Deadline);
         pid = process.processId();
+        if (beforehand) {
+            beforehand(pid_t(pid));
+            process.write("go\n");
+        }
         if (hold) {
             // Until the line that says whether the port opened.
             const QDeadlineTimer deadline(Deadline);
@@ -314,6 +341,15 @@ private slots:
     void nextRunOpensAfterKill();
     void twoNamesOfOneDeviceCollide_data();
     void twoNamesOfOneDeviceCollide();
+    void noLockAtLockName_data();
+    void noLockAtLockName();
+    void plantedBeforehand_data();
+    void plantedBeforehand();
+    void liveLockStays_data();
+    void liveLockStays();
+    void lockModuleLeavesOthersAlone_data();
+    void lockModuleLeavesOthersAlone();
+    void lockNameTooLong();
 
 private:
     Place m_place;
@@ -561,6 +597,338 @@ void tst_PortSharing::twoNamesOfOneDeviceCollide()
     // Locked under the device's own name only.
     QCOMPARE(lockFiles(device).size(), 2);
     QVERIFY(!QFileInfo::exists(LockFolder + QStringLiteral("/LCK..ttyKorvanet")));
+}
+
+void tst_PortSharing::noLockAtLockName_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("obstacle"); // as the refusal names it
+    QTest::addColumn<bool>("root");
+    for (const bool root : { true, false }) {
+        QTest::newRow(qPrintable(rowName("a FIFO", root))) << "fifo"
+                                                           << "is a FIFO, not a lock file" << root;
+        QTest::newRow(qPrintable(rowName("a symbolic link", root)))
+                << "link"
+                << "is a symbolic link, not a lock file" << root;
+        QTest::newRow(qPrintable(rowName("garbage", root))) << "garbage\n"
+                                                            << "names no process" << root;
+        QTest::newRow(qPrintable(rowName("nothing", root))) << ""
+                                                            << "names no process" << root;
+        QTest::newRow(qPrintable(rowName("a negative PID", root))) << "       -42\n"
+                                                                   << "names no process" << root;
+        QTest::newRow(qPrintable(rowName("a megabyte", root)))
+                << QString(1024 * 1024, u'7') << "is 1048576 bytes long, more than any lock file"
+                << root;
+    }
+}
+
+// Whatever another user put at the lock's name, that names no running program, is left where
+// it is and named, and the run ends at once: `korvanet read` as a user runs it, ended by
+// SIGTERM should it hang.
+void tst_PortSharing::noLockAtLockName()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, obstacle);
+    QFETCH(bool, root);
+    Line line(root);
+    QVERIFY(line.ok);
+    const QString lock = minicomLock(line.path());
+    const QByteArray name = QFile::encodeName(lock);
+    const QString target = m_place.path() + QStringLiteral("/lock-elsewhere");
+    if (what == u"fifo") {
+        QVERIFY(::mkfifo(name.constData(), 0644) == 0);
+    } else if (what == u"link") {
+        // To a lock that would name this live process, were it followed.
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(asciiLock(::getpid())) == 11);
+        file.close();
+        QVERIFY(::symlink(QFile::encodeName(target).constData(), name.constData()) == 0);
+    } else {
+        QFile file(lock);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(what.toLatin1()) == what.size());
+    }
+    const uid_t other = root ? Nobody : 0;
+    QVERIFY(::lchown(name.constData(), other, other) == 0);
+    const QString before = fileState(lock);
+
+    // COM3 is the line, for the user of the row.
+    const QString settings = m_place.settingsFile(root);
+    QVERIFY(QDir().mkpath(QFileInfo(settings).absolutePath()));
+    {
+        QFile file(settings);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Ports]\nCOM3=" + QFile::encodeName(line.path()) + '\n');
+    }
+    const auto forget = qScopeGuard([settings] { QFile::remove(settings); });
+    for (const QString &path : { QFileInfo(settings).absolutePath(), settings })
+        QVERIFY(::chown(QFile::encodeName(path).constData(), root ? 0 : Nobody, 0) == 0);
+
+    QProcess korvanet;
+    m_place.start(korvanet, root, { m_place.korvanet(), "read", "--port", "3" });
+    QVERIFY(korvanet.waitForStarted(Deadline));
+    if (!korvanet.waitForFinished(2000)) {
+        ::kill(pid_t(korvanet.processId()), SIGTERM);
+        QVERIFY2(korvanet.waitForFinished(1000), "the run hangs, and SIGTERM does not end it");
+    }
+    QCOMPARE(korvanet.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(korvanet.exitCode(), 1);
+    QStringList told;
+    for (const QString &said : QString::fromLocal8Bit(korvanet.readAllStandardError()).split(u'\n'))
+        if (said.startsWith(u"korvanet: "))
+            told.append(said);
+    const QString detail =
+            QStringLiteral("%1 cannot be locked: %2 %3. If no other program uses the port, "
+                           "remove it: %4%2")
+                    .arg(line.path(), lock, obstacle, root ? u"rm " : u"sudo rm ");
+    QCOMPARE(told, QStringList({ "korvanet: Unknown error.", "korvanet: " + detail }));
+    QCOMPARE(fileState(lock), before);
+    QCOMPARE(line.pty.readAvailable(), QByteArray());
+    QFile::remove(target);
+}
+
+void tst_PortSharing::plantedBeforehand_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<bool>("root");
+    for (const bool root : { true, false }) {
+        QTest::newRow(qPrintable(rowName("a hard link to the user's file at LTMP.<pid>", root)))
+                << "hard link" << root;
+        QTest::newRow(qPrintable(rowName("another user's file at LTMP.<pid>", root)))
+                << "file" << root;
+        QTest::newRow(qPrintable(rowName("a symbolic link at LTMP.<pid>", root)))
+                << "symbolic link" << root;
+        QTest::newRow(qPrintable(rowName("a live lock at Qt's name for /proc/<pid>/fd/<n>", root)))
+                << "qt" << root;
+    }
+}
+
+// Names that the utility's process would once have used, known before it starts: another
+// user puts something there first. The port opens with locks of the user's own, and what was
+// put there is left as it was, down to the byte.
+void tst_PortSharing::plantedBeforehand()
+{
+    QFETCH(QString, what);
+    QFETCH(bool, root);
+    Line line(root);
+    QVERIFY(line.ok);
+    const uid_t user = root ? 0 : Nobody;
+    const uid_t other = root ? Nobody : 0;
+    // A file of the user's own that only the user may read.
+    const QString victim = m_place.path() + QStringLiteral("/victim");
+    {
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("secret\n") == 7);
+    }
+    QVERIFY(::chmod(QFile::encodeName(victim).constData(), 0600) == 0);
+    QVERIFY(::chown(QFile::encodeName(victim).constData(), user, user) == 0);
+
+    QStringList planted;
+    QMap<QString, QString> before;
+    const auto clear = qScopeGuard([&] {
+        for (const QString &path : std::as_const(planted))
+            QFile::remove(path);
+        QFile::remove(victim);
+    });
+    const auto plant = [&](pid_t pid) {
+        const QString temporary = LockFolder + QStringLiteral("/LTMP.%1").arg(pid);
+        const QByteArray name = QFile::encodeName(temporary);
+        if (what == u"hard link") {
+            planted.append(temporary);
+            ::link(QFile::encodeName(victim).constData(), name.constData());
+        } else if (what == u"file") {
+            planted.append(temporary);
+            QFile file(temporary);
+            if (file.open(QIODevice::WriteOnly))
+                file.write("another user's\n");
+            file.close();
+            ::chmod(name.constData(), 0666);
+            ::chown(name.constData(), other, other);
+        } else if (what == u"symbolic link") {
+            planted.append(temporary);
+            ::symlink(QFile::encodeName(victim).constData(), name.constData());
+            ::lchown(name.constData(), other, other);
+        } else {
+            // Qt's own lock format, naming a process that runs: Qt takes it for held.
+            const QByteArray content = QByteArray::number(::getpid()) + '\n'
+                    + QFile::encodeName(QCoreApplication::applicationFilePath()) + "\n\n";
+            for (int fd = 3; fd < 64; ++fd) {
+                planted.append(LockFolder
+                               + QStringLiteral("/LCK.._proc_%1_fd_%2").arg(pid).arg(fd));
+                QFile file(planted.last());
+                if (file.open(QIODevice::WriteOnly))
+                    file.write(content);
+                file.close();
+                ::chown(QFile::encodeName(planted.last()).constData(), other, other);
+            }
+        }
+        for (const QString &path : std::as_const(planted))
+            before.insert(path, fileState(path));
+        before.insert(victim, fileState(victim));
+    };
+
+    const Utility utility(m_place, root, line.path(), true, plant);
+    QCOMPARE(utility.lines(), QStringList{ QStringLiteral("open") });
+    const QMap<QString, QString> ours = lockFiles(line.path());
+    QCOMPARE(ours.size(), 2);
+    const QString content = QString::fromLatin1(asciiLock(pid_t(utility.pid)).toPercentEncoding());
+    for (const QString &lock : ours) {
+        QCOMPARE(lock.section(u' ', 0, 1), QStringLiteral("uid %1").arg(user));
+        QVERIFY2(lock.endsWith(content), qPrintable(lock));
+    }
+    QCOMPARE(fileState(victim), before.take(victim));
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QCOMPARE(fileState(it.key()), it.value());
+}
+
+void tst_PortSharing::liveLockStays_data()
+{
+    QTest::addColumn<bool>("race");
+    QTest::addColumn<bool>("root");
+    // kill() gives EPERM for another user's process, which runs all the same.
+    QTest::newRow("a live holder of another user, as a user") << false << false;
+    for (const bool root : { true, false })
+        QTest::newRow(qPrintable(rowName("a stale lock taken over while judged", root)))
+                << true << root;
+}
+
+// A lock that names a running program stays, and the port is refused. In the race, another
+// program writes its PID over a stale lock in the moment between the utility judging it
+// stale and removing it, a moment that strace stretches to half a second. On ext4 the inode
+// stays the same whether the lock is rewritten or made anew.
+void tst_PortSharing::liveLockStays()
+{
+    QFETCH(bool, race);
+    QFETCH(bool, root);
+    Line line(root);
+    QVERIFY(line.ok);
+    const QString lock = minicomLock(line.path());
+    const pid_t dead = deadPid();
+    const pid_t live = ::getpid();
+    {
+        QFile file(lock);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(asciiLock(race ? dead : live)) == 11);
+    }
+    // A stale lock of the user's own, which the user may remove; a live one of root's.
+    const uid_t owner = race && !root ? Nobody : 0;
+    QVERIFY(::chown(QFile::encodeName(lock).constData(), owner, owner) == 0);
+
+    QStringList command{ m_place.program(), line.path() };
+    if (race) {
+        // LeakSanitizer, when built in, cannot stop a process that strace traces.
+        const QString asan =
+                qEnvironmentVariable("ASAN_OPTIONS") + QStringLiteral(":detect_leaks=0");
+        command = QStringList{ "strace", "-qq",        "-E", "ASAN_OPTIONS=" + asan,
+                               "-e",     "trace=kill", "-e", "inject=kill:delay_exit=500000" }
+                + command;
+    }
+    QProcess utility;
+    m_place.start(utility, root, command);
+    QVERIFY(utility.waitForStarted(Deadline));
+    if (race) {
+        // strace tells of the call as it returns, before the delay.
+        const QByteArray judged = "kill(" + QByteArray::number(dead) + ", 0)";
+        QByteArray trace;
+        utility.setReadChannel(QProcess::StandardError);
+        const QDeadlineTimer deadline(Deadline);
+        while (!trace.contains(judged) && utility.waitForReadyRead(int(deadline.remainingTime())))
+            trace += utility.readAllStandardError();
+        QVERIFY2(trace.contains(judged), trace.constData());
+        QFile file(lock);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QVERIFY(file.write(asciiLock(live)) == 11);
+    }
+    const QString held = fileState(lock);
+    QVERIFY(utility.waitForFinished(Deadline));
+    const QStringList lines = QString::fromLocal8Bit(utility.readAllStandardOutput())
+                                      .split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines,
+             QStringList({ refusal(QStringLiteral("%1 is in use by %2 (PID %3).")
+                                           .arg(line.path(),
+                                                QFileInfo(QCoreApplication::applicationFilePath())
+                                                        .fileName())
+                                           .arg(live)),
+                           QStringLiteral("closed") }));
+    QCOMPARE(fileState(lock), held);
+}
+
+void tst_PortSharing::lockModuleLeavesOthersAlone_data()
+{
+    QTest::addColumn<QString>("other"); // what another program has done
+    QTest::newRow("a lock at the name") << "lock";
+    QTest::newRow("a FIFO at the name") << "fifo";
+    QTest::newRow("a symbolic link at the name") << "link";
+    QTest::newRow("ours removed, and a lock of its own made") << "made anew";
+    QTest::newRow("its PID written over ours") << "written over";
+}
+
+// The lock module's promises, kept whatever another program does at the same names: a name
+// already taken is never replaced by a lock of this process, and the release of this
+// process's lock removes no other program's lock.
+void tst_PortSharing::lockModuleLeavesOthersAlone()
+{
+    QFETCH(QString, other);
+    QTemporaryDir folder;
+    const QString lock = folder.filePath(QStringLiteral("LCK..ttyKorvanet"));
+    const QByteArray name = QFile::encodeName(lock);
+    const QString target = m_place.path() + QStringLiteral("/not-a-lock");
+    const QByteArray theirs = asciiLock(::getppid());
+    const auto write = [&lock, &theirs] {
+        QFile file(lock);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+                && file.write(theirs) == theirs.size();
+    };
+    ino_t inode = 0;
+    int error = 0;
+    if (other == u"made anew" || other == u"written over") {
+        QCOMPARE(UucpLock::create(lock, &inode, &error), UucpLock::Created::Yes);
+        if (other == u"made anew")
+            QVERIFY(QFile::remove(lock));
+        QVERIFY(write());
+        const QString before = fileState(lock);
+        UucpLock::removeOwn(lock, inode);
+        QCOMPARE(fileState(lock), before);
+    } else {
+        if (other == u"fifo")
+            QVERIFY(::mkfifo(name.constData(), 0644) == 0);
+        else if (other == u"link")
+            QVERIFY(::symlink(QFile::encodeName(target).constData(), name.constData()) == 0);
+        else
+            QVERIFY(write());
+        const QString before = fileState(lock);
+        QCOMPARE(UucpLock::create(lock, &inode, &error), UucpLock::Created::Taken);
+        QCOMPARE(fileState(lock), before);
+        QVERIFY(!QFileInfo::exists(target));
+    }
+    // Nothing left behind under another name.
+    QCOMPARE(QDir(folder.path())
+                     .entryList(QDir::AllEntries | QDir::System | QDir::Hidden
+                                | QDir::NoDotAndDotDot),
+             QStringList{ QFileInfo(lock).fileName() });
+}
+
+// A device whose lock names are longer than a file name may be: nobody can hold such a name,
+// so the device is claimed without it, and the system's reason is said.
+void tst_PortSharing::lockNameTooLong()
+{
+    QTemporaryDir folder;
+    const QString device = folder.filePath(QString(251, u'x'));
+    {
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    SerialLock lock;
+    const std::optional<SerialLock::Refusal> refused = lock.acquire(device);
+    QVERIFY2(!refused, qPrintable(refused.value_or(SerialLock::Refusal{}).detail));
+    QVERIFY(lock.held());
+    const QStringList warnings = lock.warnings();
+    QCOMPARE(warnings.size(), 2);
+    for (const QString &warning : warnings) {
+        QVERIFY2(warning.startsWith(device + QStringLiteral(" has no lock file ") + LockFolder
+                                    + QStringLiteral("/LCK.."))
+                         && warning.contains(u" (File name too long): "),
+                 qPrintable(warning));
+    }
 }
 
 KORVANET_TEST_MAIN(tst_PortSharing)

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -212,6 +213,63 @@ private slots:
         QFile file(storeFile(home));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), content);
+    }
+
+    void storeIsNoFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("a FIFO") << "FIFO";
+        QTest::newRow("a folder") << "folder";
+    }
+
+    // Qt's reader would wait on a FIFO for good: what is no file is left alone, and said once.
+    void storeIsNoFile()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir home;
+        const QString file = storeFile(home.path());
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+        if (kind == u"FIFO")
+            QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+        else
+            QVERIFY(QDir().mkpath(file));
+
+        const Run picked = run({ QStringLiteral(KORVANET_PICKPORT) }, home.path());
+        QCOMPARE(picked.exitCode, 0);
+        QCOMPARE(picked.out.value(0), QStringLiteral(" 7"));
+        QCOMPARE(picked.told,
+                 QStringList({ QStringLiteral("korvanet: cannot read the settings in %1: it is a "
+                                              "%2, not a file; the last port and rate and the "
+                                              "\"Ports\" entries are not known.")
+                                       .arg(file, kind),
+                               QStringLiteral("korvanet: cannot save the settings in %1: it is a "
+                                              "%2, not a file; the choice holds for this run "
+                                              "only.")
+                                       .arg(file, kind) }));
+    }
+
+    // A device path from the settings is shown escaped: a NUL in it would cut the message
+    // short, an escape sequence would steer the terminal.
+    void devicePathShownEscaped()
+    {
+        QTemporaryDir home;
+        QVERIFY(writeStore(home.path(), "[Ports]\nCOM3=/dev/pts/0\\0gone\\x1b[2J\n"));
+        const QString shown = QStringLiteral("/dev/pts/0\\x00gone\\x1b[2J");
+        const Run opened = run({ QStringLiteral(KORVANET_BINARY), QStringLiteral("read"),
+                                 QStringLiteral("--port"), QStringLiteral("3") },
+                               home.path());
+        QCOMPARE(opened.exitCode, 1);
+        QCOMPARE(opened.told,
+                 QStringList({ QStringLiteral("korvanet: Invalid port number."),
+                               QStringLiteral("korvanet: COM3 is %1, which does not exist.")
+                                       .arg(shown) }));
+        const Run listed = run({ QStringLiteral(KORVANET_BINARY), QStringLiteral("--list-ports") },
+                               home.path());
+        QCOMPARE(listed.exitCode, 0);
+        QVERIFY2(listed.out.filter(QRegularExpression(QStringLiteral("^3 ")))
+                         .value(0)
+                         .contains(shown + QStringLiteral(" *")),
+                 qPrintable(listed.out.join(u'\n')));
     }
 };
 

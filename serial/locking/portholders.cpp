@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/locking/portholders.h"
 
+#include "platform/escaping.h"
+
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
 #include <QStringList>
 
 #include <dirent.h>
@@ -13,8 +14,8 @@
 
 namespace {
 
-// Files under /proc report no size; they are read until they end.
-QByteArray readProcFile(const QByteArray &path)
+// Files under /proc report no size; they are read until they end, or up to `limit` bytes.
+QByteArray readProcFile(const QByteArray &path, qsizetype limit = -1)
 {
     QByteArray content;
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
@@ -22,10 +23,19 @@ QByteArray readProcFile(const QByteArray &path)
         return content;
     char buffer[4096];
     ssize_t n = 0;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+    while ((limit < 0 || content.size() < limit) && (n = ::read(fd, buffer, sizeof buffer)) > 0)
         content.append(buffer, n);
     ::close(fd);
-    return content;
+    return limit < 0 ? content : content.left(limit);
+}
+
+// A process's name is whatever its owner chose, and reaches root's terminal and window: it is
+// shown escaped, and only as much of it as tells which program it is.
+QString shownName(const QByteArray &name)
+{
+    constexpr qsizetype Longest = 64;
+    return QString::fromLatin1(escapedBytes(name.left(Longest)))
+            + (name.size() > Longest ? QString(u'\u2026') : QString());
 }
 
 // The numbered entries of a /proc folder: the processes, or the descriptors of one.
@@ -70,18 +80,18 @@ namespace PortHolders {
 QString describe(pid_t pid)
 {
     const QByteArray proc = "/proc/" + QByteArray::number(pid);
-    QString name = QString::fromLocal8Bit(readProcFile(proc + "/comm").trimmed());
-    // The kernel keeps 15 characters of the name; the command line has all of it.
+    QByteArray name = readProcFile(proc + "/comm", 64).trimmed();
+    // The kernel keeps 15 bytes of the name; the command line has all of it.
     if (name.size() == 15) {
-        const QByteArray command = readProcFile(proc + "/cmdline");
-        const QString first =
-                QFileInfo(QString::fromLocal8Bit(command.left(command.indexOf('\0')))).fileName();
+        const QByteArray command = readProcFile(proc + "/cmdline", 4096);
+        QByteArray first = command.left(command.indexOf('\0'));
+        first = first.mid(first.lastIndexOf('/') + 1);
         if (first.startsWith(name))
             name = first;
     }
     if (name.isEmpty())
         return QStringLiteral("process %1").arg(pid);
-    return QStringLiteral("%1 (PID %2)").arg(name).arg(pid);
+    return QStringLiteral("%1 (PID %2)").arg(shownName(name)).arg(pid);
 }
 
 QString describe(const QList<pid_t> &pids)

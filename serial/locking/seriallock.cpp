@@ -2,12 +2,14 @@
 #include "serial/locking/seriallock.h"
 
 #include "serial/locking/portholders.h"
+#include "platform/escaping.h"
+#include "platform/fdio.h"
 #include "serial/locking/uucplock.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSet>
 
 #include <cerrno>
@@ -21,11 +23,6 @@ namespace {
 
 using Refusal = SerialLock::Refusal;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("MSComm", text);
-}
-
 // The devices claimed in this process: its PID in a lock file is then no leftover.
 QSet<QString> &claimedHere()
 {
@@ -34,20 +31,22 @@ QSet<QString> &claimedHere()
 }
 
 // How a refusal names the device: as the user gave it, and by its real name when that differs.
+// Both may hold anything a settings file can, control characters included.
 QString subject(const QString &named, const QString &device)
 {
-    return named == device ? device : tr("%1, which is %2,").arg(named, device);
+    return named == device
+            ? escapedString(device)
+            : QStringLiteral("%1, which is %2,").arg(escapedString(named), escapedString(device));
 }
 
 Refusal inUse(const QString &named, const QString &device, const QList<pid_t> &holders)
 {
     if (holders.isEmpty())
         return { Refusal::Kind::InUse,
-                 tr("%1 is in use by another program.").arg(subject(named, device)) };
-    return {
-        Refusal::Kind::InUse,
-        tr("%1 is in use by %2.").arg(subject(named, device), PortHolders::describe(holders))
-    };
+                 QStringLiteral("%1 is in use by another program.").arg(subject(named, device)) };
+    return { Refusal::Kind::InUse,
+             QStringLiteral("%1 is in use by %2.")
+                     .arg(subject(named, device), PortHolders::describe(holders)) };
 }
 
 // Whether this user may delete `path`: a folder it can write to, and in a sticky folder
@@ -74,7 +73,21 @@ bool mayRemove(const QString &path)
 
 QString removeCommand(const QString &path)
 {
-    return (mayRemove(path) ? QStringLiteral("rm ") : QStringLiteral("sudo rm ")) + path;
+    return (mayRemove(path) ? QStringLiteral("rm ") : QStringLiteral("sudo rm "))
+            + escapedString(path);
+}
+
+// What is at a lock file's name that keeps the device from being locked, when it is not a
+// lock that names a process: never removed here, since nothing proves it stale.
+QString obstacle(const UucpLock::Found &found)
+{
+    if (found.error != 0)
+        return QStringLiteral("cannot be read (%1)").arg(qt_error_string(found.error));
+    if (found.type != S_IFREG)
+        return QStringLiteral("is %1, not a lock file").arg(fileKind(found.type));
+    if (found.size > UucpLock::LargestLock)
+        return QStringLiteral("is %1 bytes long, more than any lock file").arg(found.size);
+    return QStringLiteral("names no process");
 }
 
 // Qt's own lock for a claimed port (see openPath()) is left behind when the process is
@@ -107,7 +120,8 @@ std::optional<Refusal> SerialLock::acquire(const QString &named)
     // Any two names of one device must meet at the same lock files.
     const QString device = QFileInfo(named).canonicalFilePath();
     if (device.isEmpty())
-        return Refusal{ Refusal::Kind::Failed, tr("%1 does not exist.").arg(named) };
+        return Refusal{ Refusal::Kind::Failed,
+                        QStringLiteral("%1 does not exist.").arg(escapedString(named)) };
     removeQtLeftovers();
     std::optional<Refusal> refusal = clearTheWay(device, named);
     if (!refusal)
@@ -131,26 +145,30 @@ std::optional<Refusal> SerialLock::clearTheWay(const QString &device, const QStr
             const UucpLock::Found found = UucpLock::inspect(path);
             if (!found.exists)
                 break;
-            if (!found.pid) {
-                return Refusal{ Refusal::Kind::InUse,
-                                tr("%1 is locked by %2, which names no running program. If no "
-                                   "other program uses the port, remove that file: %3")
-                                        .arg(subject(named, device), path, removeCommand(path)) };
+            if (!found.isLockFile() || !found.pid) {
+                return Refusal{ Refusal::Kind::Locked,
+                                QStringLiteral(
+                                        "%1 cannot be locked: %2 %3. If no other program uses the "
+                                        "port, remove it: %4")
+                                        .arg(subject(named, device), escapedString(path),
+                                             obstacle(found), removeCommand(path)) };
             }
             const pid_t pid = *found.pid;
             const bool ours = pid == ::getpid();
             if ((ours && claimedHere().contains(device)) || (!ours && UucpLock::isRunning(pid)))
                 return inUse(named, device, { pid });
-            const int error = UucpLock::removeStale(path, found.inode);
+            const int error = UucpLock::removeStale(path, pid);
             if (error == EEXIST)
                 continue;
             if (error != 0) {
-                return Refusal{ Refusal::Kind::Locked,
-                                tr("%1 is locked by %2, left behind by PID %3, which has ended. "
+                return Refusal{
+                    Refusal::Kind::Locked,
+                    QStringLiteral("%1 is locked by %2, left behind by PID %3, which has ended. "
                                    "This user may not remove that file (%4); remove it with: %5")
-                                        .arg(subject(named, device), path)
-                                        .arg(pid)
-                                        .arg(qt_error_string(error), removeCommand(path)) };
+                            .arg(subject(named, device), escapedString(path))
+                            .arg(pid)
+                            .arg(qt_error_string(error), removeCommand(path))
+                };
             }
         }
     }
@@ -160,10 +178,11 @@ std::optional<Refusal> SerialLock::clearTheWay(const QString &device, const QStr
 std::optional<Refusal> SerialLock::lockFiles(const QString &device, const QString &named)
 {
     // A folder this user cannot write to takes no lock from anyone; flock() and exclusive
-    // mode still keep the port.
+    // mode still keep the port, but the user is told.
     for (const QString &path : UucpLock::paths(device)) {
         ino_t inode = 0;
-        switch (UucpLock::create(path, &inode)) {
+        int error = 0;
+        switch (UucpLock::create(path, &inode, &error)) {
         case UucpLock::Created::Yes:
             m_lockFiles.append({ path, inode });
             break;
@@ -174,6 +193,11 @@ std::optional<Refusal> SerialLock::lockFiles(const QString &device, const QStrin
             return inUse(named, device, known ? QList<pid_t>{ *found.pid } : QList<pid_t>{});
         }
         case UucpLock::Created::NotPossible:
+            m_warnings.append(
+                    QStringLiteral("%1 has no lock file %2 (%3): programs that go by lock files "
+                                   "alone will not see that it is in use.")
+                            .arg(subject(named, device), escapedString(path),
+                                 qt_error_string(error)));
             break;
         }
     }
@@ -184,7 +208,9 @@ std::optional<Refusal> SerialLock::openDevice(const QString &device, const QStri
 {
     const QByteArray path = QFile::encodeName(device);
     const auto failed = [&device](int error) {
-        return Refusal{ Refusal::Kind::Failed, tr("%1: %2").arg(device, qt_error_string(error)) };
+        return Refusal{ Refusal::Kind::Failed,
+                        QStringLiteral("%1: %2").arg(escapedString(device),
+                                                     qt_error_string(error)) };
     };
     struct stat node
     {
@@ -224,6 +250,7 @@ void SerialLock::release()
     for (const LockFile &lock : std::as_const(m_lockFiles))
         UucpLock::removeOwn(lock.path, lock.inode);
     m_lockFiles.clear();
+    m_warnings.clear();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -235,7 +262,14 @@ void SerialLock::release()
 
 QString SerialLock::openPath() const
 {
-    // The same device through this process's own descriptor: Qt names its lock file after
-    // this path, LCK.._proc_<pid>_fd_<n>, which collides with no other program's lock.
-    return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(m_fd);
+    // The same device through this process's own descriptor. Qt names its lock file after
+    // this path, in a folder every user may write to: a name known in advance could be taken
+    // there first, and Qt would then report the port busy, or wait for good on a FIFO. Runs of
+    // "." and empty components cost the kernel nothing and put 64 random bits into the name:
+    // LCK.._proc_<pid>_fd_._.__..._<n>, which nobody can take before Qt does.
+    QString path = QStringLiteral("/proc/%1/fd").arg(::getpid());
+    quint64 bits = QRandomGenerator::system()->generate64();
+    for (int bit = 0; bit < 64; ++bit, bits >>= 1)
+        path += (bits & 1) ? QStringLiteral("/.") : QStringLiteral("/");
+    return path + QStringLiteral("/%1").arg(m_fd);
 }

@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <sys/types.h>
@@ -16,7 +17,8 @@
 // Qt's serial port keeps a lock file of its own, named after the path it opens: LCK..pts_3
 // for /dev/pts/3. It deletes every UUCP lock it finds there at once, a live one included,
 // since a UUCP lock names no application. So the port is opened through this claim's own
-// descriptor (openPath(), a /proc path), and Qt's lock lands on a name nobody else uses.
+// descriptor (openPath(), a /proc path that nobody can guess), and Qt's lock lands on a name
+// nobody else uses or can take first. Qt offers no way to leave its lock out.
 class SerialLock
 {
 public:
@@ -24,7 +26,9 @@ public:
     {
         enum class Kind {
             InUse, // another program holds the device
-            Locked, // a lock file is in the way that this user cannot remove
+            // A file is in the way at a lock's name that is not to be removed: another user's
+            // stale lock, or one that names no process, or no lock file at all (a FIFO, say).
+            Locked,
             Failed, // the device itself would not open
         };
         Kind kind;
@@ -43,6 +47,9 @@ public:
     void release();
 
     [[nodiscard]] bool held() const { return m_fd >= 0; }
+    // What the user should know about a claim that was made all the same: the lock files it
+    // could not create, and why.
+    [[nodiscard]] QStringList warnings() const { return m_warnings; }
     // The device's real path while held.
     [[nodiscard]] QString device() const { return m_device; }
     // The claim's descriptor on the device, for finding out why the device went away.
@@ -64,4 +71,5 @@ private:
     int m_fd = -1;
     QString m_device;
     QList<LockFile> m_lockFiles;
+    QStringList m_warnings;
 };

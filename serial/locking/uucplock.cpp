@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/locking/uucplock.h"
 
+#include "platform/fdio.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <csignal>
@@ -14,25 +17,51 @@
 
 namespace {
 
-QByteArray readSmallFile(int fd)
+// Reads what a regular file holds, up to `limit` bytes.
+QByteArray readAtMost(int fd, qint64 limit)
 {
-    char buffer[128];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    return n > 0 ? QByteArray(buffer, n) : QByteArray();
-}
-
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+    QByteArray content(limit, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < limit) {
+        const ssize_t n = ::read(fd, content.data() + done, size_t(limit - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return false;
+            break;
         done += n;
     }
-    return true;
+    content.truncate(done);
+    return content;
+}
+
+// A name in the folder of `path` that nobody can know before it is used: another user could
+// otherwise put a file, a link or a FIFO there first.
+QByteArray privateName(const QString &path)
+{
+    return QFile::encodeName(QFileInfo(path).absolutePath()) + "/LTMP."
+            + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
+}
+
+// Moves the file at `path` aside under a private name, so that the file judged is the file
+// removed, however long the judging takes; when `mayGo` says the moved file must stay, it is
+// put back, without taking the name from whoever has taken it meanwhile. Comparing inode
+// numbers instead would not do: ext4 hands a freed one out again at once.
+template <typename Judge>
+int removeIf(const QString &path, Judge mayGo)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray aside = privateName(path);
+    if (::rename(name.constData(), aside.constData()) != 0)
+        return errno == ENOENT ? 0 : errno;
+    const UucpLock::Found moved = UucpLock::inspect(QFile::decodeName(aside));
+    if (moved.isLockFile() && mayGo(moved)) {
+        ::unlink(aside.constData());
+        return 0;
+    }
+    // Fails when another program has locked the name since; its lock counts, not this one.
+    [[maybe_unused]] const int putBack = ::link(aside.constData(), name.constData());
+    ::unlink(aside.constData());
+    return EEXIST;
 }
 
 } // namespace
@@ -93,22 +122,40 @@ std::optional<pid_t> pidIn(const QByteArray &content)
     return std::nullopt;
 }
 
+bool Found::isLockFile() const
+{
+    return exists && error == 0 && type == S_IFREG && size <= LargestLock;
+}
+
 Found inspect(const QString &path)
 {
     Found found;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Without O_NONBLOCK a FIFO would hold the open until someone writes to it; without
+    // O_NOFOLLOW a link would lead anywhere.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        // A file that cannot be read still locks the device for whoever made it.
-        found.exists = errno != ENOENT;
+        // A file that cannot be read still locks the device for whoever made it; a name too
+        // long for the file system is one that nobody can have taken.
+        const int error = errno;
+        found.exists = error != ENOENT && error != ENAMETOOLONG;
+        found.type = error == ELOOP ? S_IFLNK : 0;
+        found.error = error == ELOOP || error == ENOENT ? 0 : error;
         return found;
     }
     found.exists = true;
     struct stat st
     {
     };
-    if (::fstat(fd, &st) == 0)
+    if (::fstat(fd, &st) == 0) {
         found.inode = st.st_ino;
-    found.pid = pidIn(readSmallFile(fd));
+        found.type = st.st_mode & S_IFMT;
+        found.size = st.st_size;
+    } else {
+        found.error = errno;
+    }
+    if (found.isLockFile())
+        found.pid = pidIn(readAtMost(fd, LargestLock));
     ::close(fd);
     return found;
 }
@@ -126,58 +173,57 @@ bool isRunning(pid_t pid)
     return nameEnd < 0 || line.mid(nameEnd + 2, 1) != "Z";
 }
 
-int removeStale(const QString &path, ino_t inode)
+int removeStale(const QString &path, pid_t pid)
 {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st
-    {
-    };
-    if (::lstat(name.constData(), &st) != 0)
-        return errno == ENOENT ? 0 : errno;
-    if (st.st_ino != inode)
-        return EEXIST;
-    return ::unlink(name.constData()) == 0 || errno == ENOENT ? 0 : errno;
+    return removeIf(path, [pid](const Found &moved) {
+        return moved.pid == pid && (pid == ::getpid() || !isRunning(pid));
+    });
 }
 
-Created create(const QString &path, ino_t *inode)
+Created create(const QString &path, ino_t *inode, int *error)
 {
     // Written whole under a name of its own, then linked into place: link() fails, rather
-    // than replaces, when the name is taken.
-    const QFileInfo info(path);
+    // than replaces, when the name is taken. O_EXCL: a file already at the private name,
+    // however unlikely, is left alone rather than written to.
     const QByteArray target = QFile::encodeName(path);
-    const QByteArray temporary = QFile::encodeName(
-            QStringLiteral("%1/LTMP.%2").arg(info.absolutePath()).arg(::getpid()));
+    const QByteArray temporary = privateName(path);
     const int fd = ::open(temporary.constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0)
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *error = errno;
         return Created::NotPossible;
+    }
     // 0644 whatever the umask: every program must be able to read whose lock it is.
-    const bool written = ::fchmod(fd, 0644) == 0
-            && writeAll(fd,
-                        QByteArray::number(qlonglong(::getpid())).rightJustified(10, ' ') + '\n');
     struct stat st
     {
     };
-    const bool known = ::fstat(fd, &st) == 0;
+    const bool written = ::fchmod(fd, 0644) == 0
+            && writeAll(fd,
+                        QByteArray::number(qlonglong(::getpid())).rightJustified(10, ' ') + '\n')
+                    == 0
+            && ::fstat(fd, &st) == 0;
+    const int writeError = errno;
     ::close(fd);
-    if (!written || !known) {
+    if (!written) {
         ::unlink(temporary.constData());
+        *error = writeError != 0 ? writeError : EIO;
         return Created::NotPossible;
     }
     const int linked = ::link(temporary.constData(), target.constData());
-    const int linkError = errno;
+    *error = errno;
     ::unlink(temporary.constData());
     if (linked != 0)
-        return linkError == EEXIST ? Created::Taken : Created::NotPossible;
+        return *error == EEXIST ? Created::Taken : Created::NotPossible;
+    *error = 0;
     *inode = st.st_ino;
     return Created::Yes;
 }
 
 void removeOwn(const QString &path, ino_t inode)
 {
-    const Found found = inspect(path);
-    if (found.exists && found.inode == inode && found.pid == ::getpid())
-        ::unlink(QFile::encodeName(path).constData());
+    (void)removeIf(path, [inode](const Found &moved) {
+        return moved.inode == inode && moved.pid == ::getpid();
+    });
 }
 
 } // namespace UucpLock

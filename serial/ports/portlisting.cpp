@@ -2,6 +2,7 @@
 #include "serial/ports/portlisting.h"
 
 #include "serial/ports/portmap.h"
+#include "platform/escaping.h"
 
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -33,7 +34,8 @@ QString adapterOf(const QSerialPortInfo &info)
         parts.append(info.manufacturer());
     if (!info.serialNumber().isEmpty())
         parts.append(QStringLiteral("serial %1").arg(info.serialNumber()));
-    return parts.join(QStringLiteral(", "));
+    // The adapter's own words, from its firmware.
+    return escapedString(parts.join(QStringLiteral(", ")));
 }
 
 QString stateOf(const QString &device)
@@ -52,8 +54,9 @@ QString portListing()
     const QList<PortMap::Entry> entries = PortMap::entries();
     if (entries.isEmpty())
         return QStringLiteral("No serial ports found.\n");
+    // An override's path is whatever the settings file holds.
     const auto devices = [](const PortMap::Entry &entry) {
-        return entry.device + (entry.overridden ? QStringLiteral(" *") : QString());
+        return escapedString(entry.device) + (entry.overridden ? QStringLiteral(" *") : QString());
     };
     qsizetype deviceWidth = 6;
     for (const PortMap::Entry &entry : entries)
@@ -85,9 +88,9 @@ QMap<int, QString> portTooltips()
         if (!QFileInfo::exists(entry.device))
             continue;
         const QString adapter = adapterOf(infoFor(ports, entry.device));
+        const QString device = escapedString(entry.device);
         tips.insert(entry.number,
-                    adapter.isEmpty() ? entry.device
-                                      : QStringLiteral("%1 (%2)").arg(entry.device, adapter));
+                    adapter.isEmpty() ? device : QStringLiteral("%1 (%2)").arg(device, adapter));
     }
     return tips;
 }
