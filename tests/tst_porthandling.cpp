@@ -182,25 +182,32 @@ private slots:
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("detail");
+        QTest::addColumn<QByteArray>("recordedPort"); // the transcript header's
         const QString invalid = QStringLiteral("Invalid port number.");
         const QString unknown = QStringLiteral("Unknown error.");
         const QString missing = QStringLiteral("/nonexistent/ttyKorvanet0");
         QTest::newRow("no device for the number")
-                << " 999" << 0 << QString() << invalid << "No serial device is known as COM999.";
-        QTest::newRow("mapped device missing") << " 9" << 9 << missing << invalid
-                                               << "COM9 is " + missing + ", which does not exist.";
-        QTest::newRow("COM3 reads as 0")
-                << "COM3" << 0 << QString() << invalid << "\"COM3\" is no port number.";
-        QTest::newRow("zero") << " 0" << 0 << QString() << invalid << "COM0 is not a port number.";
+                << " 999" << 0 << QString() << invalid << "No serial device is known as COM999."
+                << QByteArray("COM999");
+        QTest::newRow("mapped device missing")
+                << " 9" << 9 << missing << invalid
+                << "COM9 is " + missing + ", which does not exist." << QByteArray("COM9");
+        QTest::newRow("COM3 reads as 0") << "COM3" << 0 << QString() << invalid
+                                         << "\"COM3\" is no port number." << QByteArray("\"COM3\"");
+        QTest::newRow("zero") << " 0" << 0 << QString() << invalid << "COM0 is not a port number."
+                              << QByteArray("COM0");
         QTest::newRow("negative") << "-3" << 0 << QString() << invalid
-                                  << "COM-3 is not a port number.";
-        QTest::newRow("empty") << "" << 0 << QString() << invalid << "\"\" is no port number.";
-        QTest::newRow("above 16 bits")
-                << "40000" << 0 << QString() << unknown << "\"40000\" is no port number.";
+                                  << "COM-3 is not a port number." << QByteArray("COM-3");
+        QTest::newRow("empty") << "" << 0 << QString() << invalid << "\"\" is no port number."
+                               << QByteArray("\"\"");
+        QTest::newRow("above 16 bits") << "40000" << 0 << QString() << unknown
+                                       << "\"40000\" is no port number." << QByteArray("\"40000\"");
         QTest::newRow("below 16 bits")
-                << "-40000" << 0 << QString() << unknown << "\"-40000\" is no port number.";
+                << "-40000" << 0 << QString() << unknown << "\"-40000\" is no port number."
+                << QByteArray("\"-40000\"");
         QTest::newRow("rounds past 32767")
-                << "32767.5" << 0 << QString() << unknown << "\"32767.5\" is no port number.";
+                << "32767.5" << 0 << QString() << unknown << "\"32767.5\" is no port number."
+                << QByteArray("\"32767.5\"");
     }
 
     void openFails()
@@ -210,16 +217,25 @@ private slots:
         QFETCH(QString, device);
         QFETCH(QString, message);
         QFETCH(QString, detail);
+        QFETCH(QByteArray, recordedPort);
         if (mapNumber > 0)
             mapComPort(mapNumber, device);
         MessageBox::Script script;
         Window w(portText);
+        const RecordedSession session(w.form);
         const Names before = visibleControls(w.form);
 
         QTest::mouseClick(w.form.Command1, Qt::LeftButton);
         QCOMPARE(script.texts(), QStringList{ message });
         QCOMPARE(script.shown().constFirst().kind, MessageBox::Kind::Error);
         QCOMPARE(script.shown().constFirst().detail, detail);
+        // The record names no port that nobody asked for, and the failure as the box said it.
+        const TranscriptFile transcript = session.file();
+        QCOMPARE(transcript.header.value("port"), recordedPort);
+        QCOMPARE(transcript.header.value("device"),
+                 device.isEmpty() ? QByteArray("none") : device.toLatin1());
+        QCOMPARE(transcript.exchange(),
+                 QByteArrayList{ "error " + message.toLatin1() + "\\n" + detail.toLatin1() });
         QVERIFY(!w.form.MSComm1->PortOpen());
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
         QCOMPARE(sorted(visibleControls(w.form)), sorted(before));
