@@ -165,9 +165,18 @@ private slots:
         QCOMPARE(::tcsetattr(w.pty.masterFd(), TCSANOW, &line), 0);
 
         w.form.Combo1->setEditText(baud);
+        const RecordedSession session(w.form);
         QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         QCOMPARE(w.pty.lineSpeed(), speed);
         QCOMPARE(w.form.MSComm1->Settings(), settings);
+        // The record's header and its open both name the line as it was set.
+        const TranscriptFile transcript = session.file();
+        const QByteArray device = w.pty.slavePath().toLatin1();
+        QCOMPARE(transcript.header.value("port"), QByteArray("COM3"));
+        QCOMPARE(transcript.header.value("device"), device);
+        QCOMPARE(transcript.header.value("line"), settings.toLatin1());
+        QCOMPARE(transcript.exchange(),
+                 QByteArrayList{ "open COM3 " + device + ' ' + settings.toLatin1() });
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
         termios applied{};
         QCOMPARE(::tcgetattr(w.pty.masterFd(), &applied), 0);
@@ -358,19 +367,43 @@ private slots:
         QTest::addColumn<QString>("before");
         QTest::addColumn<QByteArrayList>("events");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<QByteArray>("recorded"); // every chunk in the transcript, joined
         const QString x86(86, u'x');
         const QString x87(87, u'x');
-        QTest::newRow("one event") << "" << QByteArrayList{ "AB\r\n" } << "AB\r\n\r\n";
-        QTest::newRow("two events") << "" << QByteArrayList{ "A", "B\r\n" } << "A\r\nB\r\n\r\n";
+        QTest::newRow("one event") << "" << QByteArrayList{ "AB\r\n" } << "AB\r\n\r\n"
+                                   << QByteArray("AB\\r\\n");
+        QTest::newRow("two events") << "" << QByteArrayList{ "A", "B\r\n" } << "A\r\nB\r\n\r\n"
+                                    << QByteArray("AB\\r\\n");
         QTest::newRow("appended to typed text")
-                << "typed" << QByteArrayList{ "OK" } << "typedOK\r\n";
-        QTest::newRow("90 + 12") << QString(90, u'x') << QByteArrayList{ "0123456789AB" } << "";
+                << "typed" << QByteArrayList{ "OK" } << "typedOK\r\n"
+                << QByteArray("OK");
+        QTest::newRow("90 + 12") << QString(90, u'x') << QByteArrayList{ "0123456789AB" } << ""
+                                 << QByteArray("0123456789AB");
         QTest::newRow("exactly 100")
-                << x86 << QByteArrayList{ "0123456789AB" } << x86 + "0123456789AB\r\n";
-        QTest::newRow("101") << x87 << QByteArrayList{ "0123456789AB" } << "";
+                << x86 << QByteArrayList{ "0123456789AB" } << x86 + "0123456789AB\r\n"
+                << QByteArray("0123456789AB");
+        QTest::newRow("101") << x87 << QByteArrayList{ "0123456789AB" } << ""
+                             << QByteArray("0123456789AB");
         QTest::newRow("after emptying")
-                << QString(90, u'x') << QByteArrayList{ "0123456789AB", "OK\r\n" } << "OK\r\n\r\n";
-        QTest::newRow("lone CR and LF") << "" << QByteArrayList{ "a\rb\nc" } << "a\rb\nc\r\n";
+                << QString(90, u'x') << QByteArrayList{ "0123456789AB", "OK\r\n" } << "OK\r\n\r\n"
+                << QByteArray("0123456789ABOK\\r\\n");
+        QTest::newRow("lone CR and LF") << "" << QByteArrayList{ "a\rb\nc" } << "a\rb\nc\r\n"
+                                        << QByteArray("a\\rb\\nc");
+        // Each class of byte outside printable ASCII reaches the log as it came and the
+        // transcript escaped, so no record can move a terminal's cursor or split a line.
+        const auto row = [](const char *name, QByteArrayView bytes, const char *recorded) {
+            QTest::newRow(name) << QString() << QByteArrayList{ bytes.toByteArray() }
+                                << QString::fromLatin1(bytes) + QStringLiteral("\r\n")
+                                << QByteArray(recorded);
+        };
+        row("printable edges", " !~", " !~");
+        row("C0", QByteArrayView("\x00\x01\x07\x09\x1b\x1f", 6), "\\x00\\x01\\x07\\x09\\x1b\\x1f");
+        row("DEL", "\x7f", "\\x7f");
+        row("C1", "\x80\x85\x9b\x9f", "\\x80\\x85\\x9b\\x9f");
+        row("0xa0 to 0xff", "\xa0\xc3\xa4\xff", "\\xa0\\xc3\\xa4\\xff");
+        row("backslash", "\\x41\\", "\\\\x41\\\\");
+        row("CR", "\r", "\\r");
+        row("LF", "\n", "\\n");
     }
 
     void receivedTextInLog()
@@ -378,8 +411,10 @@ private slots:
         QFETCH(QString, before);
         QFETCH(QByteArrayList, events);
         QFETCH(QString, expected);
+        QFETCH(QByteArray, recorded);
         WindowOnPty w;
         QVERIFY(showWith(w));
+        const RecordedSession session(w.form);
         QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         w.form.Text2->setText(before);
         QCOMPARE(w.form.Text2->text(), before);
@@ -406,6 +441,11 @@ private slots:
             QVERIFY(at >= start && at <= QDateTime::currentMSecsSinceEpoch());
         }
         QCOMPARE(reported, events.join());
+        const TranscriptFile transcript = session.file();
+        QVERIFY(transcript.wellFormed);
+        QCOMPARE(transcript.exchange(),
+                 QByteArrayList({ "open COM3 " + w.pty.slavePath().toLatin1() + " 19200,N,8,1",
+                                  "received " + recorded }));
     }
 
     void logLimitOnAnyChange_data()
