@@ -2,15 +2,25 @@
 // Open port, Close port and the response log, over a real pseudo-terminal: the exact line
 // speed the utility sets, the exact failure messages, and the log byte for byte.
 
+#include "serial/lossreason.h"
+#include "serial/permissionadvice.h"
 #include "serial/widget/responselog.h"
 #include "tests/support/cputime.h"
 #include "tests/support/windowonpty.h"
 
 #include <QDateTime>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -309,6 +319,107 @@ private slots:
         QVERIFY(holder.waitForFinished(5000));
         QCOMPARE(holder.exitCode(), 0);
         QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
+    }
+
+    // What the system says about a device node: the advice when it may not be opened, the
+    // reason when an open line stopped working. %1 is the node.
+    void whatTheSystemSays_data()
+    {
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<uint>("group");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("gone"); // the node removed before asking
+        QTest::addColumn<QString>("line"); // "open", "hung up" or "none" (no descriptor)
+        QTest::addColumn<QString>("advice");
+        QTest::addColumn<QString>("loss");
+        const struct group *dialoutGroup = ::getgrnam("dialout");
+        const uint dialout = dialoutGroup ? dialoutGroup->gr_gid : 20;
+        const uint nameless = 4242;
+        const QString join = QStringLiteral(
+                "Permission denied: %1 belongs to the group \"dialout\". Add your user to it "
+                "(sudo usermod -aG dialout $USER), then log out and in again.");
+        const auto administrator = [](const char *ids, const char *mode) {
+            return QStringLiteral("Permission denied: %1 (%2, mode %3) lets no group of users read "
+                                  "and write it, so joining a group would not help. A udev rule or "
+                                  "the administrator must grant access, for example the rule "
+                                  "KERNEL==\"ttyKorvanet0\", GROUP=\"dialout\", MODE=\"0660\" in "
+                                  "/etc/udev/rules.d/.")
+                    .arg(QStringLiteral("%1"), QLatin1StringView(ids), QLatin1StringView(mode));
+        };
+        const QString denied = QStringLiteral("Permission denied: %1.");
+        const QString failed = QStringLiteral("%1 failed: the driver said no");
+        // The system's own words, in the user's language.
+        const QString hungUp = QStringLiteral("%1 went away: the line was hung up (%2).")
+                                       .arg(QStringLiteral("%1"), qt_error_string(EIO));
+        const QString disconnected =
+                QStringLiteral("%1 was disconnected: the device no longer exists (%2).")
+                        .arg(QStringLiteral("%1"), qt_error_string(ENOENT));
+
+        // clang-format off
+        QTest::newRow("group reads and writes; fails without a hang-up")
+            << 0u << dialout << 0660 << false << "open" << join << failed;
+        QTest::newRow("group reads, cannot write; hung up")
+            << 0u << dialout << 0640 << false << "hung up" << administrator("root:dialout", "0640")
+            << hungUp;
+        QTest::newRow("group writes, cannot read; no descriptor")
+            << 0u << dialout << 0620 << false << "none" << administrator("root:dialout", "0620")
+            << failed;
+        QTest::newRow("root's own group")
+            << 0u << 0u << 0660 << false << "open" << administrator("root:root", "0660") << failed;
+        QTest::newRow("a group without a name")
+            << 0u << nameless << 0660 << false << "open" << administrator("root:4242", "0660")
+            << failed;
+        QTest::newRow("the owner's alone, an owner without a name")
+            << nameless << dialout << 0600 << false << "open"
+            << administrator("4242:dialout", "0600") << failed;
+        QTest::newRow("node gone, line hung up")
+            << 0u << dialout << 0660 << true << "hung up" << denied << disconnected;
+        QTest::newRow("node gone, line open")
+            << 0u << dialout << 0660 << true << "open" << denied << disconnected;
+        // clang-format on
+    }
+
+    void whatTheSystemSays()
+    {
+        QFETCH(uint, owner);
+        QFETCH(uint, group);
+        QFETCH(int, mode);
+        QFETCH(bool, gone);
+        QFETCH(QString, line);
+        QFETCH(QString, advice);
+        QFETCH(QString, loss);
+        if (::geteuid() != 0)
+            QSKIP("Device nodes of other owners take root.");
+        QVERIFY2(!::getpwuid(4242) && !::getgrgid(4242), "4242 must be nobody's user and group");
+
+        // A node of the pseudo-terminal's own device, as udev makes them.
+        PtyPair pty;
+        struct stat device
+        {
+        };
+        QCOMPARE(::stat(QFile::encodeName(pty.slavePath()).constData(), &device), 0);
+        QTemporaryDir dir;
+        const QString node = dir.filePath(QStringLiteral("ttyKorvanet0"));
+        const QByteArray path = QFile::encodeName(node);
+        QCOMPARE(::mknod(path.constData(), S_IFCHR | 0600, device.st_rdev), 0);
+        QCOMPARE(::chown(path.constData(), owner, group), 0);
+        QCOMPARE(::chmod(path.constData(), mode_t(mode)), 0);
+
+        const int fd = line == u"none"
+                ? -1
+                : ::open(QFile::encodeName(pty.slavePath()).constData(), O_RDWR | O_NOCTTY);
+        const auto closeFd = qScopeGuard([fd] {
+            if (fd >= 0)
+                ::close(fd);
+        });
+        QVERIFY(line == u"none" || fd >= 0);
+        if (line == u"hung up")
+            pty.hangUp();
+        if (gone)
+            QVERIFY(QFile::remove(node));
+
+        QCOMPARE(permissionAdvice(node), advice.arg(node));
+        QCOMPARE(lossReason(node, fd, QStringLiteral("the driver said no")), loss.arg(node));
     }
 
     void closePort_data()
