@@ -5,10 +5,13 @@
 #include <QFontMetrics>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
-constexpr int SmallestPixels = 7;
+// A caption keeps at least two thirds of the size it was given: 7 pixels of the designed 11,
+// and as much less as a window laid out smaller for a small screen has shrunk everything else.
+constexpr double SmallestShare = 2.0 / 3.0;
 
 int widthOf(const QFont &font, const QString &text)
 {
@@ -23,7 +26,8 @@ QFont fittedFont(QFont font, const QString &text, int width)
 {
     if (font.pixelSize() <= 0)
         font.setPixelSize(QFontInfo(font).pixelSize());
-    while (font.pixelSize() > SmallestPixels && widthOf(font, text) > width)
+    const int smallest = std::max(1, int(std::lround(font.pixelSize() * SmallestShare)));
+    while (font.pixelSize() > smallest && widthOf(font, text) > width)
         font.setPixelSize(font.pixelSize() - 1);
     return font;
 }

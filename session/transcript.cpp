@@ -61,7 +61,9 @@ void Transcript::start(const QString &path, const QString &frontEnd, const QStri
         return;
     }
 
-    const std::optional<qint16> number = toInt16HalfEven(leadingNumber(portText).value_or(0.0));
+    // A text without digits is no COM0: the open refuses it as what the user typed.
+    const std::optional<double> value = leadingNumber(portText);
+    const std::optional<qint16> number = value ? toInt16HalfEven(*value) : std::nullopt;
     const QString device = number ? PortMap::devicePath(*number) : QString();
     const QDateTime now = QDateTime::currentDateTime();
     QByteArray header = "# Korvanet session transcript\n";

@@ -6,6 +6,7 @@
 #include "app/colourbutton.h"
 #include "app/controltable.h"
 #include "app/form1.h"
+#include "app/screenfit.h"
 #include "tests/support/pty.h"
 
 #include <QCheckBox>
@@ -106,6 +107,64 @@ private slots:
             QVERIFY(inkIn(image, image.rect(), Colours::Window) > 0);
             QCOMPARE(inkIn(image, column(right, 0), Colours::Window), 0);
         }
+    }
+
+    // Every layout scale the window takes, down to the smallest (a 400 pixel screen): each
+    // caption measured as it is fitted and painted (captionfit.cpp: the advance or the ink,
+    // whichever reaches further, in the font the control paints with) within the room its
+    // control gives it: inside a button's outline and a pixel of air, a label's or a check
+    // box's text short of its last pixel.
+    void captionFitsScaled_data()
+    {
+        QTest::addColumn<double>("scale");
+        const double smallest =
+                ScreenFit::fitFor(clientPixelSize(), 1, QSize(400, 400), 1, 1).layoutScale;
+        for (int step = 0; 1.0 - step * 0.02 > smallest; ++step)
+            QTest::newRow(qPrintable(QString::number(1.0 - step * 0.02))) << 1.0 - step * 0.02;
+        QTest::newRow(qPrintable(QString::number(smallest))) << smallest;
+    }
+
+    void captionFitsScaled()
+    {
+        QFETCH(double, scale);
+        Form1 form(nullptr, scale);
+        QStringList problems;
+        const auto measure = [&problems](const QWidget *control, const QFont &font,
+                                         const QString &caption, int room) {
+            const QFontMetrics metrics(font);
+            const int width = std::max(metrics.horizontalAdvance(caption),
+                                       metrics.boundingRect(caption).right() + 1);
+            if (width > room) {
+                problems.append(QStringLiteral("%1 \"%2\": %3 px in %4 (%5 px %6)")
+                                        .arg(control->objectName(), caption)
+                                        .arg(width)
+                                        .arg(room)
+                                        .arg(font.pixelSize())
+                                        .arg(QFontInfo(font).family()));
+            }
+        };
+        for (const ControlRow &row : controlTable()) {
+            auto *control = form.findChild<QWidget *>(QLatin1StringView(row.name));
+            if (auto *button = qobject_cast<ColourButton *>(control)) {
+                QStringList captions{ button->text() };
+                if (button == form.Command1)
+                    captions.append(QStringLiteral("Port is open"));
+                else if (button == form.Command34)
+                    captions.append(QStringLiteral("Hide RSSI graph"));
+                for (const QString &caption : std::as_const(captions)) {
+                    button->setText(caption);
+                    measure(button, button->captionFont(), caption, button->width() - 4);
+                }
+            } else if (auto *label = qobject_cast<QLabel *>(control)) {
+                measure(label, label->font(), label->text(), label->width() - 1);
+            } else if (auto *box = qobject_cast<QCheckBox *>(control)) {
+                const QStyle *style = box->style();
+                const int indicator = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box)
+                        + style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+                measure(box, box->font(), box->text(), box->width() - 1 - indicator);
+            }
+        }
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
     }
 
     // 3:1 is the usual floor for the parts of a control that tell it is there.

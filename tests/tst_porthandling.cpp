@@ -2,15 +2,25 @@
 // Open port, Close port and the response log, over a real pseudo-terminal: the exact line
 // speed the utility sets, the exact failure messages, and the log byte for byte.
 
+#include "serial/lossreason.h"
+#include "serial/permissionadvice.h"
 #include "serial/widget/responselog.h"
 #include "tests/support/cputime.h"
 #include "tests/support/windowonpty.h"
 
 #include <QDateTime>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -165,9 +175,18 @@ private slots:
         QCOMPARE(::tcsetattr(w.pty.masterFd(), TCSANOW, &line), 0);
 
         w.form.Combo1->setEditText(baud);
+        const RecordedSession session(w.form);
         QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         QCOMPARE(w.pty.lineSpeed(), speed);
         QCOMPARE(w.form.MSComm1->Settings(), settings);
+        // The record's header and its open both name the line as it was set.
+        const TranscriptFile transcript = session.file();
+        const QByteArray device = w.pty.slavePath().toLatin1();
+        QCOMPARE(transcript.header.value("port"), QByteArray("COM3"));
+        QCOMPARE(transcript.header.value("device"), device);
+        QCOMPARE(transcript.header.value("line"), settings.toLatin1());
+        QCOMPARE(transcript.exchange(),
+                 QByteArrayList{ "open COM3 " + device + ' ' + settings.toLatin1() });
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
         termios applied{};
         QCOMPARE(::tcgetattr(w.pty.masterFd(), &applied), 0);
@@ -182,25 +201,32 @@ private slots:
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("detail");
+        QTest::addColumn<QByteArray>("recordedPort"); // the transcript header's
         const QString invalid = QStringLiteral("Invalid port number.");
         const QString unknown = QStringLiteral("Unknown error.");
         const QString missing = QStringLiteral("/nonexistent/ttyKorvanet0");
         QTest::newRow("no device for the number")
-                << " 999" << 0 << QString() << invalid << "No serial device is known as COM999.";
-        QTest::newRow("mapped device missing") << " 9" << 9 << missing << invalid
-                                               << "COM9 is " + missing + ", which does not exist.";
-        QTest::newRow("COM3 reads as 0")
-                << "COM3" << 0 << QString() << invalid << "\"COM3\" is no port number.";
-        QTest::newRow("zero") << " 0" << 0 << QString() << invalid << "COM0 is not a port number.";
+                << " 999" << 0 << QString() << invalid << "No serial device is known as COM999."
+                << QByteArray("COM999");
+        QTest::newRow("mapped device missing")
+                << " 9" << 9 << missing << invalid
+                << "COM9 is " + missing + ", which does not exist." << QByteArray("COM9");
+        QTest::newRow("COM3 reads as 0") << "COM3" << 0 << QString() << invalid
+                                         << "\"COM3\" is no port number." << QByteArray("\"COM3\"");
+        QTest::newRow("zero") << " 0" << 0 << QString() << invalid << "COM0 is not a port number."
+                              << QByteArray("COM0");
         QTest::newRow("negative") << "-3" << 0 << QString() << invalid
-                                  << "COM-3 is not a port number.";
-        QTest::newRow("empty") << "" << 0 << QString() << invalid << "\"\" is no port number.";
-        QTest::newRow("above 16 bits")
-                << "40000" << 0 << QString() << unknown << "\"40000\" is no port number.";
+                                  << "COM-3 is not a port number." << QByteArray("COM-3");
+        QTest::newRow("empty") << "" << 0 << QString() << invalid << "\"\" is no port number."
+                               << QByteArray("\"\"");
+        QTest::newRow("above 16 bits") << "40000" << 0 << QString() << unknown
+                                       << "\"40000\" is no port number." << QByteArray("\"40000\"");
         QTest::newRow("below 16 bits")
-                << "-40000" << 0 << QString() << unknown << "\"-40000\" is no port number.";
+                << "-40000" << 0 << QString() << unknown << "\"-40000\" is no port number."
+                << QByteArray("\"-40000\"");
         QTest::newRow("rounds past 32767")
-                << "32767.5" << 0 << QString() << unknown << "\"32767.5\" is no port number.";
+                << "32767.5" << 0 << QString() << unknown << "\"32767.5\" is no port number."
+                << QByteArray("\"32767.5\"");
     }
 
     void openFails()
@@ -210,16 +236,25 @@ private slots:
         QFETCH(QString, device);
         QFETCH(QString, message);
         QFETCH(QString, detail);
+        QFETCH(QByteArray, recordedPort);
         if (mapNumber > 0)
             mapComPort(mapNumber, device);
         MessageBox::Script script;
         Window w(portText);
+        const RecordedSession session(w.form);
         const Names before = visibleControls(w.form);
 
         QTest::mouseClick(w.form.Command1, Qt::LeftButton);
         QCOMPARE(script.texts(), QStringList{ message });
         QCOMPARE(script.shown().constFirst().kind, MessageBox::Kind::Error);
         QCOMPARE(script.shown().constFirst().detail, detail);
+        // The record names no port that nobody asked for, and the failure as the box said it.
+        const TranscriptFile transcript = session.file();
+        QCOMPARE(transcript.header.value("port"), recordedPort);
+        QCOMPARE(transcript.header.value("device"),
+                 device.isEmpty() ? QByteArray("none") : device.toLatin1());
+        QCOMPARE(transcript.exchange(),
+                 QByteArrayList{ "error " + message.toLatin1() + "\\n" + detail.toLatin1() });
         QVERIFY(!w.form.MSComm1->PortOpen());
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
         QCOMPARE(sorted(visibleControls(w.form)), sorted(before));
@@ -286,6 +321,107 @@ private slots:
         QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
     }
 
+    // What the system says about a device node: the advice when it may not be opened, the
+    // reason when an open line stopped working. %1 is the node.
+    void whatTheSystemSays_data()
+    {
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<uint>("group");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("gone"); // the node removed before asking
+        QTest::addColumn<QString>("line"); // "open", "hung up" or "none" (no descriptor)
+        QTest::addColumn<QString>("advice");
+        QTest::addColumn<QString>("loss");
+        const struct group *dialoutGroup = ::getgrnam("dialout");
+        const uint dialout = dialoutGroup ? dialoutGroup->gr_gid : 20;
+        const uint nameless = 4242;
+        const QString join = QStringLiteral(
+                "Permission denied: %1 belongs to the group \"dialout\". Add your user to it "
+                "(sudo usermod -aG dialout $USER), then log out and in again.");
+        const auto administrator = [](const char *ids, const char *mode) {
+            return QStringLiteral("Permission denied: %1 (%2, mode %3) lets no group of users read "
+                                  "and write it, so joining a group would not help. A udev rule or "
+                                  "the administrator must grant access, for example the rule "
+                                  "KERNEL==\"ttyKorvanet0\", GROUP=\"dialout\", MODE=\"0660\" in "
+                                  "/etc/udev/rules.d/.")
+                    .arg(QStringLiteral("%1"), QLatin1StringView(ids), QLatin1StringView(mode));
+        };
+        const QString denied = QStringLiteral("Permission denied: %1.");
+        const QString failed = QStringLiteral("%1 failed: the driver said no");
+        // The system's own words, in the user's language.
+        const QString hungUp = QStringLiteral("%1 went away: the line was hung up (%2).")
+                                       .arg(QStringLiteral("%1"), qt_error_string(EIO));
+        const QString disconnected =
+                QStringLiteral("%1 was disconnected: the device no longer exists (%2).")
+                        .arg(QStringLiteral("%1"), qt_error_string(ENOENT));
+
+        // clang-format off
+        QTest::newRow("group reads and writes; fails without a hang-up")
+            << 0u << dialout << 0660 << false << "open" << join << failed;
+        QTest::newRow("group reads, cannot write; hung up")
+            << 0u << dialout << 0640 << false << "hung up" << administrator("root:dialout", "0640")
+            << hungUp;
+        QTest::newRow("group writes, cannot read; no descriptor")
+            << 0u << dialout << 0620 << false << "none" << administrator("root:dialout", "0620")
+            << failed;
+        QTest::newRow("root's own group")
+            << 0u << 0u << 0660 << false << "open" << administrator("root:root", "0660") << failed;
+        QTest::newRow("a group without a name")
+            << 0u << nameless << 0660 << false << "open" << administrator("root:4242", "0660")
+            << failed;
+        QTest::newRow("the owner's alone, an owner without a name")
+            << nameless << dialout << 0600 << false << "open"
+            << administrator("4242:dialout", "0600") << failed;
+        QTest::newRow("node gone, line hung up")
+            << 0u << dialout << 0660 << true << "hung up" << denied << disconnected;
+        QTest::newRow("node gone, line open")
+            << 0u << dialout << 0660 << true << "open" << denied << disconnected;
+        // clang-format on
+    }
+
+    void whatTheSystemSays()
+    {
+        QFETCH(uint, owner);
+        QFETCH(uint, group);
+        QFETCH(int, mode);
+        QFETCH(bool, gone);
+        QFETCH(QString, line);
+        QFETCH(QString, advice);
+        QFETCH(QString, loss);
+        if (::geteuid() != 0)
+            QSKIP("Device nodes of other owners take root.");
+        QVERIFY2(!::getpwuid(4242) && !::getgrgid(4242), "4242 must be nobody's user and group");
+
+        // A node of the pseudo-terminal's own device, as udev makes them.
+        PtyPair pty;
+        struct stat device
+        {
+        };
+        QCOMPARE(::stat(QFile::encodeName(pty.slavePath()).constData(), &device), 0);
+        QTemporaryDir dir;
+        const QString node = dir.filePath(QStringLiteral("ttyKorvanet0"));
+        const QByteArray path = QFile::encodeName(node);
+        QCOMPARE(::mknod(path.constData(), S_IFCHR | 0600, device.st_rdev), 0);
+        QCOMPARE(::chown(path.constData(), owner, group), 0);
+        QCOMPARE(::chmod(path.constData(), mode_t(mode)), 0);
+
+        const int fd = line == u"none"
+                ? -1
+                : ::open(QFile::encodeName(pty.slavePath()).constData(), O_RDWR | O_NOCTTY);
+        const auto closeFd = qScopeGuard([fd] {
+            if (fd >= 0)
+                ::close(fd);
+        });
+        QVERIFY(line == u"none" || fd >= 0);
+        if (line == u"hung up")
+            pty.hangUp();
+        if (gone)
+            QVERIFY(QFile::remove(node));
+
+        QCOMPARE(permissionAdvice(node), advice.arg(node));
+        QCOMPARE(lossReason(node, fd, QStringLiteral("the driver said no")), loss.arg(node));
+    }
+
     void closePort_data()
     {
         QTest::addColumn<bool>("open");
@@ -342,19 +478,43 @@ private slots:
         QTest::addColumn<QString>("before");
         QTest::addColumn<QByteArrayList>("events");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<QByteArray>("recorded"); // every chunk in the transcript, joined
         const QString x86(86, u'x');
         const QString x87(87, u'x');
-        QTest::newRow("one event") << "" << QByteArrayList{ "AB\r\n" } << "AB\r\n\r\n";
-        QTest::newRow("two events") << "" << QByteArrayList{ "A", "B\r\n" } << "A\r\nB\r\n\r\n";
+        QTest::newRow("one event") << "" << QByteArrayList{ "AB\r\n" } << "AB\r\n\r\n"
+                                   << QByteArray("AB\\r\\n");
+        QTest::newRow("two events") << "" << QByteArrayList{ "A", "B\r\n" } << "A\r\nB\r\n\r\n"
+                                    << QByteArray("AB\\r\\n");
         QTest::newRow("appended to typed text")
-                << "typed" << QByteArrayList{ "OK" } << "typedOK\r\n";
-        QTest::newRow("90 + 12") << QString(90, u'x') << QByteArrayList{ "0123456789AB" } << "";
+                << "typed" << QByteArrayList{ "OK" } << "typedOK\r\n"
+                << QByteArray("OK");
+        QTest::newRow("90 + 12") << QString(90, u'x') << QByteArrayList{ "0123456789AB" } << ""
+                                 << QByteArray("0123456789AB");
         QTest::newRow("exactly 100")
-                << x86 << QByteArrayList{ "0123456789AB" } << x86 + "0123456789AB\r\n";
-        QTest::newRow("101") << x87 << QByteArrayList{ "0123456789AB" } << "";
+                << x86 << QByteArrayList{ "0123456789AB" } << x86 + "0123456789AB\r\n"
+                << QByteArray("0123456789AB");
+        QTest::newRow("101") << x87 << QByteArrayList{ "0123456789AB" } << ""
+                             << QByteArray("0123456789AB");
         QTest::newRow("after emptying")
-                << QString(90, u'x') << QByteArrayList{ "0123456789AB", "OK\r\n" } << "OK\r\n\r\n";
-        QTest::newRow("lone CR and LF") << "" << QByteArrayList{ "a\rb\nc" } << "a\rb\nc\r\n";
+                << QString(90, u'x') << QByteArrayList{ "0123456789AB", "OK\r\n" } << "OK\r\n\r\n"
+                << QByteArray("0123456789ABOK\\r\\n");
+        QTest::newRow("lone CR and LF") << "" << QByteArrayList{ "a\rb\nc" } << "a\rb\nc\r\n"
+                                        << QByteArray("a\\rb\\nc");
+        // Each class of byte outside printable ASCII reaches the log as it came and the
+        // transcript escaped, so no record can move a terminal's cursor or split a line.
+        const auto row = [](const char *name, QByteArrayView bytes, const char *recorded) {
+            QTest::newRow(name) << QString() << QByteArrayList{ bytes.toByteArray() }
+                                << QString::fromLatin1(bytes) + QStringLiteral("\r\n")
+                                << QByteArray(recorded);
+        };
+        row("printable edges", " !~", " !~");
+        row("C0", QByteArrayView("\x00\x01\x07\x09\x1b\x1f", 6), "\\x00\\x01\\x07\\x09\\x1b\\x1f");
+        row("DEL", "\x7f", "\\x7f");
+        row("C1", "\x80\x85\x9b\x9f", "\\x80\\x85\\x9b\\x9f");
+        row("0xa0 to 0xff", "\xa0\xc3\xa4\xff", "\\xa0\\xc3\\xa4\\xff");
+        row("backslash", "\\x41\\", "\\\\x41\\\\");
+        row("CR", "\r", "\\r");
+        row("LF", "\n", "\\n");
     }
 
     void receivedTextInLog()
@@ -362,8 +522,10 @@ private slots:
         QFETCH(QString, before);
         QFETCH(QByteArrayList, events);
         QFETCH(QString, expected);
+        QFETCH(QByteArray, recorded);
         WindowOnPty w;
         QVERIFY(showWith(w));
+        const RecordedSession session(w.form);
         QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
         w.form.Text2->setText(before);
         QCOMPARE(w.form.Text2->text(), before);
@@ -390,6 +552,11 @@ private slots:
             QVERIFY(at >= start && at <= QDateTime::currentMSecsSinceEpoch());
         }
         QCOMPARE(reported, events.join());
+        const TranscriptFile transcript = session.file();
+        QVERIFY(transcript.wellFormed);
+        QCOMPARE(transcript.exchange(),
+                 QByteArrayList({ "open COM3 " + w.pty.slavePath().toLatin1() + " 19200,N,8,1",
+                                  "received " + recorded }));
     }
 
     void logLimitOnAnyChange_data()

@@ -158,6 +158,8 @@ void tst_Sequences::setSerialParams()
     QFETCH(QString, combo1After);
 
     WindowOnPty w;
+    w.form.Combo1->setEditText(openRate);
+    const RecordedSession session(w.form);
     QVERIFY(openAt(w, openRate));
     if (moreSettings)
         QVERIFY(w.openPanel());
@@ -208,6 +210,15 @@ void tst_Sequences::setSerialParams()
     QCOMPARE(line.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
 
     QCOMPARE(w.form.Combo1->currentText(), combo1After);
+    // The record names the rate of each open as the line had it: the header and the first
+    // open the rate the session started at, the reopen the one it went on at.
+    const TranscriptFile transcript = session.file();
+    const QByteArray port = "open COM3 " + w.pty.slavePath().toLatin1() + ' ';
+    QCOMPARE(transcript.header.value("line"), openRate.toLatin1() + ",N,8,1");
+    QCOMPARE(transcript.exchange(),
+             QByteArrayList({ port + openRate.toLatin1() + ",N,8,1",
+                              "sent " + frame.chopped(2) + "\\r\\n", "close",
+                              port + combo1After.toLatin1() + ",N,8,1" }));
     QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
     QVERIFY(!w.form.Text2->isHidden());
     QVERIFY(!w.form.Command21->isHidden());

@@ -4,6 +4,7 @@
 // product's own table, and the controls that "Open port", "More settings..." and the graph
 // show and hide.
 
+#include "app/screenfit.h"
 #include "app/signalshape.h"
 #include "serial/widget/responselog.h"
 #include "tests/support/windowonpty.h"
@@ -325,6 +326,98 @@ private slots:
             QVERIFY2(qGray(pixel) < previous, qPrintable(colourName(pixel)));
             previous = qGray(pixel);
         }
+    }
+
+    // On every available area from 400 to 2200 pixels either way, and a pixel either side of
+    // where the designed window just fits: the area as Qt reports it (whole logical pixels,
+    // rounded), the ratio that the restart with the fitted QT_SCALE_FACTOR brings, and the
+    // window laid out at its scale and placed. It must lie inside the area, in logical and in
+    // device pixels, at a ratio Qt can paint (1 or more), shrunk only where it has to be and
+    // then filling the area to within a percent.
+    void fitsScreen_data()
+    {
+        QTest::addColumn<double>("platformRatio");
+        QTest::addColumn<double>("userFactor"); // QT_SCALE_FACTOR as the user set it
+        const std::pair<double, double> ratios[] = {
+            { 1, 1 },    { 1.25, 1 }, { 1.5, 1 }, { 1.75, 1 }, { 2, 1 },   { 2.5, 1 },    { 3, 1 },
+            { 1, 1.25 }, { 1, 1.5 },  { 1, 2 },   { 1, 3 },    { 2, 1.5 }, { 1.5, 1.25 },
+        };
+        for (const auto &[platform, user] : ratios) {
+            QTest::newRow(qPrintable(
+                    QStringLiteral("ratio %1, QT_SCALE_FACTOR %2").arg(platform).arg(user)))
+                    << platform << user;
+        }
+    }
+
+    void fitsScreen()
+    {
+        QFETCH(double, platformRatio);
+        QFETCH(double, userFactor);
+        const double ratio = platformRatio * userFactor;
+        const int frame = BorderTwips / TwipsPerPixel;
+        const QSize designed = clientPixelSize() + QSize(2 * frame, 2 * frame);
+        QList<int> sizes;
+        for (int size = 400; size <= 2200; size += 50)
+            sizes.append(size);
+        for (const int edge : { designed.width(), designed.height() }) {
+            for (int size = int(edge * ratio) - 1; size <= int(edge * ratio) + 2; ++size)
+                sizes.append(size);
+        }
+        // Qt's logical pixels for the device's, rounded as QHighDpi rounds a size.
+        const auto logical = [](QSize device, double ratio) { return device * (1.0 / ratio); };
+
+        QStringList problems;
+        for (const int width : std::as_const(sizes)) {
+            for (const int height : std::as_const(sizes)) {
+                const QSize device(width, height);
+                const QSize given = logical(device, ratio);
+                const ScreenFit::Fit fit =
+                        ScreenFit::fitFor(clientPixelSize(), frame, given, ratio, userFactor);
+                const double after =
+                        fit.qtScaleFactor > 0 ? platformRatio * fit.qtScaleFactor : ratio;
+                const QRect area(QPoint(), logical(device, after));
+                const QSize window =
+                        clientPixelSize(fit.layoutScale) + designed - clientPixelSize();
+                const QRect placed(ScreenFit::placement(window, area), window);
+                const QSize painted = window * after;
+                const bool shrunk = fit.qtScaleFactor > 0 || fit.layoutScale < 1;
+                // A logical pixel to spare: where the area is rounded up to just the window,
+                // the screen may be half a pixel short of it.
+                const bool roomy = ratio >= 1 && given.width() > designed.width()
+                        && given.height() > designed.height();
+                QString problem;
+                if (after < 1)
+                    problem = QStringLiteral("ratio %1").arg(after);
+                else if (!area.contains(placed))
+                    problem = QStringLiteral("%1x%2 at %3,%4 outside %5x%6")
+                                      .arg(window.width())
+                                      .arg(window.height())
+                                      .arg(placed.x())
+                                      .arg(placed.y())
+                                      .arg(area.width())
+                                      .arg(area.height());
+                else if (painted.width() > width || painted.height() > height)
+                    problem = QStringLiteral("%1x%2 device pixels")
+                                      .arg(painted.width())
+                                      .arg(painted.height());
+                else if (roomy && shrunk)
+                    problem = QStringLiteral("shrunk, though %1x%2 fits")
+                                      .arg(designed.width())
+                                      .arg(designed.height());
+                else if (shrunk && painted.width() < 0.99 * width - 2
+                         && painted.height() < 0.99 * height - 2)
+                    problem = QStringLiteral("shrunk to %1x%2 device pixels")
+                                      .arg(painted.width())
+                                      .arg(painted.height());
+                if (!problem.isEmpty())
+                    problems.append(
+                            QStringLiteral("%1x%2: %3").arg(width).arg(height).arg(problem));
+            }
+        }
+        QVERIFY2(problems.isEmpty(),
+                 qPrintable(QStringLiteral("%1 areas, first: %2")
+                                    .arg(problems.size())
+                                    .arg(problems.mid(0, 5).join(QStringLiteral("; ")))));
     }
 
     void listsAndBoxes()

@@ -6,6 +6,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -445,6 +446,24 @@ qsizetype Utility::waitForLogText(QByteArrayView text, qsizetype from, int timeo
             return -1;
         QTest::qWait(20);
     }
+}
+
+QMap<QString, QByteArray> folderContents(const QString &root)
+{
+    QMap<QString, QByteArray> contents;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString name = QDir(root).relativeFilePath(path);
+        if (it.fileInfo().isDir()) {
+            contents.insert(name + u'/', {});
+            continue;
+        }
+        QFile file(path);
+        contents.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : "(unreadable)");
+    }
+    return contents;
 }
 
 int lightPixels(const QImage &image, int floor)

@@ -8,6 +8,7 @@
 
 #include <QByteArrayList>
 #include <QImage>
+#include <QMap>
 #include <QPoint>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -80,6 +81,8 @@ public:
 
     // Written into the utility's own settings store before it starts.
     void mapComPort(int number, const QString &device);
+    // The utility's XDG_CONFIG_HOME, where its settings store lives.
+    [[nodiscard]] QString configHome() const { return m_home.filePath(QStringLiteral("config")); }
     // Set in the utility's environment (QT_SCALE_FACTOR, LC_ALL, TMPDIR), over the test's.
     void setEnvironment(const QString &name, const QString &value);
 
@@ -143,6 +146,10 @@ private:
     QSize m_size;
     QList<std::pair<QString, QString>> m_environment;
 };
+
+// Everything under `root` by its path there, a folder's with a "/" at the end: a file's bytes,
+// a folder's nothing.
+[[nodiscard]] QMap<QString, QByteArray> folderContents(const QString &root);
 
 // Pixels in `image` whose red, green and blue are all at least `floor`: text on the grey boxes.
 int lightPixels(const QImage &image, int floor = 0xc0);

@@ -6,6 +6,10 @@
 #include "app/controltable.h"
 #include "tests/e2e/e2esupport.h"
 #include "tests/support/pty.h"
+#include "tests/support/transcriptfile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 using namespace E2e;
 
@@ -49,6 +53,78 @@ private slots:
         const QString picture = QStringLiteral(KORVANET_E2E_OUTPUT "/demo.png");
         QVERIFY(app.saveWindowPicture(picture));
         qInfo("the window: %s", qPrintable(picture));
+    }
+
+    void demoLeavesSettingsAlone_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("Close software") << "Close software";
+        QTest::newRow("SIGTERM") << "SIGTERM";
+    }
+
+    // Whatever is picked in the three lists, opened and closed, and however the demo ends, the
+    // user's own settings and everything else in the configuration folder stay as they were,
+    // byte for byte.
+    void demoLeavesSettingsAlone()
+    {
+        QFETCH(QString, way);
+        XServer x;
+        QString error;
+        QVERIFY2(x.start(&error), qPrintable(error));
+        Utility app(x);
+        app.mapComPort(7, QStringLiteral("/nonexistent/ttyKorvanetE2e"));
+        {
+            QFile store(app.configHome() + QStringLiteral("/Korvanet/Korvanet.conf"));
+            QVERIFY(store.open(QIODevice::Append));
+            QVERIFY(store.write("[Settings]\nComPort=7\nBaudRate=4800\n") > 0);
+        }
+        const QMap<QString, QByteArray> before = folderContents(app.configHome());
+        QVERIFY(before.contains(QStringLiteral("Korvanet/Korvanet.conf")));
+        QTemporaryDir elsewhere;
+        const QString transcript = elsewhere.filePath(QStringLiteral("demo.transcript"));
+        QVERIFY2(app.start({ QStringLiteral("--demo"), QStringLiteral("--transcript"), transcript },
+                           &error),
+                 qPrintable(error));
+
+        // Picks with the arrow key, from the top of each list: " 3" in the port list, "2400"
+        // in the baud-rate list, then "1200" in the modem's, which the baud-rate list follows.
+        const auto pickDown = [&app](const char *list, int steps) {
+            bool picked = app.click(list);
+            for (int step = 0; step < steps; ++step)
+                picked = picked && app.key(QStringLiteral("Down"));
+            return picked;
+        };
+        QVERIFY(pickDown("Combo2", 3));
+        QVERIFY(pickDown("Combo1", 2));
+        QVERIFY(app.click("Command1"));
+        QTRY_VERIFY_WITH_TIMEOUT(filledWith(app.grab("Text2"), Colours::Window), 5000);
+        QVERIFY(pickDown("Combo3", 1));
+        QVERIFY(app.click("Command36"));
+        QTRY_VERIFY_WITH_TIMEOUT(!filledWith(app.grab("Text2"), Colours::Window), 5000);
+        QVERIFY(app.click("Command1"));
+        QTRY_VERIFY_WITH_TIMEOUT(filledWith(app.grab("Text2"), Colours::Window), 5000);
+
+        if (way == u"Close software")
+            QVERIFY(app.click("Command33"));
+        else
+            app.process().terminate();
+        QVERIFY2(app.process().waitForFinished(5000), qPrintable(way));
+        QCOMPARE(app.process().exitCode(), 0);
+
+        // The picks were taken: each open at the rate the lists showed then.
+        QByteArrayList opened;
+        for (const TranscriptFile::Event &event : TranscriptFile(transcript).events) {
+            // "COM3 /dev/pts/7 2400,N,8,1": the device is the demo's own, wherever it is.
+            const QByteArrayList words = event.text.split(' ');
+            if (event.name == "open")
+                opened.append(words.value(0) + ' ' + words.value(2));
+        }
+        QCOMPARE(opened.mid(0, 2), QByteArrayList({ "COM3 2400,N,8,1", "COM3 1200,N,8,1" }));
+
+        const QMap<QString, QByteArray> after = folderContents(app.configHome());
+        QCOMPARE(after.keys(), before.keys());
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
     }
 };
 

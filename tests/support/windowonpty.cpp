@@ -2,6 +2,7 @@
 #include "tests/support/windowonpty.h"
 
 #include "app/signalshape.h"
+#include "app/windowtranscript.h"
 #include "monitor/rssigraph.h"
 #include "tests/support/userinput.h"
 
@@ -66,6 +67,11 @@ bool OpenWindow::picksStored() const
 {
     return storedSetting(QStringLiteral("ComPort")).toString() == u" 3"
             && storedSetting(QStringLiteral("BaudRate")).toString() == u"19200";
+}
+
+RecordedSession::RecordedSession(Form1 &form)
+{
+    recordWindowSession(transcript, path, form);
 }
 
 QStringList boxes(const MessageBox::Script &script)

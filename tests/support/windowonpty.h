@@ -3,11 +3,14 @@
 
 #include "app/form1.h"
 #include "app/messagebox.h"
+#include "session/transcript.h"
 #include "tests/support/pty.h"
+#include "tests/support/transcriptfile.h"
 
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // The window as on a first run, COM3 on a pseudo-terminal, every box recorded instead of
 // shown. The members are built in the order they are declared and destroyed in the reverse
@@ -53,6 +56,18 @@ struct OpenWindow : WindowOnPty
 
     const Start start;
     bool opened = false;
+};
+
+// The window's session from now on, recorded as `korvanet --transcript FILE` records it: the
+// header from the lists as they read now, then every event.
+struct RecordedSession
+{
+    explicit RecordedSession(Form1 &form);
+    [[nodiscard]] TranscriptFile file() const { return TranscriptFile(path); }
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("session.transcript"));
+    Transcript transcript;
 };
 
 // "Kind: text" per box, so a wrong kind fails as clearly as a wrong text.
