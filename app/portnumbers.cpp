@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/portnumbers.h"
 
+#include <QTextDocument>
+
 void PortNumbers::append(int count)
 {
     beginInsertRows({}, m_count, m_count + count - 1);
@@ -29,8 +31,12 @@ QVariant PortNumbers::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
     case Qt::EditRole:
         return QStringLiteral(" %1").arg(number);
-    case Qt::ToolTipRole:
-        return m_tooltips.value(number);
+    case Qt::ToolTipRole: {
+        // A tooltip that looks like HTML is shown as HTML: a device's description comes from
+        // its own firmware, so it is shown as the plain text it is.
+        const QString tooltip = m_tooltips.value(number);
+        return tooltip.isEmpty() ? QString() : Qt::convertFromPlainText(tooltip);
+    }
     default:
         return {};
     }

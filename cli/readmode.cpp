@@ -8,6 +8,7 @@
 #include "cli/fleet.h"
 #include "cli/output.h"
 #include "modem/questions.h"
+#include "modem/settings.h"
 #include "platform/escaping.h"
 #include "session/termination.h"
 
@@ -19,6 +20,19 @@ QStringList questionCommands()
     for (const Question &question : readOnlyQuestions())
         commands.append(QLatin1StringView(question.command));
     return commands;
+}
+
+// A reply to a setting's query that fits none of its forms is no answer to that question:
+// the line may belong to another one (a modem talking unasked) or the modem may differ.
+bool readable(CliSession &session, const QString &command, const QByteArray &reply)
+{
+    const ModemSetting *setting = settingAskedBy(command);
+    if (!setting || reply.contains("ERROR") || valueFromReply(*setting, reply))
+        return true;
+    session.say(QStringLiteral("the reply to %1 fits no form of the %2: \"%3\"")
+                        .arg(command, QLatin1StringView(setting->name),
+                             QString::fromLatin1(escapedBytes(reply))));
+    return false;
 }
 
 Task<int> askEveryQuestion(Unit &unit, const CliOptions &options)
@@ -53,7 +67,8 @@ Task<int> askEveryQuestion(Unit &unit, const CliOptions &options)
         else
             session.reportTimeout(command, options.timeoutMs, reply.text);
         const bool garbled = reply.ended && session.reportGarbled(command, reply);
-        if (!reply.ended || garbled || reply.text.contains("ERROR"))
+        if (!reply.ended || garbled || reply.text.contains("ERROR")
+            || (reply.ended && !garbled && !readable(session, command, reply.text)))
             status = Cli::ExitStatus::NoReply;
         // A modem that answers late still answers; one that sends nothing, or nothing but
         // garbage, does not.

@@ -89,6 +89,15 @@ const ModemSetting *settingOf(QStringView commandText)
     return nullptr;
 }
 
+const ModemSetting *settingAskedBy(QStringView query)
+{
+    for (const ModemSetting &setting : settings) {
+        if (query == QLatin1StringView(setting.query))
+            return &setting;
+    }
+    return nullptr;
+}
+
 std::optional<QString> valueFromReply(const ModemSetting &setting, QByteArrayView reply)
 {
     const QString text = QString::fromLatin1(reply);

@@ -40,6 +40,8 @@ struct ModemSetting
 // The setting whose text `commandText` is ("QM&FR=433.05" is Rx frequency); none for a text
 // that sets nothing the table knows.
 [[nodiscard]] const ModemSetting *settingOf(QStringView commandText);
+// The setting whose query `query` is; none for a question about anything else.
+[[nodiscard]] const ModemSetting *settingAskedBy(QStringView query);
 
 // The value a reply to the setting's query states, written as the setting text's value
 // ("430.32500 MHz" gives "430.32500", "FEC ON" gives "1"); nothing when it fits no rule.

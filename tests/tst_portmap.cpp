@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -176,7 +177,7 @@ private slots:
             QVERIFY2(listing.contains(QStringLiteral("%1 %2 ready").arg(number).arg(device)),
                      qPrintable(listing.join(u'\n')));
             QCOMPARE(form.Combo2->itemData(number - 1, Qt::ToolTipRole).toString(),
-                     device.section(u' ', 0, 0));
+                     Qt::convertFromPlainText(device.section(u' ', 0, 0)));
 
             // A fresh pseudo-terminal runs at 38400; the open sets the list's 19200.
             form.Combo2->setEditText(QStringLiteral(" %1").arg(number));
@@ -213,7 +214,8 @@ private slots:
         form.Combo2->showPopup();
         form.Combo2->hidePopup();
         QCOMPARE(form.Combo2->itemText(11), QStringLiteral(" 12"));
-        QCOMPARE(form.Combo2->itemData(11, Qt::ToolTipRole).toString(), pty.slavePath());
+        QCOMPARE(form.Combo2->itemData(11, Qt::ToolTipRole).toString(),
+                 Qt::convertFromPlainText(pty.slavePath()));
         QCOMPARE(form.Combo2->itemData(12, Qt::ToolTipRole).toString(), QString());
 
         // A device that appears later is described when the list is next opened.
@@ -222,7 +224,8 @@ private slots:
         QCOMPARE(form.Combo2->itemData(13, Qt::ToolTipRole).toString(), QString());
         form.Combo2->showPopup();
         form.Combo2->hidePopup();
-        QCOMPARE(form.Combo2->itemData(13, Qt::ToolTipRole).toString(), later.slavePath());
+        QCOMPARE(form.Combo2->itemData(13, Qt::ToolTipRole).toString(),
+                 Qt::convertFromPlainText(later.slavePath()));
     }
 
     void listPorts()
