@@ -107,6 +107,10 @@ int main(int argc, char *argv[])
 {
     // Every front end numbers the ports around the user's own "Ports" entries.
     PortMap::setOverrideSource(&SettingsStore::portOverrides);
+    // A folder of devices other than /dev: to try the bench mode without hardware, with links
+    // named like adapters (ttyUSB0) to a simulated modem's pseudo-terminal.
+    if (const QString root = qEnvironmentVariable("KORVANET_DEVICE_ROOT"); !root.isEmpty())
+        PortMap::setDeviceRoot(root);
     if (argc > 1 && Cli::isMode(argv[1]))
         return Cli::run(argc, argv);
 

@@ -3,6 +3,7 @@
 #include "cli/applymode.h"
 
 #include "cli/cli.h"
+#include "cli/bench.h"
 #include "cli/clioptions.h"
 #include "cli/fleet.h"
 #include "cli/output.h"
@@ -343,6 +344,15 @@ Task<int> ApplyRun::run()
     co_return statusOf(m_outcome);
 }
 
+// "COM5\tSN 1002\tconfirmed\tsaved\ttransmission on": a unit's result on one line.
+QByteArray oneLine(const Unit &unit, const Outcome &outcome)
+{
+    return unit.name().toUtf8() + '\t'
+            + outcome.identity.value_or(UnitIdentity()).serialNumber.toUtf8() + '\t'
+            + outcome.result.toUtf8() + '\t' + (outcome.saved ? "saved" : "not saved") + '\t'
+            + leftWith(outcome).toUtf8();
+}
+
 QStringList recordRow(const Unit &unit, const Outcome &outcome, const CliOptions &options,
                       const Profile::Contents &profile)
 {
@@ -368,6 +378,17 @@ QStringList recordRow(const Unit &unit, const Outcome &outcome, const CliOptions
     };
 }
 
+void record(const Unit &unit, const Outcome &outcome, const CliOptions &options,
+            const Profile::Contents &profile)
+{
+    if (options.record.isEmpty())
+        return;
+    if (const QString error =
+                Record::append(options.record, recordRow(unit, outcome, options, profile));
+        !error.isEmpty())
+        sayOnStderr(QStringLiteral("record %1").arg(error));
+}
+
 } // namespace
 
 int runApply(const CliOptions &options)
@@ -379,6 +400,19 @@ int runApply(const CliOptions &options)
             sayOnStderr(error);
         sayOnStderr(QStringLiteral("nothing was sent"));
         return Cli::ExitStatus::Usage;
+    }
+
+    // On a bench, modem after modem: one line each, the details in the record and transcript.
+    if (options.wait) {
+        const CliOptions bench = benchOptions(options);
+        return runAsTheyCome(bench, QStringLiteral("apply"), [&](Unit &unit) -> Task<int> {
+            Outcome outcome;
+            ApplyRun run(unit, bench, *profile, outcome);
+            const int status = co_await run.run();
+            printLine(oneLine(unit, outcome));
+            record(unit, outcome, bench, *profile);
+            co_return status;
+        });
     }
 
     const bool several = options.ports.size() > 1;
@@ -395,23 +429,12 @@ int runApply(const CliOptions &options)
         ApplyRun run(unit, options, *profile, outcome);
         const int status = co_await run.run();
         print(unit, outcome, options);
-        if (!options.record.isEmpty()) {
-            if (const QString error =
-                        Record::append(options.record, recordRow(unit, outcome, options, *profile));
-                !error.isEmpty())
-                sayOnStderr(QStringLiteral("record %1").arg(error));
-        }
+        record(unit, outcome, options, *profile);
         co_return status;
     });
     if (several) {
-        for (qsizetype i = 0; i < running.size(); ++i) {
-            const Outcome &outcome = outcomes[size_t(i)];
-            QByteArray line = "summary\t" + running[i]->name().toUtf8() + '\t'
-                    + outcome.identity.value_or(UnitIdentity()).serialNumber.toUtf8() + '\t'
-                    + outcome.result.toUtf8() + '\t' + (outcome.saved ? "saved" : "not saved")
-                    + '\t' + leftWith(outcome).toUtf8();
-            printLine(line);
-        }
+        for (qsizetype i = 0; i < running.size(); ++i)
+            printLine("summary\t" + oneLine(*running[i], outcomes[size_t(i)]));
     }
     return worstOf(statuses);
 }

@@ -131,6 +131,7 @@ int run(int argc, char *argv[])
     const QCommandLineOption save = option("save");
     const QCommandLineOption all = option("all");
     const QCommandLineOption record = option("record", "FILE");
+    const QCommandLineOption wait = option("wait");
     QSet<QString> added;
     const auto add = [&parser, &added](std::initializer_list<QCommandLineOption> options) {
         for (const QCommandLineOption &o : options) {
@@ -144,7 +145,7 @@ int run(int argc, char *argv[])
     if (send)
         add({ file, yes, keepGoing });
     if (qstrcmp(mode.name, "read") == 0 || apply)
-        add({ json });
+        add({ json, wait });
     if (qstrcmp(mode.name, "export") == 0)
         add({ output });
     if (apply)
@@ -162,6 +163,10 @@ int run(int argc, char *argv[])
         return ExitStatus::Ok;
     }
 
+    // Only what the mode knows; the others are not the parser's to look up.
+    const auto known = [&added](const QCommandLineOption &o) {
+        return added.contains(o.names().constLast());
+    };
     CliOptions options;
     const QStringList positional = parser.positionalArguments();
     if (commands) {
@@ -170,15 +175,19 @@ int run(int argc, char *argv[])
                          QStringLiteral("unexpected argument: %1").arg(positional.constFirst()));
         return runCommands(options);
     }
-    if (!parser.isSet(port))
+    options.wait = known(wait) && parser.isSet(wait);
+    if (!parser.isSet(port) && !options.wait)
         return usage(mode.name, QStringLiteral("--port N is needed"));
     QString error;
-    options.ports = portsFrom(parser.value(port), &error);
-    if (options.ports.isEmpty())
-        return usage(mode.name, error);
+    if (parser.isSet(port)) {
+        options.ports = portsFrom(parser.value(port), &error);
+        if (options.ports.isEmpty())
+            return usage(mode.name, error);
+    }
     if (options.ports.size() > 1 && !mode.portList)
         return usage(mode.name, QStringLiteral("--port takes one port here"));
     options.baudText = parser.value(baud);
+    options.baudGiven = parser.isSet(baud);
     options.transcriptPath = parser.value(transcript);
     bool ok = false;
     options.timeoutMs = parser.value(timeout).toInt(&ok);
@@ -191,10 +200,6 @@ int run(int argc, char *argv[])
                              .arg(BaudRates::list().join(QStringLiteral(", "))));
     if (!ok || options.timeoutMs <= 0)
         return usage(mode.name, QStringLiteral("--timeout wants a number of milliseconds above 0"));
-    // Only what the mode knows; the others are not the parser's to look up.
-    const auto known = [&added](const QCommandLineOption &o) {
-        return added.contains(o.names().constLast());
-    };
     options.json = known(json) && parser.isSet(json);
     options.output = known(output) ? parser.value(output) : QString();
     options.save = known(save) && parser.isSet(save);

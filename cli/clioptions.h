@@ -9,6 +9,8 @@ struct CliOptions
 {
     QStringList ports; // each as given: "3", and more for the modes that take a list
     QString baudText;
+    bool baudGiven = false; // --baud was on the command line
+    bool wait = false; // take modem after modem as their devices appear
     int timeoutMs = 0;
     QString transcriptPath;
     bool json = false;

@@ -5,6 +5,7 @@
 
 #include "cli/cli.h"
 #include "cli/clioptions.h"
+#include "cli/bench.h"
 #include "cli/fleet.h"
 #include "cli/output.h"
 #include "modem/questions.h"
@@ -108,6 +109,11 @@ Task<int> askEveryQuestion(Unit &unit, const CliOptions &options)
 
 int runRead(const CliOptions &options)
 {
+    if (options.wait) {
+        const CliOptions bench = benchOptions(options);
+        return runAsTheyCome(bench, QStringLiteral("read"),
+                             [&bench](Unit &unit) { return askEveryQuestion(unit, bench); });
+    }
     std::vector<std::unique_ptr<Unit>> units;
     QList<Unit *> running;
     for (const QString &port : options.ports) {

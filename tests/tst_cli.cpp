@@ -4,6 +4,7 @@
 // through the settings store's "Ports" section. Checked from both ends: what the modem
 // received and answered, and what the process printed, returned and wrote to its transcript.
 
+#include "session/settingsstore.h"
 #include "sim/simulatedmodem.h"
 #include "tests/support/framestamps.h"
 #include "tests/support/pty.h"
@@ -158,6 +159,9 @@ QByteArrayList sentFrames(const TranscriptFile &transcript)
 class tst_Cli : public QObject
 {
     Q_OBJECT
+
+    QByteArray stdoutSeen;
+    QByteArray stderrSeen;
 
 private slots:
     void read_data()
@@ -769,6 +773,149 @@ private slots:
         for (qsizetype i = 1; i < 5; ++i)
             QVERIFY2(rows[i].endsWith(",confirmed,no,\r") && rows[i].count(',') == 12,
                      rows[i].constData());
+    }
+
+    void byDevicePath_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("throughLink"); // a by-id-style link to the device
+        for (const char *mode : { "read", "export", "apply" }) {
+            QTest::newRow(mode) << QString::fromLatin1(mode) << false;
+            QTest::newRow(qPrintable(QStringLiteral("%1, by id").arg(QLatin1StringView(mode))))
+                    << QString::fromLatin1(mode) << true;
+        }
+    }
+
+    // A device path or a link to it is a port of its own, with no settings file at all, named
+    // with the number it gets.
+    void byDevicePath()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, throughLink);
+        Fleet fleet({ 19200 });
+        resetSettings();
+        QString device = fleet.modems[0]->slavePath();
+        if (throughLink) {
+            const QString link = fleet.dir.filePath(QStringLiteral("usb-Sim_Modem_A1-if00-port0"));
+            QVERIFY(QFile::link(device, link));
+            device = link;
+        }
+        const QString profile = fleet.dir.filePath(QStringLiteral("p"));
+        QVERIFY(writeFile(profile, ChangedProfile));
+        QStringList arguments{ mode, "--port", device };
+        if (mode == u"export")
+            arguments << "-o" << profile;
+        if (mode == u"apply")
+            arguments << "--record" << fleet.dir.filePath(QStringLiteral("r")) << profile;
+        const Run run = korvanet(arguments);
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        QVERIFY(QFileInfo(SettingsStore::File().fileName()).exists() == false
+                || !SettingsStore::File().childGroups().contains(QStringLiteral("Ports")));
+        QCOMPARE(fleet.frames[0].value(0), QByteArray("QM%D?"));
+        if (mode == u"apply") {
+            QFile record(fleet.dir.filePath(QStringLiteral("r")));
+            QVERIFY(record.open(QIODevice::ReadOnly));
+            QVERIFY2(record.readAll().contains(" (" + QFile::encodeName(device) + "),"
+                                               + QFile::encodeName(device) + ','),
+                     "the record names the COM number and the path");
+        }
+    }
+
+    void rateSearch_data()
+    {
+        QTest::addColumn<int>("rate"); // 0: a modem that never answers
+        for (const int rate : { 1200, 9600, 38400, 0 })
+            QTest::newRow(qPrintable(QString::number(rate))) << rate;
+    }
+
+    // --baud auto: one harmless question at each rate until an answer comes, nothing else on
+    // the wire until then, and a silent port given up within about 2 s.
+    void rateSearch()
+    {
+        QFETCH(int, rate);
+        Fleet fleet({ rate == 0 ? 19200 : rate });
+        fleet.modems[0]->setSilent(rate == 0);
+        QElapsedTimer clock;
+        clock.start();
+        const Run run = korvanet({ "read", "--port", "11", "--baud", "auto" });
+        if (rate == 0) {
+            QCOMPARE(run.exitCode, 3);
+            QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+            QCOMPARE(run.err,
+                     QByteArray("korvanet: no answer at any rate (9600 1200 2400 4800 "
+                                "19200 38400)\n"));
+            // Only the probe, at each rate; the one at the modem's own came through whole.
+            QCOMPARE(fleet.frames[0], QByteArrayList{ "QM%D?" });
+            return;
+        }
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        QCOMPARE(run.err, "korvanet: the modem answers at " + QByteArray::number(rate) + " baud\n");
+        // The probe that found it, then read's own questions from the first.
+        QCOMPARE(fleet.frames[0].mid(0, 3), QByteArrayList({ "QM%D?", "QM%D?", "QM%S?" }));
+        // The next search begins where this one ended.
+        fleet.frames[0].clear();
+        QCOMPARE(korvanet({ "read", "--port", "11", "--baud", "auto" }).exitCode, 0);
+        QCOMPARE(fleet.frames[0].mid(0, 2), QByteArrayList({ "QM%D?", "QM%D?" }));
+    }
+
+    // Modem after modem on a bench: each device that appears is found at its rate, applied,
+    // confirmed and recorded; one that vanishes at once is said and skipped.
+    void bench()
+    {
+        Fleet fleet({ 9600, 38400, 1200 });
+        QTemporaryDir dev;
+        const QString profile = fleet.dir.filePath(QStringLiteral("p"));
+        const QString record = fleet.dir.filePath(QStringLiteral("r.csv"));
+        QVERIFY(writeFile(profile, ChangedProfile));
+        qsizetype plugged = 0;
+        const auto plugNext = [&] {
+            if (plugged < 3) {
+                QFile::link(fleet.modems[plugged]->slavePath(),
+                            dev.filePath(QStringLiteral("ttyUSB%1").arg(plugged)));
+                ++plugged;
+            }
+        };
+        const auto prepare = [&](QProcess &process) {
+            QProcessEnvironment env = process.processEnvironment();
+            env.insert(QStringLiteral("KORVANET_DEVICE_ROOT"), dev.path());
+            process.setProcessEnvironment(env);
+            QObject::connect(&process, &QProcess::readyReadStandardError, &process, [&] {
+                const QByteArray err = process.readAllStandardError();
+                stderrSeen += err;
+                // A device here and gone before anyone could open it, then the first modem.
+                if (err.contains("waiting for modems"))
+                    QFile::link(QStringLiteral("/dev/korvanet-nothing"), dev.filePath("ttyACM9"));
+                if (err.contains("ttyACM9 appeared")) {
+                    QFile::remove(dev.filePath("ttyACM9"));
+                    plugNext();
+                }
+            });
+            QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [&] {
+                stdoutSeen += process.readAllStandardOutput();
+                if (stdoutSeen.count('\n') < 3)
+                    plugNext();
+                else
+                    ::kill(pid_t(process.processId()), SIGINT);
+            });
+        };
+        korvanet({ "apply", "--wait", "--save", "--record", record, profile }, {}, prepare);
+        for (int unit = 0; unit < 3; ++unit) {
+            QVERIFY2(stdoutSeen.contains(
+                             QStringLiteral("COM%1 (%2)\tSN 20%3\tconfirmed\tsaved")
+                                     .arg(unit + 1)
+                                     .arg(dev.filePath(QStringLiteral("ttyUSB%1").arg(unit)))
+                                     .arg(unit)
+                                     .toUtf8()),
+                     stdoutSeen.constData());
+            QCOMPARE(fleet.modems[unit]->saved().outputPower, 500);
+        }
+        QVERIFY2(stderrSeen.contains("ttyACM9 went away before it could be opened; skipped"),
+                 stderrSeen.constData());
+        QVERIFY2(stderrSeen.endsWith("korvanet: units done: 3, confirmed: 3, failed: 0\n"),
+                 stderrSeen.constData());
+        QFile csv(record);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll().count('\n'), 4);
     }
 
     void portFailures_data()
