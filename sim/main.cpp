@@ -65,8 +65,13 @@ int main(int argc, char *argv[])
             QStringLiteral("refuse"),
             QStringLiteral("Answer ERROR to every command that begins with this text."),
             QStringLiteral("text"));
+    const QCommandLineOption ignoreOption(
+            QStringLiteral("ignore"),
+            QStringLiteral("Answer OK to every command that begins with this text, and change "
+                           "nothing."),
+            QStringLiteral("text"));
     parser.addOptions({ delayOption, rateOption, signalOption, silentOption, pacedOption,
-                        dripOption, floodOption, serialNumberOption, refuseOption });
+                        dripOption, floodOption, serialNumberOption, refuseOption, ignoreOption });
     parser.process(app);
 
     SimulatedModem modem;
@@ -84,7 +89,7 @@ int main(int argc, char *argv[])
         (modem.*set)(msecs);
     }
     modem.setSilent(parser.isSet(silentOption));
-    for (const QCommandLineOption *option : { &serialNumberOption, &refuseOption }) {
+    for (const QCommandLineOption *option : { &serialNumberOption, &refuseOption, &ignoreOption }) {
         const QByteArray text = parser.value(*option).toLatin1();
         const bool printable =
                 std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
@@ -95,6 +100,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(serialNumberOption))
         modem.setSerialNumber(parser.value(serialNumberOption).toLatin1());
     modem.setRefused(parser.value(refuseOption).toLatin1());
+    modem.setIgnored(parser.value(ignoreOption).toLatin1());
     modem.setLinePaced(parser.isSet(pacedOption));
     if (!modem.setSerialRate(parser.value(rateOption).toInt()))
         return failWith(QStringLiteral("--rate wants one of 1200, 2400, 4800, 9600, 19200, "

@@ -104,6 +104,10 @@ void SimulatedModem::answer(const LineSplitter::Line &line)
         queueReply(QByteArray(errorReply) + "\r\n", 0, line.text.size() + 2);
         return;
     }
+    if (!m_ignored.isEmpty() && line.text.startsWith(m_ignored)) {
+        queueReply("OK\r\n", 0, line.text.size() + 2);
+        return;
+    }
     const CommandOutcome outcome = executeCommand(line.text, m_state);
     const bool movesLine = outcome.effect == CommandOutcome::Effect::SerialRateChanged;
     // The acknowledgement still goes out at the old speed; only then does the UART switch.

@@ -58,6 +58,9 @@ public:
     // Commands that begin with `text` ("QM@P=") are answered ERROR and change nothing, as a
     // modem answers a value it cannot take; empty: none.
     void setRefused(const QByteArray &text) { m_refused = text; }
+    // Commands that begin with `text` are answered OK and change nothing, as a modem whose
+    // firmware takes a value it cannot keep.
+    void setIgnored(const QByteArray &text) { m_ignored = text; }
 
     // Pins the received signal strength; std::nullopt lets it drift again.
     void setSignalLevel(std::optional<int> dBm) { m_state.signal.pin(dBm); }
@@ -105,6 +108,7 @@ private:
     int m_replyDelay = 5;
     int m_drip = 0;
     QByteArray m_refused;
+    QByteArray m_ignored;
     bool m_silent = false;
     bool m_linePaced = false;
     int m_serialRate = 19200;

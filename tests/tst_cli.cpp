@@ -434,6 +434,15 @@ private slots:
                 << QByteArray("<big>") << QStringList()
                 << QByteArray("korvanet: cmds holds 1048578 bytes; a command file holds at most "
                               "1048576\n");
+        QTest::newRow("a query with something after it")
+                << QByteArray() << QStringList{ "QM%D?x" }
+                << QByteArray("korvanet: command 1: \"QM%D?x\" is not a command of the modem\n");
+        QTest::newRow("a constant setting with another value")
+                << QByteArray() << QStringList{ "QM&W=1500" }
+                << QByteArray("korvanet: command 1: \"QM&W=1500\" is not a command of the modem\n");
+        QTest::newRow("an action with a value")
+                << QByteArray() << QStringList{ "QM+++=1" }
+                << QByteArray("korvanet: command 1: \"QM+++=1\" is not a command of the modem\n");
         QTest::newRow("lower case")
                 << QByteArray() << QStringList{ "qm%d?", "QM%D?" }
                 << QByteArray("korvanet: command 1: \"qm%d?\" is not a command of the modem\n");
@@ -475,6 +484,8 @@ private slots:
         QTest::addColumn<int>("timeoutMs");
         QTest::newRow("read, given up after three in a row")
                 << QStringList{ "read", "--timeout", "120" } << ReadQueries.mid(0, 3) << 120;
+        QTest::newRow("read, the default time-out")
+                << QStringList{ "read" } << ReadQueries.mid(0, 3) << 1000;
         QTest::newRow("send") << QStringList{ "send",  "--timeout", "250",  "--keep-going",
                                               "QM+++", "QM@P=500",  "QM++O" }
                               << QByteArrayList{ "QM+++", "QM@P=500", "QM++O" } << 250;
@@ -920,6 +931,77 @@ private slots:
         QFile csv(record);
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QCOMPARE(csv.readAll().count('\n'), 4);
+    }
+
+    void pauses_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("save") << QByteArray("QM**>");
+        QTest::newRow("factory defaults") << QByteArray("QM*R>");
+    }
+
+    // The modem gets the window's 200 ms after a save or the factory defaults before the next
+    // frame, on the command line too.
+    void pauses()
+    {
+        QFETCH(QByteArray, command);
+        ModemOnCom3 m;
+        const Run run = korvanet(
+                { "send", "--port", "3", "--yes", "--transcript", m.transcript, command, "QM%D?" });
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        const TranscriptFile transcript(m.transcript);
+        const qint64 gap = transcript.timeOf("sent", "QM%D?\\r\\n")
+                - transcript.timeOf("sent", command + "\\r\\n");
+        QVERIFY2(gap >= 199, qPrintable(QString::number(gap)));
+    }
+
+    void outcomes_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // PROFILE: a profile for the modem
+        QTest::addColumn<QByteArray>("refused"); // what the modem answers ERROR to
+        QTest::addColumn<QByteArray>("ignored"); // what it answers OK to and does not keep
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("said"); // on stdout or stderr
+        QTest::newRow("read: an ERROR reply")
+                << QStringList{ "read" } << QByteArray("QM%V?") << QByteArray() << 3
+                << QByteArray("Get fw revision\tERROR\n");
+        QTest::newRow("export: every setting read")
+                << QStringList{ "export", "-o", "PROFILE" } << QByteArray() << QByteArray() << 0
+                << QByteArray("SN 200\t");
+        QTest::newRow("export: an ERROR reply")
+                << QStringList{ "export", "-o", "PROFILE" } << QByteArray("QM@S?") << QByteArray()
+                << 3 << QByteArray("korvanet: QM@S? answered ERROR; no profile was written\n");
+        QTest::newRow("apply: a modem that takes a value and does not keep it")
+                << QStringList{ "apply", "PROFILE" } << QByteArray() << QByteArray("QM@P=") << 4
+                << QByteArray("output power\t1000 -> 1000\tsent\tdiffers\n");
+        QTest::newRow("apply: a profile for another modem type")
+                << QStringList{ "apply", "OTHER" } << QByteArray() << QByteArray() << 2
+                << QByteArray("result\trefused\tthe profile is for a UHF MODEM 5W, this is a "
+                              "UHF MODEM 2W\n");
+    }
+
+    // Each documented outcome with its exit status and its words.
+    void outcomes()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, refused);
+        QFETCH(QByteArray, ignored);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, said);
+        Fleet fleet({ 19200 });
+        fleet.modems[0]->setRefused(refused);
+        fleet.modems[0]->setIgnored(ignored);
+        const QString profile = fleet.dir.filePath(QStringLiteral("p"));
+        const QString other = fleet.dir.filePath(QStringLiteral("other"));
+        QVERIFY(writeFile(profile, ChangedProfile));
+        QVERIFY(writeFile(other, QByteArray(ChangedProfile).replace("2W", "5W")));
+        arguments.replaceInStrings(QStringLiteral("PROFILE"), profile);
+        arguments.replaceInStrings(QStringLiteral("OTHER"), other);
+        arguments.insert(1, QStringLiteral("--port"));
+        arguments.insert(2, QStringLiteral("11"));
+        const Run run = korvanet(arguments);
+        QVERIFY2(run.exitCode == exitCode, run.err.constData());
+        QVERIFY2(run.out.contains(said) || run.err.contains(said), (run.out + run.err).constData());
     }
 
     void portFailures_data()
