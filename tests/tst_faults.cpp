@@ -8,6 +8,7 @@
 #include "session/settingsstore.h"
 #include "serial/ports/portmap.h"
 #include "serial/widget/responselog.h"
+#include "tests/support/otheruser.h"
 #include "tests/support/cputime.h"
 #include "tests/support/userinput.h"
 #include "tests/support/windowonpty.h"
@@ -361,11 +362,7 @@ void tst_Faults::deviceNotAccessible()
         {
         };
         QVERIFY(::stat(QFile::encodeName(device).constData(), &st) == 0);
-        QStringList drop{ QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                          QStringLiteral("--regid=65534") };
-        drop.append(inGroup ? QStringLiteral("--groups=%1").arg(st.st_gid)
-                            : QStringLiteral("--clear-groups"));
-        command = drop + command;
+        command = asNobody(command, inGroup ? int(st.st_gid) : -1);
     } else if (otherUser) {
         // Not root: the owner without any permission is refused the same way, and no group
         // can help.

@@ -8,6 +8,7 @@
 
 #include "serial/locking/seriallock.h"
 #include "serial/locking/uucplock.h"
+#include "tests/support/otheruser.h"
 #include "tests/support/pty.h"
 
 #include <QDeadlineTimer>
@@ -30,7 +31,6 @@
 
 namespace {
 
-constexpr uid_t Nobody = 65534;
 constexpr int Deadline = 5000;
 const QString LockFolder = QStringLiteral("/run/lock");
 
@@ -148,10 +148,7 @@ public:
         if (held)
             command = QStringList{ "sh", "-c", "read go && exec \"$0\" \"$@\"" } + command;
         if (!root) {
-            command =
-                    QStringList{ QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                                 QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups") }
-                    + command;
+            command = asNobody(command);
         }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));

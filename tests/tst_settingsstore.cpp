@@ -7,6 +7,7 @@
 #include "app/form1.h"
 #include "app/messagebox.h"
 #include "serial/ports/portmap.h"
+#include "tests/support/otheruser.h"
 #include "tests/support/pty.h"
 
 #include <QDir>
@@ -192,11 +193,8 @@ private slots:
         if (root) {
             for (const QString &path :
                  { home, home + QStringLiteral("/Korvanet"), storeFile(home) })
-                QVERIFY(::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
-            command =
-                    QStringList{ QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                                 QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups") }
-                    + command;
+                QVERIFY(::chown(QFile::encodeName(path).constData(), Nobody, Nobody) == 0);
+            command = asNobody(command);
         }
         QVERIFY(::chmod(QFile::encodeName(storeFile(home)).constData(), mode_t(mode)) == 0);
 
