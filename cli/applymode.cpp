@@ -52,6 +52,7 @@ struct Outcome
     std::optional<UnitIdentity> identity;
     QList<SettingOutcome> settings;
     QString result; // confirmed, differs, stopped, refused, port failure
+    QByteArray line; // all of it on one line, once it is known
     QString stoppedAt; // the command the run stopped at, and why
     bool saved = false;
     bool transmissionOff = false;
@@ -409,32 +410,27 @@ int runApply(const CliOptions &options)
             Outcome outcome;
             ApplyRun run(unit, bench, *profile, outcome);
             const int status = co_await run.run();
-            printLine(oneLine(unit, outcome));
+            outcome.line = oneLine(unit, outcome);
+            printLine(outcome.line);
             record(unit, outcome, bench, *profile);
             co_return status;
         });
     }
 
-    const bool several = options.ports.size() > 1;
-    std::vector<std::unique_ptr<Unit>> units;
-    QList<Unit *> running;
     std::vector<Outcome> outcomes(options.ports.size());
-    for (const QString &port : options.ports) {
-        units.push_back(std::make_unique<Unit>(QStringLiteral("apply"), port, options, several));
-        running.append(units.back().get());
-    }
-    const QList<int> statuses = runSideBySide(running, [&](Unit &unit) -> Task<int> {
-        const qsizetype index = running.indexOf(&unit);
-        Outcome &outcome = outcomes[size_t(index)];
-        ApplyRun run(unit, options, *profile, outcome);
-        const int status = co_await run.run();
-        print(unit, outcome, options);
-        record(unit, outcome, options, *profile);
-        co_return status;
-    });
-    if (several) {
-        for (qsizetype i = 0; i < running.size(); ++i)
-            printLine("summary\t" + oneLine(*running[i], outcomes[size_t(i)]));
+    const QList<int> statuses = runForEachPort(options, QStringLiteral("apply"),
+                                               [&](Unit &unit, qsizetype index) -> Task<int> {
+                                                   Outcome &outcome = outcomes[size_t(index)];
+                                                   ApplyRun run(unit, options, *profile, outcome);
+                                                   const int status = co_await run.run();
+                                                   outcome.line = oneLine(unit, outcome);
+                                                   print(unit, outcome, options);
+                                                   record(unit, outcome, options, *profile);
+                                                   co_return status;
+                                               });
+    if (outcomes.size() > 1) {
+        for (const Outcome &outcome : outcomes)
+            printLine("summary\t" + outcome.line);
     }
     return worstOf(statuses);
 }

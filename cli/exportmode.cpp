@@ -85,13 +85,8 @@ int runExport(const CliOptions &options)
         sayOnStderr(QStringLiteral("several profiles cannot all go to standard output"));
         return Cli::ExitStatus::Usage;
     }
-    std::vector<std::unique_ptr<Unit>> units;
-    QList<Unit *> running;
-    for (const QString &port : options.ports) {
-        units.push_back(std::make_unique<Unit>(QStringLiteral("export"), port, options,
-                                               options.ports.size() > 1));
-        running.append(units.back().get());
-    }
     return worstOf(
-            runSideBySide(running, [&options](Unit &unit) { return exportUnit(unit, options); }));
+            runForEachPort(options, QStringLiteral("export"), [&options](Unit &unit, qsizetype) {
+                return exportUnit(unit, options);
+            }));
 }

@@ -103,6 +103,19 @@ QList<int> runSideBySide(const QList<Unit *> &units, const std::function<Task<in
     return statuses;
 }
 
+QList<int> runForEachPort(const CliOptions &options, const QString &frontEnd,
+                          const std::function<Task<int>(Unit &, qsizetype)> &work)
+{
+    std::vector<std::unique_ptr<Unit>> units;
+    QList<Unit *> running;
+    for (const QString &port : options.ports) {
+        units.push_back(std::make_unique<Unit>(frontEnd, port, options, options.ports.size() > 1));
+        running.append(units.back().get());
+    }
+    return runSideBySide(
+            running, [&running, &work](Unit &unit) { return work(unit, running.indexOf(&unit)); });
+}
+
 int worstOf(const QList<int> &statuses)
 {
     int worst = Cli::ExitStatus::Ok;

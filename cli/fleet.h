@@ -59,5 +59,10 @@ Task<int> openUnit(Unit &unit, const CliOptions &options);
 // unit's status, in order.
 QList<int> runSideBySide(const QList<Unit *> &units, const std::function<Task<int>(Unit &)> &work);
 
+// One unit for each port the run names, side by side as runSideBySide() runs them; `work`
+// learns each unit's place in the list. Gives each unit's status, in order.
+QList<int> runForEachPort(const CliOptions &options, const QString &frontEnd,
+                          const std::function<Task<int>(Unit &, qsizetype)> &work);
+
 // The worst of the statuses.
 [[nodiscard]] int worstOf(const QList<int> &statuses);

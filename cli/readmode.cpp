@@ -114,13 +114,8 @@ int runRead(const CliOptions &options)
         return runAsTheyCome(bench, QStringLiteral("read"),
                              [&bench](Unit &unit) { return askEveryQuestion(unit, bench); });
     }
-    std::vector<std::unique_ptr<Unit>> units;
-    QList<Unit *> running;
-    for (const QString &port : options.ports) {
-        units.push_back(std::make_unique<Unit>(QStringLiteral("read"), port, options,
-                                               options.ports.size() > 1));
-        running.append(units.back().get());
-    }
-    return worstOf(runSideBySide(
-            running, [&options](Unit &unit) { return askEveryQuestion(unit, options); }));
+    return worstOf(
+            runForEachPort(options, QStringLiteral("read"), [&options](Unit &unit, qsizetype) {
+                return askEveryQuestion(unit, options);
+            }));
 }
