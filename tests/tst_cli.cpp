@@ -124,18 +124,36 @@ const QByteArrayList ReadCaptions{ "Get modem type",    "Get serial number", "Ge
                                    "Get noise level",   "Get RSSI level" };
 
 // The README's section "Configuring many modems": its command file and its shell steps.
-QByteArray readmeBlock(const char *fence)
+QByteArray readmeBlock(const char *fence, const QByteArray &heading = "Configuring many modems")
 {
     QFile readme(QStringLiteral(KORVANET_README));
     if (!readme.open(QIODevice::ReadOnly))
         return {};
     const QByteArray text = readme.readAll();
-    const qsizetype section = text.indexOf("\n## Configuring many modems\n");
+    const qsizetype section = text.indexOf("\n## " + heading + '\n');
     const qsizetype start = text.indexOf(QByteArray("```") + fence + '\n', section);
     if (section < 0 || start < 0)
         return {};
     const qsizetype body = text.indexOf('\n', start) + 1;
     return text.mid(body, text.indexOf("```\n", body) - body);
+}
+
+// `steps` in a POSIX shell, in `folder`, as a user runs them: the build's binaries first on
+// the PATH, no display.
+void runShell(QProcess &shell, const QByteArray &steps, const QString &folder)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"),
+               QFileInfo(QStringLiteral(KORVANET_BINARY)).path() + u':'
+                       + env.value(QStringLiteral("PATH")));
+    env.insert(QStringLiteral("TMPDIR"), folder);
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    shell.setProcessEnvironment(env);
+    shell.setWorkingDirectory(folder);
+    shell.start(QStringLiteral("sh"),
+                { QStringLiteral("-eu"), QStringLiteral("-c"), QString::fromUtf8(steps) });
+    shell.waitForFinished(30000);
 }
 
 bool writeFile(const QString &path, const QByteArray &contents)
@@ -298,18 +316,7 @@ private slots:
         const QByteArray steps = readmeBlock("sh");
         QVERIFY(steps.contains("korvanet send") && steps.contains("korvanet apply"));
         QProcess shell;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("PATH"),
-                   QFileInfo(QStringLiteral(KORVANET_BINARY)).path() + u':'
-                           + env.value(QStringLiteral("PATH")));
-        env.insert(QStringLiteral("TMPDIR"), dir.path());
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        shell.setProcessEnvironment(env);
-        shell.setWorkingDirectory(dir.path());
-        shell.start(QStringLiteral("sh"),
-                    { QStringLiteral("-eu"), QStringLiteral("-c"), QString::fromUtf8(steps) });
-        QVERIFY(shell.waitForFinished(30000));
+        runShell(shell, steps, dir.path());
         const QByteArray out = shell.readAllStandardOutput();
         QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
         QVERIFY2(out.startsWith("QM+++\tOK\nQM&FR=433.05000\tOK\n"), out.constData());
@@ -333,6 +340,28 @@ private slots:
         QFile log(dir.filePath(QStringLiteral("fleet.COM2.log")));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll().count("# Korvanet session transcript\n"), 2);
+    }
+
+    // The bench as the README tries it: two modems plugged in one after the other, each found
+    // at its rate, configured, saved and recorded.
+    void readmeBenchWorksAsWritten()
+    {
+        QTemporaryDir dir;
+        const QByteArray steps = readmeBlock("sh", "A bench of modems");
+        QVERIFY(steps.contains("korvanet apply --wait"));
+        QProcess shell;
+        runShell(shell, steps, dir.path());
+        const QByteArray out = shell.readAllStandardOutput();
+        QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
+        const QByteArrayList lines = out.split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines[0].endsWith("/ttyUSB0)\tSN 2001\tconfirmed\tsaved\ttransmission on"),
+                 out.constData());
+        QVERIFY2(lines[1].endsWith("/ttyUSB1)\tSN 2002\tconfirmed\tsaved\ttransmission on"),
+                 out.constData());
+        QFile record(dir.filePath(QStringLiteral("bench.csv")));
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        QCOMPARE(record.readAll().count('\n'), 3);
     }
 
     void sendSerialParams_data()
