@@ -11,7 +11,6 @@
 namespace {
 
 const QString section = QStringLiteral("Rates");
-const QString factoryRate = QStringLiteral("9600");
 
 // The settings file keeps the rate under the device's path, its slashes written as
 // underscores, since they would make sections there: "_dev_ttyUSB0".
@@ -46,11 +45,11 @@ QStringList candidates(const QString &device)
     const QString last = SettingsStore::read(section, keyFor(device), QString());
     if (portSettingsForBaudText(last))
         rates.append(last);
-    if (!rates.contains(factoryRate))
-        rates.append(factoryRate);
-    for (const QString &rate : BaudRates::list()) {
-        if (!rates.contains(rate))
-            rates.append(rate);
+    // Then the factory rate, then the others as often as modems are set to them: the
+    // utility's own default first, the slowest (whose try takes longest) last.
+    for (const char *rate : { "9600", "19200", "38400", "4800", "2400", "1200" }) {
+        if (!rates.contains(QLatin1StringView(rate)))
+            rates.append(QLatin1StringView(rate));
     }
     return rates;
 }

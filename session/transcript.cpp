@@ -65,15 +65,15 @@ void Transcript::start(const QString &path, const QString &frontEnd, const QStri
     const std::optional<double> value = leadingNumber(portText);
     const std::optional<qint16> number = value ? toInt16HalfEven(*value) : std::nullopt;
     const QString device = number ? PortMap::devicePath(*number) : QString();
+    const QByteArray port = number ? "COM" + QByteArray::number(number.value_or(0))
+                                   : '"' + escapedText(portText) + '"';
     const QDateTime now = QDateTime::currentDateTime();
     QByteArray header = "# Korvanet session transcript\n";
     header += "# date: " + now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1() + ' '
             + utcOffset(now) + '\n';
     header += "# version: " KORVANET_VERSION "\n";
     header += "# front end: " + escapedText(frontEnd) + '\n';
-    header += "# port: "
-            + (number ? "COM" + QByteArray::number(*number) : '"' + escapedText(portText) + '"')
-            + '\n';
+    header += "# port: " + port + '\n';
     header += "# device: " + (device.isEmpty() ? QByteArray("none") : escapedText(device)) + '\n';
     header += "# line: " + escapedText(portSettingsForBaudText(baudText).value_or(comm.Settings()))
             + '\n';
