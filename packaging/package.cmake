@@ -1,10 +1,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# What an installation holds and how the Debian package is made of it. The manual pages, the
+# What an installation holds; debian/ makes the Debian package of it. The manual pages, the
 # changelog and the PNG icons are made from their sources at build time, so what is committed
 # stays the one source of each.
 include(GNUInstallDirs)
 
 set(KORVANET_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(KORVANET_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/debian)
 set(KORVANET_PACKAGE_DATA_DIR ${CMAKE_BINARY_DIR}/packaging)
 set(KORVANET_ICON_SIZES 16 32 48 64 128 256)
 
@@ -30,7 +31,7 @@ foreach(page korvanet.1 korvanet-modem-sim.1)
 endforeach()
 
 # The package is native, so its changelog is the Debian one under the plain name.
-korvanet_gzip(${KORVANET_PACKAGING_DIR}/debian/changelog ${KORVANET_PACKAGE_DATA_DIR}/changelog.gz)
+korvanet_gzip(${KORVANET_DEBIAN_DIR}/changelog ${KORVANET_PACKAGE_DATA_DIR}/changelog.gz)
 
 # Menus, panels and older toolkits that cannot draw SVG look for these sizes.
 foreach(size IN LISTS KORVANET_ICON_SIZES)
@@ -53,26 +54,5 @@ install(FILES ${KORVANET_PACKAGING_DIR}/korvanet.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${KORVANET_PACKAGING_DIR}/io.github.korvanet.Korvanet.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${KORVANET_PACKAGING_DIR}/debian/copyright ${KORVANET_PACKAGE_DATA_DIR}/changelog.gz
+install(FILES ${KORVANET_DEBIAN_DIR}/copyright ${KORVANET_PACKAGE_DATA_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
-
-set(CPACK_PACKAGE_NAME korvanet)
-set(CPACK_PACKAGE_CONTACT "Korvanet developers <korvanet@users.noreply.github.com>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Configure and inspect a UHF radio modem on a serial port")
-# Read here, not named as CPACK_PACKAGE_DESCRIPTION_FILE: CPack escapes that file's text for XML.
-file(READ ${KORVANET_PACKAGING_DIR}/debian/description CPACK_DEBIAN_PACKAGE_DESCRIPTION)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-             ${KORVANET_PACKAGING_DIR}/debian/description)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-# The Qt libraries come from what the binaries link; the platform plugins are loaded at run
-# time, so dpkg-shlibdeps cannot see them, nor the fonts the fixed layout is measured in.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation2")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
-# Whatever the umask of the machine that builds it.
-set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
-    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-include(CPack)

@@ -6,7 +6,8 @@ set -eu
 packages="cmake ninja-build g++ clang libclang-rt-14-dev pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
 fonts-liberation2 xvfb xdotool x11-utils imagemagick desktop-file-utils dpkg-dev librsvg2-bin
 lintian appstream man-db groff-base clang-format picocom minicom screen socat cu ser2net locales
-strace libxcb1-dev libudev-dev"
+strace libxcb1-dev libudev-dev pkgconf fonts-dejavu-core debhelper bash-completion autopkgtest
+xauth"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 missing=""
