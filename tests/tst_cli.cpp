@@ -243,7 +243,8 @@ private slots:
         resetSettings();
         PtyPair pty;
         mapComPort(3, pty.slavePath());
-        const QByteArray reply("\x1b[2J\\\xe9\x01 ok");
+        // C0 (ESC, SOH), a backslash, DEL, C1 (CSI) and a Latin-1 letter.
+        const QByteArray reply("\x1b[2J\\\xe9\x01\x7f\x9b ok");
         FrameStamps stamps(pty);
         stamps.setOnFrame(
                 [&pty, &reply](const FrameStamps::Frame &) { pty.write(reply + "\r\n"); });
@@ -253,18 +254,20 @@ private slots:
         const Run run = korvanet({ "read", "--port", "3", "--transcript", path });
         // Bytes no modem sends at the right rate: printed escaped, and doubted.
         QVERIFY2(run.exitCode == 3, run.err.constData());
-        QVERIFY2(run.err.startsWith("korvanet: the reply to QM%D? holds bytes no modem sends at "
-                                    "the right rate: \"\\x1b[2J\\\\\\xe9\\x01 ok\"; the PC's "
-                                    "rate (19200) may not be the modem's (--baud auto finds it)\n"),
+        QVERIFY2(run.err.startsWith(
+                         "korvanet: the reply to QM%D? holds bytes no modem sends at "
+                         "the right rate: \"\\x1b[2J\\\\\\xe9\\x01\\x7f\\x9b ok\"; the PC's "
+                         "rate (19200) may not be the modem's (--baud auto finds it)\n"),
                  run.err.constData());
-        const QByteArray escaped("\\x1b[2J\\\\\\xe9\\x01 ok");
+        const QByteArray escaped("\\x1b[2J\\\\\\xe9\\x01\\x7f\\x9b ok");
         QVERIFY2(run.out.startsWith("Get modem type\t" + escaped + "\nGet serial number\t"),
                  run.out.constData());
         QCOMPARE(TranscriptFile(path).exchange().at(2), "received " + escaped + "\\r\\n");
 
         const Run json = korvanet({ "read", "--port", "3", "--json" });
         QVERIFY2(json.exitCode == 3, json.err.constData());
-        QVERIFY2(json.out.contains("\"Get modem type\": \"\\u001b[2J\\\\\\u00e9\\u0001 ok\""),
+        QVERIFY2(json.out.contains("\"Get modem type\": "
+                                   "\"\\u001b[2J\\\\\\u00e9\\u0001\\u007f\\u009b ok\""),
                  json.out.constData());
         QCOMPARE(QJsonDocument::fromJson(json.out).object().value("Get fw revision").toString(),
                  QString::fromLatin1(reply));
