@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/escaping.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char hexDigits[] = "0123456789abcdef";
@@ -35,6 +37,12 @@ QByteArray escapedBytes(QByteArrayView bytes)
 QByteArray escapedText(const QString &text)
 {
     return escapedBytes(text.toUtf8());
+}
+
+QByteArray escapedExcerpt(QByteArrayView bytes, qsizetype limit)
+{
+    const QByteArray shown = escapedBytes(bytes.first(std::min(bytes.size(), limit)));
+    return bytes.size() > limit ? shown + "..." : shown;
 }
 
 QByteArray jsonString(QByteArrayView bytes)
