@@ -202,6 +202,9 @@ CommStatus MSComm::open()
 {
     if (PortOpen())
         return { CommError::PortAlreadyOpen, QStringLiteral("%1 is already open.").arg(m_device) };
+    // Waiting for a device server lets events through, a second "Open port" among them.
+    if (m_opening)
+        return { CommError::PortAlreadyOpen, QStringLiteral("The port is still being opened.") };
 
     const QString device = PortMap::devicePath(m_commPort);
     if (device.isEmpty())
@@ -263,6 +266,7 @@ CommStatus MSComm::openNetwork(const QString &address)
     }
     // A device server takes one client at a time and says so itself: no lock file, no
     // flock, nothing of this machine's to claim.
+    const QScopedValueRollback opening(m_opening, true);
     const NetworkStatus status =
             m_network->open(address, networkSettings(*parseSettings(m_settings)));
     if (!status.ok()) {

@@ -657,6 +657,11 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         const qint64 cpuBefore = cpuTimeNs();
+        // An impatient second click while the server keeps the first waiting.
+        if (server == int(Server::Silent)) {
+            QTimer::singleShot(200, &w.form,
+                               [&w] { QTest::mouseClick(w.form.Command1, Qt::LeftButton); });
+        }
         QTest::mouseClick(w.form.Command1, Qt::LeftButton);
         const qint64 ms = clock.elapsed();
         const qint64 cpuMs = (cpuTimeNs() - cpuBefore) / 1000000;
@@ -687,10 +692,13 @@ private slots:
             const qint64 idleCpuMs = cpuMsWhileIdle(1000);
             QVERIFY2(idleCpuMs < 300, qPrintable(QStringLiteral("%1 ms of CPU").arg(idleCpuMs)));
         }
-        QCOMPARE(boxes(w.script), QStringList{ box });
-        QVERIFY2(w.script.shown().constFirst().detail.contains(detail)
-                         && w.script.shown().constFirst().detail.contains(address),
-                 qPrintable(w.script.shown().constFirst().detail));
+        QStringList expected{ box };
+        if (server == int(Server::Silent))
+            expected.prepend(QStringLiteral("Error: Port already open."));
+        QCOMPARE(boxes(w.script), expected);
+        QVERIFY2(w.script.shown().constLast().detail.contains(detail)
+                         && w.script.shown().constLast().detail.contains(address),
+                 qPrintable(w.script.shown().constLast().detail));
         if (server == int(Server::Raw))
             return;
         QVERIFY(!w.form.MSComm1->PortOpen());
