@@ -341,6 +341,7 @@ void Form1::connectHandlers()
     connect(Text2, &ResponseLog::doubleClicked, this, &Form1::Text2_DblClick);
     connect(MSComm1, &MSComm::OnComm, this, &Form1::MSComm1_OnComm);
     connect(MSComm1, &MSComm::deviceLost, this, &Form1::onDeviceLost);
+    connect(MSComm1, &MSComm::lineWarning, this, &Form1::onLineWarning);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 }
 

@@ -99,6 +99,7 @@ private:
     void setTabOrderFromTable();
     void showPortError(const CommStatus &status);
     void onDeviceLost(const QString &reason);
+    void onLineWarning(const QString &warning);
     void refreshPortTooltips();
 
     const double m_layoutScale;

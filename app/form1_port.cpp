@@ -78,3 +78,11 @@ void Form1::onDeviceLost(const QString &reason)
         m_showingLoss = false;
     });
 }
+
+void Form1::onLineWarning(const QString &warning)
+{
+    // The port is open and works; the user should know why its rate may not be the one
+    // picked, without an error box, and without a modal one that would hold up "Set serial
+    // params" halfway through its reopen.
+    MessageBox::warning(this, QStringLiteral("Port open, with a warning."), warning);
+}

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <memory>
+
 namespace MessageBox {
 namespace {
 
@@ -23,34 +25,39 @@ bool scriptedAnswer(const Shown &box)
 
 namespace {
 
-QMessageBox::StandardButton show(QWidget *parent, const Shown &box)
+// The box as the user sees it, not shown yet.
+QMessageBox *build(QWidget *parent, const Shown &box)
 {
-    QMessageBox dialog(parent);
+    auto *dialog = new QMessageBox(parent);
     // Texts carry names from outside (another user's process, a settings file); the box would
     // otherwise take one that looks like HTML for rich text, links and all. setTextFormat()
     // leaves the informative text's label as it is, hence each label.
-    dialog.setText(box.text);
-    dialog.setInformativeText(box.detail);
-    dialog.setTextFormat(Qt::PlainText);
-    for (QLabel *label : dialog.findChildren<QLabel *>())
+    dialog->setText(box.text);
+    dialog->setInformativeText(box.detail);
+    dialog->setTextFormat(Qt::PlainText);
+    for (QLabel *label : dialog->findChildren<QLabel *>())
         label->setTextFormat(Qt::PlainText);
     switch (box.kind) {
     case Kind::Error:
-        dialog.setIcon(QMessageBox::Critical);
-        dialog.setStandardButtons(QMessageBox::Ok);
+        dialog->setIcon(QMessageBox::Critical);
+        dialog->setStandardButtons(QMessageBox::Ok);
         break;
     case Kind::Information:
-        dialog.setIcon(QMessageBox::Information);
-        dialog.setStandardButtons(QMessageBox::Ok);
+        dialog->setIcon(QMessageBox::Information);
+        dialog->setStandardButtons(QMessageBox::Ok);
+        break;
+    case Kind::Warning:
+        dialog->setIcon(QMessageBox::Warning);
+        dialog->setStandardButtons(QMessageBox::Ok);
         break;
     case Kind::Question:
-        dialog.setIcon(QMessageBox::NoIcon);
-        dialog.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        dialog.setDefaultButton(QMessageBox::Yes);
-        dialog.setEscapeButton(QMessageBox::No);
+        dialog->setIcon(QMessageBox::NoIcon);
+        dialog->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        dialog->setDefaultButton(QMessageBox::Yes);
+        dialog->setEscapeButton(QMessageBox::No);
         break;
     }
-    return QMessageBox::StandardButton(dialog.exec());
+    return dialog;
 }
 
 bool present(QWidget *parent, const Shown &box)
@@ -59,7 +66,8 @@ bool present(QWidget *parent, const Shown &box)
         boxObserver(box);
     if (activeScript)
         return scriptedAnswer(box);
-    return show(parent, box) == QMessageBox::Yes;
+    const std::unique_ptr<QMessageBox> dialog(build(parent, box));
+    return dialog->exec() == QMessageBox::Yes;
 }
 
 } // namespace
@@ -82,6 +90,21 @@ void information(QWidget *parent, const QString &text)
 bool question(QWidget *parent, const QString &text)
 {
     return present(parent, { Kind::Question, text, {} });
+}
+
+void warning(QWidget *parent, const QString &text, const QString &detail)
+{
+    const Shown box{ Kind::Warning, text, detail };
+    if (boxObserver)
+        boxObserver(box);
+    if (activeScript) {
+        scriptedAnswer(box);
+        return;
+    }
+    QMessageBox *dialog = build(parent, box);
+    dialog->setWindowModality(Qt::NonModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
 }
 
 Script::Script()

@@ -8,11 +8,11 @@
 
 class QWidget;
 
-// Every modal box of the utility goes through here. The boxes carry no title of their own,
-// so each shows the application's name.
+// Every box of the utility goes through here. The boxes carry no title of their own, so each
+// shows the application's name.
 namespace MessageBox {
 
-enum class Kind { Error, Information, Question };
+enum class Kind { Error, Information, Question, Warning };
 
 struct Shown
 {
@@ -27,6 +27,9 @@ void error(QWidget *parent, const QString &text, const QString &detail = {});
 void information(QWidget *parent, const QString &text);
 // Yes and No, no icon, Yes the default button (Enter answers Yes). True only for Yes.
 [[nodiscard]] bool question(QWidget *parent, const QString &text);
+// A warning icon and OK, and the only box that is not modal: it returns at once, and the
+// window and whatever handler is running go on while it is shown. For what is no failure.
+void warning(QWidget *parent, const QString &text, const QString &detail);
 
 // Sees every box as it comes up, scripted ones too, before it is answered: the session
 // transcript records them. An empty function stops it.

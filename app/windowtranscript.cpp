@@ -18,6 +18,8 @@ QByteArrayView eventOf(MessageBox::Kind kind)
         return "information";
     case MessageBox::Kind::Question:
         return "question";
+    case MessageBox::Kind::Warning:
+        break;
     }
     return "message";
 }
@@ -30,7 +32,9 @@ void recordWindowSession(Transcript &transcript, const QString &path, Form1 &for
                      form.Combo1->currentText(), *form.MSComm1);
     transcript.attach(*form.MSComm1);
     MessageBox::setObserver([to = QPointer<Transcript>(&transcript)](const MessageBox::Shown &box) {
-        if (to)
+        // A warning box shows what the line warned of, which the transcript has from the
+        // line itself, in the words the command line records too.
+        if (to && box.kind != MessageBox::Kind::Warning)
             to->record(eventOf(box.kind), box.text, box.detail);
     });
 }

@@ -5,19 +5,32 @@
 // no rate at all, so the simulator is paced: each reply comes only once its command and its
 // own bytes would have crossed such a line.
 //
-//   cliread --korvanet build/korvanet [--runs N]
+// With --ser2net, the same read also goes over RFC 2217 in every round: a second simulated
+// modem, alike, behind Debian's ser2net on loopback (chardelay off), reached as COM 30. The
+// two runs of a round go back to back, in turns, so the ratio compares like with like.
+//
+//   cliread --korvanet build/korvanet [--runs N] [--ser2net /usr/sbin/ser2net]
 
 #include "session/settingsstore.h"
 #include "sim/simulatedmodem.h"
 #include "stats.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <cstdio>
+#include <memory>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +44,144 @@ struct Sample
     double floorMs = 0;
 };
 
+// One simulated modem, paced at the bench's rate, with the bytes and replies of a run counted.
+struct Modem
+{
+    Modem()
+    {
+        sim.setLinePaced(true);
+        sim.setSignalLevel(-87);
+        QObject::connect(&sim, &SimulatedModem::frameReceived, &sim, [this](const QByteArray &t) {
+            if (firstFrameAt < 0)
+                firstFrameAt = clock->nsecsElapsed();
+            wireBytes += t.size() + 2; // and its CR LF
+        });
+        QObject::connect(&sim, &SimulatedModem::replySent, &sim, [this](const QByteArray &bytes) {
+            wireBytes += bytes.size();
+            ++replies;
+        });
+    }
+    bool start() { return sim.setSerialRate(Rate) && sim.start(); }
+
+    SimulatedModem sim;
+    const QElapsedTimer *clock = nullptr;
+    qint64 wireBytes = 0;
+    int replies = 0;
+    qint64 firstFrameAt = -1;
+};
+
+quint16 freeLoopbackPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    quint16 port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), length) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
+}
+
+// From /proc/net/tcp, so that no connection of the bench's own reaches the server.
+bool listensOnLoopback(quint16 port)
+{
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray local =
+            "0100007F:" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 3 && fields[1] == local && fields[3] == "0A")
+            return true;
+    }
+    return false;
+}
+
+// ser2net in front of `device`, as the README configures it but on loopback; its address.
+QString startSer2net(QProcess &server, const QString &program, const QString &device,
+                     const QTemporaryDir &dir)
+{
+    const quint16 port = freeLoopbackPort();
+    const QByteArray yaml = QStringLiteral("connection: &bench\n"
+                                           "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                                           "  connector: serialdev,%2,19200n81,local\n"
+                                           "  options:\n"
+                                           "    chardelay: false\n")
+                                    .arg(port)
+                                    .arg(device)
+                                    .toUtf8();
+    QFile config(dir.filePath(QStringLiteral("ser2net.yaml")));
+    if (!config.open(QIODevice::WriteOnly) || config.write(yaml) != yaml.size())
+        return {};
+    config.close();
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(program,
+                 { QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-c"),
+                   config.fileName() });
+    const QDeadlineTimer deadline(5000);
+    while (!listensOnLoopback(port)) {
+        if (deadline.hasExpired() || server.state() == QProcess::NotRunning)
+            return {};
+        QThread::msleep(5);
+    }
+    return QStringLiteral("rfc2217://127.0.0.1:%1").arg(port);
+}
+
+// One `korvanet read` of COM `port` against `modem`; false when it did not go through.
+bool runRead(const QString &korvanet, int port, Modem &modem, Sample &sample)
+{
+    QElapsedTimer clock;
+    modem.clock = &clock;
+    modem.wireBytes = 0;
+    modem.replies = 0;
+    modem.firstFrameAt = -1;
+    QProcess process;
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    clock.start();
+    process.start(korvanet,
+                  { QStringLiteral("read"), QStringLiteral("--port"), QString::number(port),
+                    QStringLiteral("--baud"), QString::number(Rate) });
+    loop.exec();
+    const double totalMs = double(clock.nsecsElapsed()) / 1e6;
+    const QByteArray out = process.readAllStandardOutput();
+    if (process.exitCode() != 0 || out.count('\n') != Queries || modem.replies != Queries) {
+        std::fprintf(stderr, "cliread: the read of COM%d failed (exit %d, %d replies):\n%s%s\n",
+                     port, process.exitCode(), modem.replies, out.constData(),
+                     process.readAllStandardError().constData());
+        return false;
+    }
+    const double floorMs =
+            double(modem.wireBytes) * 10 * 1000 / Rate + modem.replies * modem.sim.replyDelay();
+    sample = { totalMs, double(modem.firstFrameAt) / 1e6, floorMs };
+    return true;
+}
+
+void reportRuns(const char *prefix, const std::vector<Sample> &samples)
+{
+    std::vector<double> total, first, floor, ratio, rest, restRatio;
+    for (const Sample &s : samples) {
+        total.push_back(s.totalMs);
+        first.push_back(s.firstFrameMs);
+        floor.push_back(s.floorMs);
+        ratio.push_back(s.totalMs / s.floorMs);
+        rest.push_back(s.totalMs - s.firstFrameMs);
+        restRatio.push_back((s.totalMs - s.firstFrameMs) / s.floorMs);
+    }
+    const std::string key(prefix);
+    bench::report(key + "_total", total, "ms");
+    bench::report(key + "_floor", floor, "ms");
+    bench::report(key + "_ratio", ratio, "x");
+    bench::report(key + "_first_frame", first, "ms");
+    bench::report(key + "_from_first_frame", rest, "ms");
+    bench::report(key + "_from_first_frame_ratio", restRatio, "x");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -41,6 +192,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
 
     QString korvanet;
+    QString ser2net;
     int runs = 20;
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
@@ -48,76 +200,63 @@ int main(int argc, char *argv[])
             korvanet = arguments[i + 1];
         else if (arguments[i] == u"--runs")
             runs = arguments[i + 1].toInt();
+        else if (arguments[i] == u"--ser2net")
+            ser2net = arguments[i + 1];
     }
     if (korvanet.isEmpty() || runs < 1) {
-        std::fprintf(stderr, "usage: cliread --korvanet PATH [--runs N]\n");
+        std::fprintf(stderr, "usage: cliread --korvanet PATH [--runs N] [--ser2net PATH]\n");
         return 2;
     }
 
-    SimulatedModem modem;
-    modem.setLinePaced(true);
-    modem.setSignalLevel(-87);
-    if (!modem.setSerialRate(Rate) || !modem.start()) {
+    Modem local;
+    if (!local.start()) {
         std::fprintf(stderr, "cliread: the simulated modem did not start\n");
         return 1;
     }
-    SettingsStore::write(QStringLiteral("Ports"), QStringLiteral("COM3"), modem.slavePath());
+    SettingsStore::write(QStringLiteral("Ports"), QStringLiteral("COM3"), local.sim.slavePath());
 
-    QElapsedTimer clock;
-    qint64 wireBytes = 0;
-    int replies = 0;
-    qint64 firstFrameAt = -1;
-    QObject::connect(&modem, &SimulatedModem::frameReceived, &modem, [&](const QByteArray &text) {
-        if (firstFrameAt < 0)
-            firstFrameAt = clock.nsecsElapsed();
-        wireBytes += text.size() + 2; // and its CR LF
-    });
-    QObject::connect(&modem, &SimulatedModem::replySent, &modem, [&](const QByteArray &bytes) {
-        wireBytes += bytes.size();
-        ++replies;
-    });
-
-    std::vector<Sample> samples;
-    for (int run = -1; run < runs; ++run) { // the first one warms the caches and is not kept
-        wireBytes = 0;
-        replies = 0;
-        firstFrameAt = -1;
-        QProcess process;
-        QEventLoop loop;
-        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        clock.start();
-        process.start(korvanet,
-                      { QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("3"),
-                        QStringLiteral("--baud"), QString::number(Rate) });
-        loop.exec();
-        const double totalMs = double(clock.nsecsElapsed()) / 1e6;
-        const QByteArray out = process.readAllStandardOutput();
-        if (process.exitCode() != 0 || out.count('\n') != Queries || replies != Queries) {
-            std::fprintf(stderr, "cliread: the read failed (exit %d, %d replies):\n%s%s\n",
-                         process.exitCode(), replies, out.constData(),
-                         process.readAllStandardError().constData());
+    std::unique_ptr<Modem> remote;
+    QProcess server;
+    if (!ser2net.isEmpty()) {
+        remote = std::make_unique<Modem>();
+        const QString address = remote->start()
+                ? startSer2net(server, ser2net, remote->sim.slavePath(), config)
+                : QString();
+        if (address.isEmpty()) {
+            std::fprintf(stderr, "cliread: ser2net did not start in front of the second modem\n");
             return 1;
         }
-        if (run < 0)
-            continue;
-        const double floorMs = double(wireBytes) * 10 * 1000 / Rate + replies * modem.replyDelay();
-        samples.push_back({ totalMs, double(firstFrameAt) / 1e6, floorMs });
+        SettingsStore::write(QStringLiteral("Ports"), QStringLiteral("COM30"), address);
     }
 
-    std::vector<double> total, first, floor, ratio, rest, restRatio;
-    for (const Sample &s : samples) {
-        total.push_back(s.totalMs);
-        first.push_back(s.firstFrameMs);
-        floor.push_back(s.floorMs);
-        ratio.push_back(s.totalMs / s.floorMs);
-        rest.push_back(s.totalMs - s.firstFrameMs);
-        restRatio.push_back((s.totalMs - s.firstFrameMs) / s.floorMs);
+    std::vector<Sample> localSamples;
+    std::vector<Sample> remoteSamples;
+    std::vector<double> remoteOverLocal;
+    for (int run = -1; run < runs; ++run) { // the first one warms the caches and is not kept
+        Sample onPty;
+        Sample overNetwork;
+        // In turns, so neither always runs on the caches the other left.
+        const bool networkFirst = remote && run % 2 != 0;
+        if (networkFirst && !runRead(korvanet, 30, *remote, overNetwork))
+            return 1;
+        if (!runRead(korvanet, 3, local, onPty))
+            return 1;
+        if (remote && !networkFirst && !runRead(korvanet, 30, *remote, overNetwork))
+            return 1;
+        if (run < 0)
+            continue;
+        localSamples.push_back(onPty);
+        if (remote) {
+            remoteSamples.push_back(overNetwork);
+            remoteOverLocal.push_back(overNetwork.totalMs / onPty.totalMs);
+        }
     }
-    bench::report("cli_read_total", total, "ms");
-    bench::report("cli_read_floor", floor, "ms");
-    bench::report("cli_read_ratio", ratio, "x");
-    bench::report("cli_read_first_frame", first, "ms");
-    bench::report("cli_read_from_first_frame", rest, "ms");
-    bench::report("cli_read_from_first_frame_ratio", restRatio, "x");
+    reportRuns("cli_read", localSamples);
+    if (remote) {
+        reportRuns("cli_read_rfc2217", remoteSamples);
+        bench::report("cli_read_rfc2217_over_pty", remoteOverLocal, "x");
+        server.terminate();
+        server.waitForFinished(5000);
+    }
     return 0;
 }

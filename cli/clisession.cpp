@@ -25,6 +25,9 @@ CliSession::CliSession(const QString &frontEnd, const QString &portText, const Q
     connect(&m_comm, &MSComm::deviceLost, this, [this](const QString &reason) {
         fail({ CommError::DeviceUnavailable, reason });
     });
+    // Not a failure: the run goes on, and its exit status stays the replies' own.
+    connect(&m_comm, &MSComm::lineWarning, this,
+            [](const QString &warning) { sayOnStderr(warning); });
 }
 
 CliSession::~CliSession()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/escaping.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char hexDigits[] = "0123456789abcdef";
@@ -40,6 +42,12 @@ QByteArray escapedText(const QString &text)
 QString escapedString(const QString &text)
 {
     return QString::fromLatin1(escapedText(text));
+}
+
+QByteArray escapedExcerpt(QByteArrayView bytes, qsizetype limit)
+{
+    const QByteArray shown = escapedBytes(bytes.first(std::min(bytes.size(), limit)));
+    return bytes.size() > limit ? shown + "..." : shown;
 }
 
 QByteArray jsonString(QByteArrayView bytes)

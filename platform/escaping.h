@@ -15,6 +15,9 @@
 // The same as a text, for a message that shows a text from outside (a path from the settings,
 // another user's process name).
 [[nodiscard]] QString escapedString(const QString &text);
+// At most the first `limit` bytes, escaped alike, and "..." after them when there were more:
+// another party's words quoted in a one-line message.
+[[nodiscard]] QByteArray escapedExcerpt(QByteArrayView bytes, qsizetype limit = 80);
 // The same bytes as a JSON string, quotes included: each byte is the character of that code
 // (Latin-1), and everything outside printable ASCII is written as \r, \n or \u00NN, so a
 // C1 control (0x9b is a terminal's CSI) never reaches a terminal raw.

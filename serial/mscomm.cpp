@@ -2,6 +2,7 @@
 #include "serial/mscomm.h"
 
 #include "serial/lossreason.h"
+#include "serial/network/networkline.h"
 #include "serial/permissionadvice.h"
 #include "serial/ports/portmap.h"
 #include "platform/escaping.h"
@@ -64,6 +65,52 @@ std::optional<LineSettings> parseSettings(const QString &text)
     return s;
 }
 
+NetworkLineSettings networkSettings(const LineSettings &s)
+{
+    NetworkLineSettings n;
+    n.baud = quint32(s.baud);
+    n.dataBits = quint8(s.dataBits);
+    switch (s.parity) {
+    case QSerialPort::EvenParity:
+        n.parity = 'E';
+        break;
+    case QSerialPort::OddParity:
+        n.parity = 'O';
+        break;
+    case QSerialPort::MarkParity:
+        n.parity = 'M';
+        break;
+    case QSerialPort::SpaceParity:
+        n.parity = 'S';
+        break;
+    default:
+        n.parity = 'N';
+        break;
+    }
+    n.stopBits = s.stopBits == QSerialPort::TwoStop     ? NetworkLineSettings::StopBits::Two
+            : s.stopBits == QSerialPort::OneAndHalfStop ? NetworkLineSettings::StopBits::OneAndHalf
+                                                        : NetworkLineSettings::StopBits::One;
+    return n;
+}
+
+// A device server that cannot be reached, or is no RFC 2217 server, is a device that is not
+// there; one that turns the client away is a port in use, as a locked device is.
+int codeFor(NetworkStatus::Failure failure)
+{
+    switch (failure) {
+    case NetworkStatus::Failure::BadAddress:
+    case NetworkStatus::Failure::UnknownHost:
+    case NetworkStatus::Failure::Refused:
+    case NetworkStatus::Failure::TimedOut:
+    case NetworkStatus::Failure::NoComPortOption:
+        return CommError::InvalidPortNumber;
+    case NetworkStatus::Failure::InUse:
+        return CommError::PortAlreadyOpen;
+    default:
+        return CommError::DeviceUnavailable;
+    }
+}
+
 } // namespace
 
 MSComm::MSComm(QObject *parent) : QObject(parent)
@@ -81,10 +128,10 @@ CommStatus MSComm::setCommPort(int number)
     if (number < 1 || number > 32767)
         return { CommError::InvalidPortNumber,
                  QStringLiteral("COM%1 is not a port number.").arg(number) };
-    if (m_port.isOpen() && number == m_commPort)
+    if (PortOpen() && number == m_commPort)
         return { CommError::PortAlreadyOpen,
                  QStringLiteral("%1 is already open.").arg(escapedString(m_device)) };
-    if (m_port.isOpen())
+    if (PortOpen())
         return { CommError::PortAlreadyOpen,
                  QStringLiteral("%1 is open; close it before choosing another port.")
                          .arg(escapedString(m_device)) };
@@ -98,12 +145,30 @@ CommStatus MSComm::setSettings(const QString &settings)
         return { CommError::InvalidPropertyValue,
                  QStringLiteral("\"%1\" is no line setting.").arg(settings) };
     m_settings = settings;
-    return m_port.isOpen() ? applySettings() : CommStatus{};
+    return PortOpen() ? applySettings() : CommStatus{};
+}
+
+bool MSComm::PortOpen() const
+{
+    return m_port.isOpen() || networkOpen();
+}
+
+bool MSComm::networkOpen() const
+{
+    return m_network && m_network->isOpen();
 }
 
 CommStatus MSComm::applySettings()
 {
     const LineSettings s = *parseSettings(m_settings);
+    if (networkOpen()) {
+        // The far port follows, so the modem's new rate is the line's too.
+        const NetworkStatus status = m_network->setLineSettings(networkSettings(s));
+        if (!status.ok())
+            return { CommError::CannotConfigure, status.message };
+        warn(status.warning);
+        return {};
+    }
     const bool ok = m_port.setBaudRate(s.baud) && m_port.setParity(s.parity)
             && m_port.setDataBits(s.dataBits) && m_port.setStopBits(s.stopBits)
             && m_port.setFlowControl(QSerialPort::NoFlowControl);
@@ -116,24 +181,32 @@ CommStatus MSComm::setPortOpen(bool open)
 {
     if (open)
         return this->open();
-    if (m_port.isOpen()) {
+    if (PortOpen()) {
         closePort();
         emit portOpenChanged(false);
+    } else if (m_network) {
+        // An open still waiting for its server gives up.
+        m_network->close();
     }
     return {};
 }
 
 void MSComm::closePort()
 {
+    if (m_network)
+        m_network->close();
     m_port.close();
     m_lock.release();
 }
 
 CommStatus MSComm::open()
 {
-    if (m_port.isOpen())
+    if (PortOpen())
         return { CommError::PortAlreadyOpen,
                  QStringLiteral("%1 is already open.").arg(escapedString(m_device)) };
+    // Waiting for a device server lets events through, a second "Open port" among them.
+    if (m_opening)
+        return { CommError::PortAlreadyOpen, QStringLiteral("The port is still being opened.") };
 
     // The path may come from the user's settings file, and hold anything.
     const QString device = PortMap::devicePath(m_commPort);
@@ -141,6 +214,8 @@ CommStatus MSComm::open()
     if (device.isEmpty())
         return { CommError::InvalidPortNumber,
                  QStringLiteral("No serial device is known as COM%1.").arg(m_commPort) };
+    if (isNetworkAddress(device))
+        return openNetwork(device);
 #ifndef Q_OS_WIN
     if (!QFileInfo::exists(device))
         return { CommError::InvalidPortNumber,
@@ -185,9 +260,49 @@ CommStatus MSComm::open()
     return {};
 }
 
+CommStatus MSComm::openNetwork(const QString &address)
+{
+    if (!m_network) {
+        m_network = std::make_unique<NetworkLine>();
+        connect(m_network.get(), &NetworkLine::readyRead, this, &MSComm::onReadyRead);
+        connect(m_network.get(), &NetworkLine::bytesWritten, this, &MSComm::onBytesWritten);
+        connect(m_network.get(), &NetworkLine::lost, this, &MSComm::onNetworkLost);
+    }
+    // A device server takes one client at a time and says so itself: no lock file, no
+    // flock, nothing of this machine's to claim.
+    const QScopedValueRollback opening(m_opening, true);
+    const NetworkStatus status =
+            m_network->open(address, networkSettings(*parseSettings(m_settings)));
+    if (!status.ok()) {
+        const QString reason = status.failure == NetworkStatus::Failure::BadAddress
+                ? QStringLiteral("COM%1: %2").arg(m_commPort).arg(status.message)
+                : status.message;
+        return { codeFor(status.failure), reason };
+    }
+    m_device = address;
+    emit portOpenChanged(true);
+    warn(status.warning);
+    return {};
+}
+
+void MSComm::warn(const QString &warning)
+{
+    if (warning.isEmpty() || m_warned.contains(warning))
+        return;
+    m_warned.insert(warning);
+    emit lineWarning(warning);
+}
+
+void MSComm::onNetworkLost(const QString &reason)
+{
+    // The line has closed itself; the component follows, as after a device hang-up.
+    emit portOpenChanged(false);
+    emit deviceLost(reason);
+}
+
 CommStatus MSComm::setOutput(const QString &text)
 {
-    if (!m_port.isOpen())
+    if (!PortOpen())
         return { CommError::PortNotOpen, QStringLiteral("The port is not open.") };
     // One byte per character as the user sees it: a character outside Latin-1 is one "?",
     // even where it takes two UTF-16 units.
@@ -195,6 +310,14 @@ CommStatus MSComm::setOutput(const QString &text)
     bytes.reserve(text.size());
     for (const char32_t c : text.toUcs4())
         bytes.append(c <= 0xff ? char(c) : '?');
+    if (networkOpen()) {
+        emit dataSent(bytes, QDateTime::currentMSecsSinceEpoch());
+        // A connection that has failed says so only here, and its report closes the line.
+        if (!m_network->write(bytes))
+            return { CommError::ReadWriteFailed,
+                     QStringLiteral("%1 went away while writing.").arg(m_device) };
+        return {};
+    }
     if (m_port.write(bytes) != bytes.size())
         return { CommError::ReadWriteFailed, m_port.errorString() };
     emit dataSent(bytes, QDateTime::currentMSecsSinceEpoch());
@@ -208,7 +331,11 @@ CommStatus MSComm::setOutput(const QString &text)
 
 QString MSComm::Input()
 {
-    const QByteArray bytes = m_inputLen > 0 ? m_port.read(m_inputLen) : m_port.readAll();
+    QByteArray bytes;
+    if (networkOpen())
+        bytes = m_inputLen > 0 ? m_network->read(m_inputLen) : m_network->readAll();
+    else
+        bytes = m_inputLen > 0 ? m_port.read(m_inputLen) : m_port.readAll();
     if (!bytes.isEmpty())
         emit dataReceived(bytes, QDateTime::currentMSecsSinceEpoch());
     return QString::fromLatin1(bytes);
@@ -216,11 +343,20 @@ QString MSComm::Input()
 
 int MSComm::InBufferCount() const
 {
-    return m_port.isOpen() ? int(m_port.bytesAvailable()) : 0;
+    return int(bytesWaiting());
+}
+
+qint64 MSComm::bytesWaiting() const
+{
+    if (networkOpen())
+        return m_network->bytesAvailable();
+    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
 }
 
 bool MSComm::drainOutput(int msecs)
 {
+    if (networkOpen())
+        return m_network->drainOutput(msecs);
     const QDeadlineTimer deadline(msecs);
     while (m_port.isOpen() && m_port.bytesToWrite() > 0) {
         if (!m_port.waitForBytesWritten(int(deadline.remainingTime())))
@@ -231,7 +367,7 @@ bool MSComm::drainOutput(int msecs)
 
 void MSComm::onReadyRead()
 {
-    if (m_rThreshold <= 0 || m_port.bytesAvailable() < m_rThreshold)
+    if (m_rThreshold <= 0 || bytesWaiting() < m_rThreshold)
         return;
     m_commEvent = CommEvents::Receive;
     emit OnComm();
@@ -239,7 +375,8 @@ void MSComm::onReadyRead()
 
 void MSComm::onBytesWritten()
 {
-    if (m_sThreshold <= 0 || m_port.bytesToWrite() > 0)
+    const qint64 left = networkOpen() ? m_network->bytesToWrite() : m_port.bytesToWrite();
+    if (m_sThreshold <= 0 || left > 0)
         return;
     m_commEvent = CommEvents::Send;
     emit OnComm();

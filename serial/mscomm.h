@@ -5,7 +5,12 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <QSet>
 #include <QString>
+
+#include <memory>
+
+class NetworkLine;
 
 // Outcome of one operation of the serial component: 0 for success, otherwise the numeric
 // code the window maps to its fixed message, with the system's own words for the detail.
@@ -36,7 +41,9 @@ inline constexpr qint16 Receive = 2;
 // The serial component the window talks to: numbered COM ports, a settings string such as
 // "19200,N,8,1", text in and out one byte per character (Latin-1), and one event, OnComm,
 // raised through ordinary event dispatch. It reports through codes and signals only;
-// showing messages is the window's business.
+// showing messages is the window's business. A COM number that leads to a network address
+// (rfc2217://HOST:PORT, tcp://HOST:PORT) is a line behind a device server, with the same
+// properties, signals and codes as a serial device.
 class MSComm : public QObject
 {
     Q_OBJECT
@@ -58,7 +65,7 @@ public:
     void setRThreshold(qint16 threshold) { m_rThreshold = threshold; }
     void setSThreshold(qint16 threshold) { m_sThreshold = threshold; }
 
-    [[nodiscard]] bool PortOpen() const { return m_port.isOpen(); }
+    [[nodiscard]] bool PortOpen() const;
     [[nodiscard]] CommStatus setPortOpen(bool open);
 
     // Writes at once, without waiting for the event loop, so a frame is on its way to the
@@ -70,7 +77,7 @@ public:
 
     // Waits, at most `msecs`, until everything written has been handed to the device.
     bool drainOutput(int msecs);
-    // The device the port was last opened on, as a path.
+    // The device the port was last opened on, as a path or a network address.
     [[nodiscard]] QString deviceName() const { return m_device; }
     // What the user should know about the open port although it opened: the lock files that
     // could not be made for it (see SerialLock::warnings()). Empty while closed.
@@ -88,19 +95,31 @@ signals:
     // or a second front end attaches here.
     void dataSent(const QByteArray &bytes, qint64 atMsecs);
     void dataReceived(const QByteArray &bytes, qint64 atMsecs);
+    // The port opened, or took new settings, though not quite as asked: a device server did
+    // not confirm a setting, or a raw network port cannot carry the rate. No failure; said
+    // once for each text over the component's life, after the open it belongs to.
+    void lineWarning(const QString &warning);
 
 private:
     [[nodiscard]] CommStatus open();
+    [[nodiscard]] CommStatus openNetwork(const QString &address);
     [[nodiscard]] CommStatus applySettings();
+    [[nodiscard]] bool networkOpen() const;
+    [[nodiscard]] qint64 bytesWaiting() const;
     void onReadyRead();
     void onBytesWritten();
     void onErrorOccurred(QSerialPort::SerialPortError error);
+    void onNetworkLost(const QString &reason);
+    void warn(const QString &warning);
     // Closes the port and lets the device go for every other program.
     void closePort();
 
     // Declared before the port, so that it outlives the port's descriptor.
     SerialLock m_lock;
     QSerialPort m_port;
+    // Made on the first open of a network address: most sessions never need one.
+    std::unique_ptr<NetworkLine> m_network;
+    QSet<QString> m_warned;
     QString m_device;
     qint16 m_commPort = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");

@@ -5,6 +5,7 @@
 #include "platform/fdio.h"
 #include "serial/mscomm.h"
 #include "serial/baudrates.h"
+#include "serial/network/networkaddress.h"
 #include "serial/numbertext.h"
 #include "serial/ports/portmap.h"
 
@@ -77,6 +78,10 @@ void Transcript::start(const QString &path, const QString &frontEnd, const QStri
     header += "# device: " + (device.isEmpty() ? QByteArray("none") : escapedText(device)) + '\n';
     header += "# line: " + escapedText(portSettingsForBaudText(baudText).value_or(comm.Settings()))
             + '\n';
+    if (const std::optional<NetworkAddress> address = parseNetworkAddress(device).address;
+        address && address->protocol == NetworkAddress::Protocol::RawTcp)
+        header += "# note: tcp:// carries bytes only; the line's rate is set at the server, not "
+                  "from here\n";
     writeLine(header);
 }
 
@@ -101,6 +106,9 @@ void Transcript::attach(const MSComm &comm)
     });
     connect(&comm, &MSComm::deviceLost, this, [this](const QString &reason) {
         write(QDateTime::currentMSecsSinceEpoch(), "lost", escapedText(reason));
+    });
+    connect(&comm, &MSComm::lineWarning, this, [this](const QString &warning) {
+        write(QDateTime::currentMSecsSinceEpoch(), "warning", escapedText(warning));
     });
 }
 

@@ -33,7 +33,8 @@ public:
     void start(const QString &path, const QString &frontEnd, const QString &portText,
                const QString &baudText, const MSComm &comm);
 
-    // Records the port's traffic, its opens and closes and the loss of its device.
+    // Records the port's traffic, its opens and closes, the loss of its device and what its
+    // line warned of.
     void attach(const MSComm &comm);
 
     // One event of the front end's own: a message shown ("error", "information",

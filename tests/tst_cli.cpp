@@ -4,10 +4,12 @@
 // through the settings store's "Ports" section. Checked from both ends: what the modem
 // received and answered, and what the process printed, returned and wrote to its transcript.
 
+#include "platform/escaping.h"
 #include "session/settingsstore.h"
 #include "sim/simulatedmodem.h"
 #include "tests/support/framestamps.h"
 #include "tests/support/pty.h"
+#include "tests/support/ser2net.h"
 #include "tests/support/transcriptfile.h"
 
 #include <QDir>
@@ -17,6 +19,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -1232,6 +1236,238 @@ private slots:
                  "korvanet " + mode.toLatin1() + ": " + error + "\nTry 'korvanet " + mode.toLatin1()
                          + " --help' for the options.\n");
     }
+
+    // ---- Over the network ----------------------------------------------------------------
+    // COM 30 leads to a device server's address: Debian's ser2net on loopback in front of
+    // the simulated modem's pseudo-terminal, as a modem at a remote site is reached. A run
+    // is checked as the ones above are (the modem's own record, stdout, the transcript byte
+    // for byte); a fault by its exit status, the window's message and its detail on stderr,
+    // and how long it took.
+    void overTheNetwork_data()
+    {
+        QTest::addColumn<int>("server"); // what COM 30 leads to: Server
+        QTest::addColumn<QStringList>("arguments"); // the mode, then what follows --port 30
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out"); // a run that went through: stdout exactly
+        // stderr exactly, %1 the address, %2 the same server as tcp://
+        QTest::addColumn<QByteArray>("err");
+        QTest::addColumn<QByteArrayList>("opens"); // the line settings of each open
+        QTest::addColumn<int>("rateAfter"); // the modem's rate afterwards
+        QTest::addColumn<int>("minMs");
+        QTest::addColumn<int>("maxMs");
+
+        // A read's output is every caption with the modem's own reply beside it.
+        const QByteArray readOutput("<read>");
+        const QByteArray none;
+        const QByteArrayList once19200{ "19200,N,8,1" };
+        const QByteArray rawWarning("korvanet: %1 carries bytes only: the rate of its serial port "
+                                    "is set at the server, so 9600 baud cannot be set from "
+                                    "here.\n");
+
+        QTest::newRow("read over RFC 2217")
+                << int(Server::Rfc2217) << QStringList{ "read" } << 0 << readOutput << none
+                << once19200 << 19200 << 0 << 3000;
+        QTest::newRow("send over RFC 2217, the far port follows the new rate")
+                << int(Server::Rfc2217)
+                << QStringList{ "send",  "--yes", "QM&FR=433.05000", "QM%B=9600,8,N,1",
+                                "QM%B?", "QM**>" }
+                << 0
+                << QByteArray("QM&FR=433.05000\tOK\nQM%B=9600,8,N,1\tOK\nQM%B?\t9600,8,N,1\n"
+                              "QM**>\tOK\n")
+                << none << QByteArrayList{ "19200,N,8,1", "9600,N,8,1" } << 9600 << 0 << 3000;
+        QTest::newRow("read over the README's ser2net configuration")
+                << int(Server::Readme) << QStringList{ "read" } << 0 << readOutput << none
+                << once19200 << 19200 << 0 << 3000;
+        // The server's port is at 9600 by its configuration, and so is the modem.
+        QTest::newRow("read over raw TCP, the rate warned of")
+                << int(Server::Raw) << QStringList{ "read", "--baud", "9600" } << 0 << readOutput
+                << rawWarning << QByteArrayList{ "9600,N,8,1" } << 9600 << 0 << 3000;
+        QTest::newRow("send over raw TCP, warned of once for two opens")
+                << int(Server::Raw)
+                << QStringList{ "send", "--baud", "9600", "QM%B=9600,8,N,1", "QM%D?" } << 0
+                << QByteArray("QM%B=9600,8,N,1\tOK\nQM%D?\tUHF MODEM 2W\n")
+                << rawWarning + "korvanet: the modem is left with changes unsaved\n"
+                << QByteArrayList{ "9600,N,8,1", "9600,N,8,1" } << 9600 << 0 << 3000;
+
+        const QByteArray invalid("korvanet: Invalid port number.\nkorvanet: ");
+        QTest::newRow("refused") << int(Server::Refused) << QStringList{ "read" } << 1 << none
+                                 << invalid
+                        + "%1 refused the connection: no server listens on that port.\n"
+                                 << QByteArrayList() << 19200 << 0 << 2000;
+        QTest::newRow("unknown host")
+                << int(Server::UnknownHost) << QStringList{ "read" } << 1 << none
+                << invalid
+                        + "%1: the host \"no-such-modem.invalid\" is unknown; its name does not "
+                          "resolve.\n"
+                << QByteArrayList() << 19200 << 0 << 6500;
+        QTest::newRow("plain telnet")
+                << int(Server::PlainTelnet) << QStringList{ "read" } << 1 << none
+                << invalid
+                        + "%1 speaks telnet but refuses COM-PORT-OPTION (RFC 2217), so it cannot "
+                          "set the line's rate. For a port that carries bytes only, use %2.\n"
+                << QByteArrayList() << 19200 << 0 << 2000;
+        QTest::newRow("a server that never answers")
+                << int(Server::Silent) << QStringList{ "read" } << 1 << none
+                << invalid
+                        + "%1 took the connection but gave no telnet answer (RFC 2217) within 5 "
+                          "s.\n"
+                << QByteArrayList() << 19200 << 5000 << 7000;
+        QTest::newRow("a second client")
+                << int(Server::Held) << QStringList{ "send", "QM%D?" } << 1 << none
+                << QByteArray("korvanet: Port already open.\nkorvanet: %1 is in use: the server "
+                              "said \"Port already in use\" and closed the connection.\n")
+                << QByteArrayList() << 19200 << 0 << 2000;
+        // Killed as the first question reaches the modem, before it answers.
+        QTest::newRow("ser2net killed mid-session")
+                << int(Server::Killed)
+                << QStringList{ "send", "--timeout", "5000", "QM%D?", "QM%S?" } << 1 << none
+                << QByteArray("korvanet: Unknown error.\nkorvanet: %1: the server closed the "
+                              "connection.\nkorvanet: 0 of 2 answered; sent without a reply: "
+                              "QM%D?; never sent: QM%S?\n")
+                << once19200 << 19200 << 0 << 3000;
+    }
+
+    void overTheNetwork()
+    {
+        QFETCH(int, server);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        QFETCH(QByteArrayList, opens);
+        QFETCH(int, rateAfter);
+        QFETCH(int, minMs);
+        QFETCH(int, maxMs);
+        ModemOnCom3 m;
+        m.modem.setSignalLevel(-87);
+        QByteArrayList wire; // the traffic as the modem had it, escaped as a transcript is
+        QObject::connect(&m.modem, &SimulatedModem::frameReceived, &m.modem,
+                         [&wire](const QByteArray &text) {
+                             wire.append("sent " + escapedBytes(text + "\r\n"));
+                         });
+        QObject::connect(&m.modem, &SimulatedModem::replySent, &m.modem,
+                         [&wire](const QByteArray &bytes) {
+                             wire.append("received " + escapedBytes(bytes));
+                         });
+
+        Ser2net ser2net;
+        QTcpServer silent;
+        QTcpSocket holder;
+        QString address;
+        switch (Server(server)) {
+        case Server::Rfc2217:
+        case Server::Held:
+        case Server::Killed:
+        case Server::PlainTelnet:
+        case Server::Raw: {
+            const bool raw = server == int(Server::Raw);
+            if (raw)
+                QVERIFY(m.modem.setSerialRate(9600));
+            QVERIFY2(ser2net.start(m.modem.slavePath()), qPrintable(ser2net.error()));
+            address = ser2net.address(raw ? Ser2net::Accepter::Raw
+                                              : server == int(Server::PlainTelnet)
+                                              ? Ser2net::Accepter::Telnet
+                                              : Ser2net::Accepter::Rfc2217);
+            break;
+        }
+        case Server::Readme: {
+            // The section's YAML as written, but for the device and a port of the test's own.
+            QFile readme(QStringLiteral(KORVANET_README));
+            QVERIFY(readme.open(QIODevice::ReadOnly));
+            const QByteArray text = readme.readAll();
+            const qsizetype section = text.indexOf("\n## Modems at remote sites\n");
+            const qsizetype start = text.indexOf("```yaml\n", section);
+            QVERIFY(section >= 0 && start >= 0);
+            QByteArray yaml = text.mid(start + 8, text.indexOf("```\n", start + 8) - start - 8);
+            QVERIFY2(yaml.contains("/dev/ttyUSB0") && yaml.contains("tcp,4001"), yaml.constData());
+            const quint16 port = freeLoopbackPort();
+            yaml.replace("/dev/ttyUSB0", QFile::encodeName(m.modem.slavePath()))
+                    .replace("tcp,4001", "tcp," + QByteArray::number(port));
+            QVERIFY2(ser2net.startWith(yaml, port), qPrintable(ser2net.error()));
+            address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(port);
+            break;
+        }
+        case Server::Refused:
+            address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(freeLoopbackPort());
+            break;
+        case Server::UnknownHost:
+            address = QStringLiteral("rfc2217://no-such-modem.invalid:2000");
+            break;
+        case Server::Silent:
+            QVERIFY(silent.listen(QHostAddress::LocalHost));
+            address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort());
+            break;
+        }
+        if (server == int(Server::Held)) {
+            // Another client has the port: ser2net greets it with its telnet options.
+            holder.connectToHost(QHostAddress::LocalHost, ser2net.port(Ser2net::Accepter::Rfc2217));
+            QVERIFY(holder.waitForConnected(2000) && holder.waitForReadyRead(2000));
+        }
+        if (server == int(Server::Killed)) {
+            QObject::connect(
+                    &m.modem, &SimulatedModem::frameReceived, &m.modem,
+                    [&ser2net] { ser2net.kill(); }, Qt::SingleShotConnection);
+        }
+        mapComPort(30, address);
+
+        QStringList command{ arguments.constFirst(), "--port", "30", "--transcript", m.transcript };
+        QElapsedTimer clock;
+        clock.start();
+        const Run run = korvanet(command + arguments.mid(1));
+        const qint64 ms = clock.elapsed();
+        QByteArray raw = address.toLatin1();
+        raw.replace("rfc2217://", "tcp://");
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.err, QByteArray(err).replace("%1", address.toLatin1()).replace("%2", raw));
+        QVERIFY2(ms >= minMs && ms <= maxMs, qPrintable(QString::number(ms)));
+
+        const TranscriptFile transcript(m.transcript);
+        QVERIFY(transcript.wellFormed);
+        QCOMPARE(transcript.header.value("device"), address.toLatin1());
+        QCOMPARE(transcript.header.contains("note"), address.startsWith(u"tcp://"));
+        QByteArrayList traffic;
+        QByteArrayList opened;
+        qsizetype warnings = 0;
+        for (const QByteArray &line : transcript.exchange()) {
+            if (line.startsWith("sent ") || line.startsWith("received "))
+                traffic.append(line);
+            else if (line.startsWith("open "))
+                opened.append(line.mid(5));
+            warnings += line.startsWith("warning ");
+        }
+        QByteArrayList expectedOpens;
+        for (const QByteArray &settings : opens)
+            expectedOpens.append("COM30 " + address.toLatin1() + ' ' + settings);
+        QCOMPARE(opened, expectedOpens);
+        QCOMPARE(warnings, qsizetype(err.contains("cannot be set from here") ? 1 : 0));
+        QCOMPARE(m.modem.serialRate(), rateAfter);
+        if (exitCode != 0)
+            return;
+        if (out == "<read>") {
+            out.clear();
+            QCOMPARE(m.replies.size(), ReadCaptions.size());
+            for (qsizetype i = 0; i < ReadCaptions.size(); ++i)
+                out += ReadCaptions[i] + '\t' + m.replies[i] + '\n';
+        }
+        QCOMPARE(run.out, out);
+        QCOMPARE(traffic, wire);
+        QVERIFY(m.modem.saved() == m.modem.current());
+        if (arguments.contains("QM&FR=433.05000"))
+            QCOMPARE(m.modem.current().receiveFrequency, QStringLiteral("433.05000"));
+    }
+
+private:
+    enum class Server {
+        Rfc2217,
+        Readme,
+        Raw,
+        Refused,
+        UnknownHost,
+        PlainTelnet,
+        Silent,
+        Held,
+        Killed
+    };
 };
 
 KORVANET_TEST_MAIN(tst_Cli)

@@ -163,7 +163,7 @@ void tst_NetworkLine::addresses_data()
     QTest::newRow("host too long")
             << "tcp://" + QString(254, u'a') + ":1" << true << "longer than 253";
     QTest::newRow("escape sequence") << "tcp://gw\x1b[2J:1" << true << "gw\\x1b[2J";
-    QTest::newRow("not ASCII") << "tcp://gw\u00e4:1" << true << "gw\\xe4";
+    QTest::newRow("not ASCII") << "tcp://gw\u00e4:1" << true << "gw\\xc3\\xa4";
     QTest::newRow("device path") << "/dev/ttyUSB0" << false << "rfc2217://HOST:PORT";
     QTest::newRow("COM name") << "COM3" << false << "rfc2217://HOST:PORT";
     QTest::newRow("no scheme") << "://gw:2000" << false << "rfc2217://HOST:PORT";

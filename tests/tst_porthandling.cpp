@@ -6,13 +6,17 @@
 #include "serial/permissionadvice.h"
 #include "serial/widget/responselog.h"
 #include "tests/support/cputime.h"
+#include "tests/support/ser2net.h"
 #include "tests/support/windowonpty.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <cerrno>
@@ -734,6 +738,143 @@ private slots:
         // Only a loop that keeps waking up on the dead line comes near this.
         QVERIFY2(cpuMs < 300, qPrintable(QStringLiteral("%1 ms of CPU in 1 s").arg(cpuMs)));
     }
+
+    // COM 30 leads to Debian's ser2net on loopback in front of the pseudo-terminal, as a modem
+    // at a remote site is reached: the bytes, the warning of a raw port, and each fault with
+    // its box, its time, and the window left as it was and never frozen.
+    void overTheNetwork_data()
+    {
+        QTest::addColumn<int>("server"); // Server
+        QTest::addColumn<QString>("box"); // "Kind: text"; empty: none
+        QTest::addColumn<QString>("detail"); // part of the box's detail
+        QTest::addColumn<int>("minMs"); // how long "Open port" took
+        QTest::addColumn<int>("maxMs");
+
+        const QString invalid = QStringLiteral("Error: Invalid port number.");
+        QTest::newRow("RFC 2217, 0xFF both ways") << int(Server::Rfc2217) << ""
+                                                  << "" << 0 << 1000;
+        QTest::newRow("raw TCP, warned of once")
+                << int(Server::Raw) << "Warning: Port open, with a warning."
+                << "carries bytes only: the rate of its serial port is set at the server, so "
+                   "19200 baud cannot be set from here."
+                << 0 << 1500;
+        QTest::newRow("refused") << int(Server::Refused) << invalid << "refused the connection" << 0
+                                 << 1000;
+        QTest::newRow("unknown host")
+                << int(Server::UnknownHost) << invalid << "is unknown" << 0 << 5500;
+        QTest::newRow("plain telnet")
+                << int(Server::PlainTelnet) << invalid << "refuses COM-PORT-OPTION" << 0 << 1000;
+        QTest::newRow("a server that never answers")
+                << int(Server::Silent) << invalid << "gave no telnet answer (RFC 2217) within 5 s"
+                << 4500 << 6000;
+        QTest::newRow("a second client")
+                << int(Server::Held) << "Error: Port already open."
+                << "is in use: the server said \"Port already in use\"" << 0 << 1000;
+        QTest::newRow("ser2net killed mid-session")
+                << int(Server::Killed) << "Error: Unknown error."
+                << "the server closed the connection." << 0 << 1000;
+    }
+
+    void overTheNetwork()
+    {
+        QFETCH(int, server);
+        QFETCH(QString, box);
+        QFETCH(QString, detail);
+        QFETCH(int, minMs);
+        QFETCH(int, maxMs);
+        WindowOnPty w;
+        Ser2net ser2net;
+        QTcpServer silent;
+        QTcpSocket holder;
+        QString address;
+        switch (Server(server)) {
+        case Server::Refused:
+            address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(freeLoopbackPort());
+            break;
+        case Server::UnknownHost:
+            address = QStringLiteral("rfc2217://no-such-modem.invalid:2000");
+            break;
+        case Server::Silent:
+            QVERIFY(silent.listen(QHostAddress::LocalHost));
+            address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort());
+            break;
+        default:
+            QVERIFY2(ser2net.start(w.pty.slavePath(), QStringLiteral("19200n81")),
+                     qPrintable(ser2net.error()));
+            address = ser2net.address(server == int(Server::Raw) ? Ser2net::Accepter::Raw
+                                              : server == int(Server::PlainTelnet)
+                                              ? Ser2net::Accepter::Telnet
+                                              : Ser2net::Accepter::Rfc2217);
+            break;
+        }
+        if (server == int(Server::Held)) {
+            // Another client has the port: ser2net greets it with its telnet options.
+            holder.connectToHost(QHostAddress::LocalHost, ser2net.port(Ser2net::Accepter::Rfc2217));
+            QVERIFY(holder.waitForConnected(2000) && holder.waitForReadyRead(2000));
+        }
+        mapComPort(30, address);
+        QVERIFY(showWith(w, QStringLiteral(" 30")));
+        const Names atStart = visibleControls(w.form);
+
+        // The window goes on while the port opens: a timer of its own keeps its pace.
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, &tick, [&ticks] { ++ticks; });
+        tick.start(100);
+        QElapsedTimer clock;
+        clock.start();
+        const qint64 cpuBefore = cpuTimeNs();
+        // An impatient second click while the server keeps the first waiting.
+        if (server == int(Server::Silent)) {
+            QTimer::singleShot(200, &w.form,
+                               [&w] { QTest::mouseClick(w.form.Command1, Qt::LeftButton); });
+        }
+        QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+        const qint64 ms = clock.elapsed();
+        const qint64 cpuMs = (cpuTimeNs() - cpuBefore) / 1000000;
+        QVERIFY2(ms >= minMs && ms <= maxMs, qPrintable(QString::number(ms)));
+        QVERIFY2(ticks >= ms / 200,
+                 qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(ms)));
+        QVERIFY2(cpuMs < 300 + ms / 10, qPrintable(QStringLiteral("%1 ms of CPU").arg(cpuMs)));
+
+        if (server == int(Server::Rfc2217)) {
+            QCOMPARE(boxes(w.script), QStringList());
+            // 0xFF is telnet's IAC: doubled on the wire both ways, and single at both ends.
+            w.pty.write("A\xff\xff\r\n");
+            QTRY_COMPARE(w.form.Text2->text(), QStringLiteral("A\u00ff\u00ff\r\n\r\n"));
+            w.form.Text3->setText(QStringLiteral("\u00ff\u00ff"));
+            QTest::mouseClick(w.form.Command9, Qt::LeftButton);
+            QCOMPARE(w.pty.readCount(10), QByteArray("QM&FR=\xff\xff\r\n"));
+            return;
+        }
+        if (server == int(Server::Raw)) {
+            QVERIFY(w.form.MSComm1->PortOpen());
+            QTest::mouseClick(w.form.Command36, Qt::LeftButton);
+            QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
+        }
+        if (server == int(Server::Killed)) {
+            QVERIFY2(w.form.MSComm1->PortOpen(), qPrintable(boxDetails(w.script)));
+            ser2net.kill();
+            QTRY_VERIFY_WITH_TIMEOUT(!w.script.shown().isEmpty(), 1000);
+            const qint64 idleCpuMs = cpuMsWhileIdle(1000);
+            QVERIFY2(idleCpuMs < 300, qPrintable(QStringLiteral("%1 ms of CPU").arg(idleCpuMs)));
+        }
+        QStringList expected{ box };
+        if (server == int(Server::Silent))
+            expected.prepend(QStringLiteral("Error: Port already open."));
+        QCOMPARE(boxes(w.script), expected);
+        QVERIFY2(w.script.shown().constLast().detail.contains(detail)
+                         && w.script.shown().constLast().detail.contains(address),
+                 qPrintable(w.script.shown().constLast().detail));
+        if (server == int(Server::Raw))
+            return;
+        QVERIFY(!w.form.MSComm1->PortOpen());
+        QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
+        QCOMPARE(sorted(visibleControls(w.form)), sorted(atStart));
+    }
+
+private:
+    enum class Server { Rfc2217, Raw, Refused, UnknownHost, PlainTelnet, Silent, Held, Killed };
 };
 
 KORVANET_TEST_MAIN(tst_PortHandling)

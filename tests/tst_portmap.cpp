@@ -5,11 +5,13 @@
 #include "serial/ports/portlisting.h"
 #include "serial/ports/portmap.h"
 #include "tests/support/pty.h"
+#include "tests/support/ser2net.h"
 #include "tests/support/windowonpty.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTextDocument>
 
@@ -226,6 +228,17 @@ private slots:
         form.Combo2->hidePopup();
         QCOMPARE(form.Combo2->itemData(13, Qt::ToolTipRole).toString(),
                  Qt::convertFromPlainText(later.slavePath()));
+
+        // A device server is named by its address, and opening the list does not call it.
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QString address = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+        mapComPort(15, address);
+        form.Combo2->showPopup();
+        form.Combo2->hidePopup();
+        QCOMPARE(form.Combo2->itemData(14, Qt::ToolTipRole).toString(),
+                 Qt::convertFromPlainText(address));
+        QVERIFY(!server.hasPendingConnections() && !server.waitForNewConnection(200));
     }
 
     void listPorts()
@@ -233,6 +246,15 @@ private slots:
         PtyPair pty;
         mapComPort(42, pty.slavePath());
         mapComPort(43, QStringLiteral("/dev/korvanet-no-such-device"));
+        // Device servers, each tried with a bare connection: one that takes it, a port
+        // nothing listens on, a name that does not resolve.
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QString answering = QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.serverPort());
+        const QString closed = QStringLiteral("tcp://127.0.0.1:%1").arg(freeLoopbackPort());
+        mapComPort(44, answering);
+        mapComPort(45, closed);
+        mapComPort(46, QStringLiteral("rfc2217://no-such-server.invalid:2000"));
         const Run run = korvanet({ QStringLiteral("--list-ports") });
         QCOMPARE(run.exitCode, 0);
         const QStringList lines = run.out.split(u'\n');
@@ -245,6 +267,15 @@ private slots:
         };
         QCOMPARE(lineFor(42), QStringLiteral("42 %1 * ready").arg(pty.slavePath()));
         QCOMPARE(lineFor(43), QStringLiteral("43 /dev/korvanet-no-such-device * missing"));
+        QCOMPARE(lineFor(44),
+                 QStringLiteral("44 %1 * answers RFC 2217 device server").arg(answering));
+        QCOMPARE(lineFor(45),
+                 QStringLiteral("45 %1 * refused raw TCP: the rate is set at the server, not from "
+                                "here")
+                         .arg(closed));
+        QCOMPARE(lineFor(46),
+                 QStringLiteral("46 rfc2217://no-such-server.invalid:2000 * unknown host RFC 2217 "
+                                "device server"));
         QVERIFY(run.out.startsWith(u"COM"));
     }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/network/networkaddress.h"
 
+#include "platform/escaping.h"
+
 #include <QCoreApplication>
 #include <QHostAddress>
 
@@ -33,7 +35,8 @@ bool isHostChar(QChar c)
 NetworkAddressParse refuse(QStringView text, const QString &why)
 {
     return { std::nullopt,
-             tr("\"%1\" is no network address: %2").arg(quotedForMessage(text), why) };
+             tr("\"%1\" is no network address: %2")
+                     .arg(QString::fromLatin1(escapedExcerpt(text.toUtf8())), why) };
 }
 
 std::optional<quint16> portNumber(QStringView text)
@@ -131,28 +134,4 @@ NetworkAddressParse parseNetworkAddress(QStringView input)
     address.host = host.toString();
     address.port = *number;
     return { address, {} };
-}
-
-QString quotedForMessage(QStringView text, qsizetype limit)
-{
-    QString quoted;
-    const QStringView shown = text.first(std::min(text.size(), limit));
-    for (const QChar c : shown) {
-        const char16_t u = c.unicode();
-        if (u == '\r')
-            quoted += QLatin1String("\\r");
-        else if (u == '\n')
-            quoted += QLatin1String("\\n");
-        else if (u == '\\')
-            quoted += QLatin1String("\\\\");
-        else if (u >= 0x20 && u < 0x7f)
-            quoted += c;
-        else if (u <= 0xff)
-            quoted += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
-        else
-            quoted += QStringLiteral("\\u{%1}").arg(int(u), 4, 16, QLatin1Char('0'));
-    }
-    if (shown.size() < text.size())
-        quoted += QStringLiteral("...");
-    return quoted;
 }

@@ -37,7 +37,3 @@ struct NetworkAddressParse
 [[nodiscard]] bool isNetworkAddress(QStringView device);
 
 [[nodiscard]] NetworkAddressParse parseNetworkAddress(QStringView text);
-
-// Text from a settings file or a server, fit to quote in a one-line message: at most `limit`
-// characters, anything outside printable ASCII as \xNN (bytes) or \u{NNNN} (characters).
-[[nodiscard]] QString quotedForMessage(QStringView text, qsizetype limit = 80);

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/network/networkline.h"
 
+#include "platform/escaping.h"
+#include "platform/eventwait.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QScopedValueRollback>
-#include <QTimer>
 #include <QtEndian>
 
 #ifdef Q_OS_LINUX
@@ -105,11 +106,8 @@ QString describe(ComPort command, const QByteArray &value)
 NetworkLine::NetworkLine(QObject *parent) : QObject(parent)
 {
     m_socket.setReadBufferSize(ReadChunk);
-    const auto wake = [this] { emit progressed(QPrivateSignal()); };
-    connect(&m_socket, &QTcpSocket::stateChanged, this, wake);
     connect(&m_socket, &QTcpSocket::readyRead, this, &NetworkLine::onReadyRead);
-    connect(&m_socket, &QTcpSocket::bytesWritten, this, [this, wake] {
-        wake();
+    connect(&m_socket, &QTcpSocket::bytesWritten, this, [this] {
         if (m_open)
             emit bytesWritten();
     });
@@ -360,19 +358,9 @@ bool NetworkLine::answered(ComPort command) const
 bool NetworkLine::waitFor(const std::function<bool()> &done, const QDeadlineTimer &deadline)
 {
     const quint64 generation = m_generation;
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(this, &NetworkLine::progressed, &loop, &QEventLoop::quit);
-    while (generation == m_generation && !done() && !deadline.hasExpired()) {
-        timer.start(int(std::max<qint64>(deadline.remainingTime(), 0)));
-        loop.exec();
-    }
-    return generation == m_generation && done();
+    const bool settled =
+            EventWait::until(deadline, [&] { return generation != m_generation || done(); });
+    return settled && generation == m_generation;
 }
 
 void NetworkLine::close()
@@ -450,7 +438,6 @@ void NetworkLine::onReadyRead()
     acknowledgeAtOnce();
     const qsizetype before = m_input.size();
     pullFromSocket();
-    emit progressed(QPrivateSignal());
     if (m_open && m_input.size() > before)
         emit readyRead();
 }
@@ -505,7 +492,6 @@ void NetworkLine::onErrorOccurred(QAbstractSocket::SocketError error)
 {
     // The server's last words come before its close.
     pullFromSocket();
-    emit progressed(QPrivateSignal());
     if (!m_open)
         return;
     const QString reason = error == QAbstractSocket::RemoteHostClosedError
@@ -536,5 +522,5 @@ QString NetworkLine::closedDuringOpen() const
                 .arg(m_address.text());
     }
     return tr("%1 is in use: the server said \"%2\" and closed the connection.")
-            .arg(m_address.text(), quotedForMessage(QString::fromLatin1(words)));
+            .arg(m_address.text(), QString::fromLatin1(escapedExcerpt(words)));
 }

@@ -104,8 +104,6 @@ signals:
     void bytesWritten();
     // The connection went away while open. The line is closed, once, when this is emitted.
     void lost(const QString &reason);
-    // Anything happened on the socket: wakes a wait.
-    void progressed(QPrivateSignal);
 
 private:
     struct Confirmation
@@ -125,7 +123,7 @@ private:
                                         const QDeadlineTimer &deadline);
     void request(TelnetCodec::ComPort command, QByteArrayView value);
     [[nodiscard]] bool answered(TelnetCodec::ComPort command) const;
-    // Runs the event loop until `done` or `deadline`, whichever first; false when `done` is
+    // Dispatches events until `done` or `deadline`, whichever first; false when `done` is
     // still not so, or the line was closed meanwhile by someone else.
     bool waitFor(const std::function<bool()> &done, const QDeadlineTimer &deadline);
 

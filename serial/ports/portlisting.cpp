@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/ports/portlisting.h"
 
-#include "serial/ports/portmap.h"
 #include "platform/escaping.h"
+#include "serial/network/networkaddress.h"
+#include "serial/network/serverprobe.h"
+#include "serial/ports/portmap.h"
 
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -13,6 +15,38 @@
 #include <unistd.h>
 
 namespace {
+
+// How long --list-ports waits for each device server to take a connection.
+constexpr int ProbeMs = 500;
+
+// What a row of the listing says of one device.
+struct Row
+{
+    QString device;
+    QString state;
+    QString adapter;
+};
+
+// A network address as the listing and the tooltips name it; the text as it stands in the
+// settings file, escaped, when it is none.
+QString networkDevice(const QString &device)
+{
+    const NetworkAddressParse parsed = parseNetworkAddress(device);
+    return parsed.address ? parsed.address->text()
+                          : QString::fromLatin1(escapedExcerpt(device.toUtf8()));
+}
+
+Row networkRow(const QString &device)
+{
+    const NetworkAddressParse parsed = parseNetworkAddress(device);
+    if (!parsed.address)
+        return { networkDevice(device), QStringLiteral("no address"), {} };
+    const QString state = ServerProbe::describe(ServerProbe::probe(*parsed.address, ProbeMs));
+    if (parsed.address->protocol == NetworkAddress::Protocol::RawTcp)
+        return { parsed.address->text(), state,
+                 QStringLiteral("raw TCP: the rate is set at the server, not from here") };
+    return { parsed.address->text(), state, QStringLiteral("RFC 2217 device server") };
+}
 
 QSerialPortInfo infoFor(const QList<QSerialPortInfo> &ports, const QString &device)
 {
@@ -54,25 +88,33 @@ QString portListing()
     const QList<PortMap::Entry> entries = PortMap::entries();
     if (entries.isEmpty())
         return QStringLiteral("No serial ports found.\n");
-    // An override's path is whatever the settings file holds.
-    const auto devices = [](const PortMap::Entry &entry) {
-        return escapedString(entry.device) + (entry.overridden ? QStringLiteral(" *") : QString());
-    };
-    qsizetype deviceWidth = 6;
-    for (const PortMap::Entry &entry : entries)
-        deviceWidth = std::max(deviceWidth, devices(entry).size());
 
     // One scan for the whole list: each walks every tty on the machine through udev and
     // takes milliseconds, which once per device would add up.
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    QList<Row> rows;
+    for (const PortMap::Entry &entry : entries) {
+        // An override's path is whatever the settings file holds.
+        Row row = isNetworkAddress(entry.device)
+                ? networkRow(entry.device)
+                : Row{ escapedString(entry.device), stateOf(entry.device),
+                       adapterOf(infoFor(ports, entry.device)) };
+        if (entry.overridden)
+            row.device += QStringLiteral(" *");
+        rows.append(row);
+    }
+    qsizetype deviceWidth = 6;
+    for (const Row &row : rows)
+        deviceWidth = std::max(deviceWidth, row.device.size());
+
     QString text;
     QTextStream out(&text);
     out << Qt::left << qSetFieldWidth(6) << "COM" << qSetFieldWidth(int(deviceWidth) + 2)
         << "Device" << qSetFieldWidth(15) << "State" << qSetFieldWidth(0) << "Adapter\n";
-    for (const PortMap::Entry &entry : entries) {
-        out << qSetFieldWidth(6) << entry.number << qSetFieldWidth(int(deviceWidth) + 2)
-            << devices(entry) << qSetFieldWidth(15) << stateOf(entry.device) << qSetFieldWidth(0)
-            << adapterOf(infoFor(ports, entry.device)) << '\n';
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        out << qSetFieldWidth(6) << entries[i].number << qSetFieldWidth(int(deviceWidth) + 2)
+            << rows[i].device << qSetFieldWidth(15) << rows[i].state << qSetFieldWidth(0)
+            << rows[i].adapter << '\n';
     }
     if (std::any_of(entries.cbegin(), entries.cend(), [](const auto &e) { return e.overridden; }))
         out << "* set in the \"Ports\" section of the settings file\n";
@@ -85,6 +127,11 @@ QMap<int, QString> portTooltips()
     // Built each time the port list opens: one scan for all devices.
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const PortMap::Entry &entry : PortMap::entries()) {
+        // Opening the list must not reach out over the network: the address is all it says.
+        if (isNetworkAddress(entry.device)) {
+            tips.insert(entry.number, networkDevice(entry.device));
+            continue;
+        }
         if (!QFileInfo::exists(entry.device))
             continue;
         const QString adapter = adapterOf(infoFor(ports, entry.device));

@@ -6,11 +6,14 @@
 
 // The COM-number map as an open would resolve it now, one line a number: the device, whether
 // it is there and this user may open it, and for USB adapters their description, maker and
-// serial number. For `korvanet --list-ports` and the port list's tooltips.
+// serial number. A network address says whether its server takes a connection (each is
+// tried, for at most half a second) and which kind of server it is. For `korvanet
+// --list-ports`.
 [[nodiscard]] QString portListing();
 
 // The port list's tooltips: for each COM number whose device is there, the device and, for
-// a USB adapter, its description.
+// a USB adapter, its description; for a network address, the address alone, since opening
+// the list must not reach out over the network.
 [[nodiscard]] QMap<int, QString> portTooltips();
 
 // The serial number of the USB adapter behind `device` (any name of it); empty when it has

@@ -8,7 +8,13 @@
 #include "monitor/rssigraph.h"
 #include "tests/e2e/e2esupport.h"
 #include "tests/support/pty.h"
+#include "tests/support/ser2net.h"
 #include "tests/support/transcriptfile.h"
+
+#include <functional>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace E2e;
 
@@ -21,13 +27,16 @@ struct Session
     XServer x;
     ModemSim sim;
     Utility app{ x };
+    // When set, what COM 3 leads to instead of the modem's pseudo-terminal, given its path:
+    // a device server in front of it.
+    std::function<QString(const QString &)> deviceFor;
 
     // The modem on COM 3, the utility started and its port opened with "Open port".
     bool open(const QStringList &simArguments, QString *error, const QStringList &appArguments = {})
     {
         if (!x.start(error) || !sim.start(simArguments, error))
             return false;
-        app.mapComPort(3, sim.slavePath());
+        app.mapComPort(3, deviceFor ? deviceFor(sim.slavePath()) : sim.slavePath());
         // Should a click go astray, "Close software" must not reach a real COM1.
         app.mapComPort(1, QStringLiteral("/nonexistent/ttyKorvanetE2e"));
         if (!app.start(appArguments, error))
@@ -48,6 +57,18 @@ struct Session
         return true;
     }
 };
+
+// The speed of a pseudo-terminal's line, read from its slave as any program there would.
+speed_t lineSpeedOf(const QString &slavePath)
+{
+    const int fd =
+            ::open(QFile::encodeName(slavePath).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    termios line{};
+    const bool read = fd >= 0 && ::tcgetattr(fd, &line) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return read ? ::cfgetospeed(&line) : B0;
+}
 
 } // namespace
 
@@ -216,6 +237,52 @@ private slots:
                                   "question All changed settings will be saved. Are you sure?",
                                   "sent QM**>\\r\\n", "received OK\\r\\n" }));
         QVERIFY(transcript.timesNeverDecrease());
+    }
+
+    // The modem at a remote site, behind Debian's ser2net with RFC 2217: "Set serial params"
+    // moves it to 9600, the server's port follows (its pseudo-terminal's line, as the modem
+    // sees it), and the next command is answered at the new rate.
+    void setSerialParamsOverRfc2217()
+    {
+        Ser2net ser2net; // outlives the utility, which goes first with the session
+        Session s;
+        QString address;
+        s.deviceFor = [&](const QString &pty) {
+            if (ser2net.start(pty, QStringLiteral("19200n81")))
+                address = ser2net.address(Ser2net::Accepter::Rfc2217);
+            return address;
+        };
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("session.transcript"));
+        QString error;
+        QVERIFY2(s.open({}, &error, { QStringLiteral("--transcript"), path }),
+                 qPrintable(error + ser2net.error()));
+        QCOMPARE(lineSpeedOf(s.sim.slavePath()), speed_t(B19200));
+        const qsizetype mark = s.sim.lines().size();
+
+        // 9600 picked in the modem's rate list with the arrow keys, as a pick (the list's
+        // text is the last rate's, with no item chosen yet: four steps down from none).
+        QVERIFY(s.app.click("Combo3"));
+        for (int step = 0; step < 4; ++step)
+            QVERIFY(s.app.key(QStringLiteral("Down")));
+        QVERIFY(s.app.click("Command21"));
+        const qsizetype set = s.sim.waitForLine("< QM%B=9600,8,N,1", mark);
+        QVERIFY2(set >= 0, qPrintable(s.sim.lines().join('\n')));
+        QVERIFY(s.sim.waitForLine("rate 9600", set) > set);
+        const QByteArray reopened = "open COM3 " + address.toLatin1() + " 9600,N,8,1";
+        QTRY_VERIFY2_WITH_TIMEOUT(TranscriptFile(path).exchange().contains(reopened),
+                                  TranscriptFile(path).exchange().join('\n').constData(), 5000);
+        QCOMPARE(lineSpeedOf(s.sim.slavePath()), speed_t(B9600));
+
+        QVERIFY(s.app.click("Command7"));
+        const qsizetype asked = s.sim.waitForLine("< QM&FR?", set);
+        QVERIFY2(asked > set, qPrintable(s.sim.lines().join('\n')));
+        QVERIFY2(s.sim.waitForLine("> 430.32500 MHz", asked) > asked,
+                 qPrintable(s.sim.lines().join('\n')));
+        QVERIFY2(s.app.waitForLogText("430.32500 MHz\\r\\n\\r\\n") >= 0,
+                 s.app.logTexts().join('|').constData());
+        for (const QByteArray &line : s.sim.lines())
+            QVERIFY2(!line.startsWith("mismatch"), line.constData());
     }
 
     void closeSoftwareSendsEnableTransmissionLastAndEnds()

@@ -32,12 +32,8 @@ Ser2net::~Ser2net()
     stop();
 }
 
-bool Ser2net::start(const QString &device)
+bool Ser2net::start(const QString &device, const QString &line)
 {
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("no temporary folder: ") + m_dir.errorString();
-        return false;
-    }
     QByteArray yaml;
     for (const Accepter accepter : { Accepter::Rfc2217, Accepter::Raw, Accepter::Telnet }) {
         quint16 port = freeLoopbackPort();
@@ -47,12 +43,27 @@ bool Ser2net::start(const QString &device)
         // Loopback only: a test has no business on the machine's other interfaces.
         yaml += QStringLiteral("connection: &c%1\n"
                                "  accepter: %2,127.0.0.1,%3\n"
-                               "  connector: serialdev,%4,9600n81,local\n")
+                               "  connector: serialdev,%4,%5,local\n")
                         .arg(int(accepter))
                         .arg(accepterText(accepter))
                         .arg(port)
-                        .arg(device)
+                        .arg(device, line)
                         .toUtf8();
+    }
+    return run(yaml);
+}
+
+bool Ser2net::startWith(const QByteArray &yaml, quint16 port)
+{
+    m_ports.insert(Accepter::Rfc2217, port);
+    return run(yaml);
+}
+
+bool Ser2net::run(const QByteArray &yaml)
+{
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary folder: ") + m_dir.errorString();
+        return false;
     }
     const QString config = m_dir.filePath(QStringLiteral("ser2net.yaml"));
     QFile file(config);
@@ -132,17 +143,21 @@ quint16 freeLoopbackPort()
 
 bool listensOnLoopback(quint16 port)
 {
-    QFile table(QStringLiteral("/proc/net/tcp"));
-    if (!table.open(QIODevice::ReadOnly))
-        return false;
     // "  1: 0100007F:1F90 00000000:0000 0A ...": local address and port in hex, state 0A
-    // for LISTEN.
-    const QByteArray local = QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
-    for (const QByteArray &line : table.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() > 3 && fields[3] == "0A"
-            && (fields[1] == "0100007F:" + local || fields[1] == "00000000:" + local))
-            return true;
+    // for LISTEN. A server that binds every address (ser2net given a port alone) listens on
+    // IPv6's [::], which takes IPv4 clients too.
+    const QByteArray local = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    const QByteArrayList addresses{ "0100007F" + local, "00000000" + local,
+                                    QByteArray(32, '0') + local };
+    for (const char *path : { "/proc/net/tcp", "/proc/net/tcp6" }) {
+        QFile table(QString::fromLatin1(path));
+        if (!table.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : table.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() > 3 && fields[3] == "0A" && addresses.contains(fields[1]))
+                return true;
+        }
     }
     return false;
 }

@@ -23,9 +23,13 @@ public:
     Ser2net(const Ser2net &) = delete;
     Ser2net &operator=(const Ser2net &) = delete;
 
-    // Starts ser2net for `device` and returns when every accepter listens; on failure, says
-    // why in error().
-    [[nodiscard]] bool start(const QString &device);
+    // Starts ser2net for `device`, its line at `line` until a client sets it, and returns when
+    // every accepter listens; on failure, says why in error().
+    [[nodiscard]] bool start(const QString &device,
+                             const QString &line = QStringLiteral("9600n81"));
+    // Starts it with a configuration of the caller's own, as written, and returns when it
+    // listens on `port`.
+    [[nodiscard]] bool startWith(const QByteArray &yaml, quint16 port);
     [[nodiscard]] QString error() const { return m_error; }
 
     [[nodiscard]] quint16 port(Accepter accepter) const { return m_ports.value(accepter); }
@@ -37,6 +41,8 @@ public:
     void stop();
 
 private:
+    [[nodiscard]] bool run(const QByteArray &yaml);
+
     QTemporaryDir m_dir;
     QProcess m_process;
     QMap<Accepter, quint16> m_ports;
@@ -45,6 +51,6 @@ private:
 
 // A loopback port that nothing listens on now.
 [[nodiscard]] quint16 freeLoopbackPort();
-// Whether something listens on the loopback port `port` now, from /proc/net/tcp, so that
-// asking does not make a connection a server would see.
+// Whether something listens on the loopback port `port` now, from /proc/net/tcp and tcp6,
+// so that asking does not make a connection a server would see.
 [[nodiscard]] bool listensOnLoopback(quint16 port);

@@ -80,6 +80,7 @@ QStringList boxes(const MessageBox::Script &script)
     for (const MessageBox::Shown &box : script.shown()) {
         const char *kind = box.kind == MessageBox::Kind::Error ? "Error"
                 : box.kind == MessageBox::Kind::Question       ? "Question"
+                : box.kind == MessageBox::Kind::Warning        ? "Warning"
                                                                : "Information";
         result.append(QLatin1StringView(kind) + QStringLiteral(": ") + box.text);
     }
