@@ -50,14 +50,17 @@ commands --help
 '
 _korvanet_rates='1200 2400 4800 9600 19200 38400'
 
-# The COM numbers that `korvanet --list-ports` shows: each of its rows starts with the number,
-# then the device. Its heading, its notes and "No serial ports found." start otherwise and are
-# passed over, as is anything a later version adds.
+# The ports that `korvanet --list-ports` shows: each of its rows starts with the COM number,
+# then the device (a path, or a device server's address), which --port takes as well. Its
+# heading, its notes and "No serial ports found." start otherwise and are passed over, as is
+# anything a later version adds.
 _korvanet_ports()
 {
-    local number rest
-    timeout 5 "$1" --list-ports 2>/dev/null | while read -r number rest; do
-        [[ $number =~ ^[0-9]+$ ]] && printf '%s\n' "$number"
+    local number device rest
+    timeout 5 "$1" --list-ports 2>/dev/null | while read -r number device rest; do
+        [[ $number =~ ^[0-9]+$ ]] || continue
+        printf '%s\n' "$number"
+        [[ -n $device ]] && printf '%s\n' "$device"
     done
 }
 
