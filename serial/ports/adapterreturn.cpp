@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "serial/ports/adapterreturn.h"
+
+#include "serial/ports/devicewatcher.h"
+#include "serial/ports/portlisting.h"
+#include "serial/ports/portmap.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+constexpr int RetryMs = 1000;
+constexpr int Retries = 10;
+
+QString realPath(const QString &path)
+{
+    return QFileInfo(path).canonicalFilePath();
+}
+
+// The /dev/serial/by-id links that lead to `device` now.
+QStringList byIdLinks(const QString &device)
+{
+    const QString real = realPath(device);
+    const QDir folder(PortMap::deviceRoot() + QStringLiteral("/serial/by-id"));
+    QStringList links;
+    for (const QFileInfo &link : folder.entryInfoList(QDir::System | QDir::Files)) {
+        if (link.isSymLink() && !real.isEmpty() && link.canonicalFilePath() == real)
+            links.append(link.absoluteFilePath());
+    }
+    return links;
+}
+
+// Only USB adapters and modems have serial numbers; asking costs a walk over every tty.
+QString serialNumberOf(const QString &device)
+{
+    const QString real = realPath(device);
+    return isWatchedDeviceName(QFileInfo(real).fileName()) ? adapterSerialNumber(real) : QString();
+}
+
+} // namespace
+
+AdapterReturn::AdapterReturn(QObject *parent) : QObject(parent)
+{
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(RetryMs);
+    connect(&m_retry, &QTimer::timeout, this, &AdapterReturn::check);
+}
+
+AdapterReturn::~AdapterReturn() = default;
+
+void AdapterReturn::remember(int comNumber, const QString &device)
+{
+    stop();
+    m_comNumber = comNumber;
+    m_names = byIdLinks(device);
+    // A "Ports" entry is the user's own name for the adapter; a counted /dev/ttyUSB0 is
+    // whichever adapter came first, and says nothing of which.
+    for (const PortMap::Entry &entry : PortMap::entries()) {
+        if (entry.number == comNumber && entry.overridden && !m_names.contains(entry.device))
+            m_names.append(entry.device);
+    }
+    m_serialNumber = serialNumberOf(device);
+}
+
+void AdapterReturn::watch()
+{
+    stop();
+    if (m_comNumber == 0 || (m_names.isEmpty() && m_serialNumber.isEmpty()))
+        return;
+    m_watcher = new DeviceWatcher(this);
+    // Without the device folder, the names are still watched.
+    (void)m_watcher->start();
+    for (const QString &name : std::as_const(m_names))
+        m_watcher->watchPath(name);
+    connect(m_watcher, &DeviceWatcher::appeared, this, &AdapterReturn::cameBack);
+}
+
+void AdapterReturn::stop()
+{
+    m_retry.stop();
+    if (m_watcher) {
+        // It may be the one telling right now.
+        m_watcher->disconnect(this);
+        m_watcher->deleteLater();
+        m_watcher = nullptr;
+    }
+}
+
+void AdapterReturn::cameBack()
+{
+    m_retriesLeft = Retries;
+    check();
+}
+
+void AdapterReturn::check()
+{
+    const QString device = PortMap::devicePath(m_comNumber);
+    if (!m_watcher || device.isEmpty() || !QFileInfo::exists(device) || !isRemembered(device))
+        return;
+    if (m_retriesLeft-- > 0)
+        m_retry.start();
+    emit back();
+}
+
+bool AdapterReturn::isRemembered(const QString &device) const
+{
+    if (m_names.contains(device))
+        return true;
+    const QString real = realPath(device);
+    for (const QString &name : m_names) {
+        if (realPath(name) == real)
+            return true;
+    }
+    return !m_serialNumber.isEmpty() && serialNumberOf(device) == m_serialNumber;
+}
