@@ -56,6 +56,8 @@ class ModemSim
 public:
     bool start(const QStringList &arguments, QString *error);
     [[nodiscard]] QString slavePath() const { return m_slavePath; }
+    // Ends the modem as a pulled-out adapter ends: the far end of its line hangs up.
+    void end() { m_process.end(); }
 
     // Every event line so far, without the device path that came first.
     [[nodiscard]] QByteArrayList lines();
@@ -146,6 +148,10 @@ private:
     QSize m_size;
     QList<std::pair<QString, QString>> m_environment;
 };
+
+// Points the link at `path` to `target` in one step, as udev replaces a /dev/serial/by-id
+// link: nobody who looks meanwhile finds it missing or half made. Its folders are made.
+bool relink(const QString &path, const QString &target);
 
 // Everything under `root` by its path there, a folder's with a "/" at the end: a file's bytes,
 // a folder's nothing.
