@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/ports/portlisting.h"
 
+#include "serial/ports/modemmanager.h"
 #include "serial/ports/portmap.h"
 #include "platform/escaping.h"
 
@@ -65,14 +66,23 @@ QString portListing()
     // One scan for the whole list: each walks every tty on the machine through udev and
     // takes milliseconds, which once per device would add up.
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    const bool modemManager = ModemManager::runs();
     QString text;
     QTextStream out(&text);
     out << Qt::left << qSetFieldWidth(6) << "COM" << qSetFieldWidth(int(deviceWidth) + 2)
         << "Device" << qSetFieldWidth(15) << "State" << qSetFieldWidth(0) << "Adapter\n";
     for (const PortMap::Entry &entry : entries) {
+        const QSerialPortInfo info = infoFor(ports, entry.device);
         out << qSetFieldWidth(6) << entry.number << qSetFieldWidth(int(deviceWidth) + 2)
             << devices(entry) << qSetFieldWidth(15) << stateOf(entry.device) << qSetFieldWidth(0)
-            << adapterOf(infoFor(ports, entry.device)) << '\n';
+            << adapterOf(info) << '\n';
+        if (modemManager && QFileInfo::exists(entry.device)
+            && !ModemManager::leavesAlone(entry.device)) {
+            out << "      ModemManager runs and does not ignore this device. "
+                << ModemManager::advice(entry.device, info.vendorIdentifier(),
+                                        info.productIdentifier())
+                << '\n';
+        }
     }
     if (std::any_of(entries.cbegin(), entries.cend(), [](const auto &e) { return e.overridden; }))
         out << "* set in the \"Ports\" section of the settings file\n";
