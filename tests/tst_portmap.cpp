@@ -4,6 +4,7 @@
 #include "session/settingsstore.h"
 #include "serial/ports/portlisting.h"
 #include "serial/ports/portmap.h"
+#include "tests/support/portholder.h"
 #include "tests/support/pty.h"
 #include "tests/support/windowonpty.h"
 
@@ -228,23 +229,56 @@ private slots:
                  Qt::convertFromPlainText(later.slavePath()));
     }
 
+    void listPorts_data()
+    {
+        QTest::addColumn<QString>("holder"); // holds COM42's device; empty: nothing does
+        QTest::addColumn<QString>("under42"); // the line under COM42's; %1: the pty's number
+        QTest::newRow("nobody holds it") << QString() << QString();
+        // Said under each device there that ModemManager does not leave alone (udev does not
+        // run here, so nothing says it should), and not under a missing one.
+        QTest::newRow("ModemManager runs")
+                << "ModemManager"
+                << "ModemManager runs and does not ignore this device. It probes serial devices "
+                   "for modems and can hold one for seconds. To keep it away from this one, put "
+                   "the rule KERNEL==\"%1\", ENV{ID_MM_DEVICE_IGNORE}=\"1\" in a file under "
+                   "/etc/udev/rules.d/ (such as 99-korvanet.rules), run \"sudo udevadm control "
+                   "--reload\" and plug the adapter in again.";
+    }
+
     void listPorts()
     {
+        QFETCH(QString, holder);
+        QFETCH(QString, under42);
         PtyPair pty;
         mapComPort(42, pty.slavePath());
         mapComPort(43, QStringLiteral("/dev/korvanet-no-such-device"));
+        std::optional<PortHolder> other;
+        if (!holder.isEmpty()) {
+            other.emplace(pty.slavePath(), holder);
+            QVERIFY2(other->holds(), qPrintable(other->error()));
+        } else if (QProcess::execute(QStringLiteral("pidof"),
+                                     { QStringLiteral("-q"), QStringLiteral("ModemManager") })
+                   == 0) {
+            QSKIP("This machine runs a ModemManager of its own.");
+        }
         const Run run = korvanet({ QStringLiteral("--list-ports") });
         QCOMPARE(run.exitCode, 0);
         const QStringList lines = run.out.split(u'\n');
-        const auto lineFor = [&lines](int number) {
-            for (const QString &line : lines) {
-                if (line.startsWith(QString::number(number) + u' '))
-                    return line.simplified();
+        const auto lineFor = [&lines](int number, int below = 0) {
+            for (qsizetype i = 0; i + below < lines.size(); ++i) {
+                if (lines.at(i).startsWith(QString::number(number) + u' '))
+                    return lines.at(i + below).simplified();
             }
             return QString();
         };
         QCOMPARE(lineFor(42), QStringLiteral("42 %1 * ready").arg(pty.slavePath()));
         QCOMPARE(lineFor(43), QStringLiteral("43 /dev/korvanet-no-such-device * missing"));
+        QCOMPARE(lineFor(42, 1),
+                 under42.isEmpty()
+                         ? lineFor(43)
+                         : QString(under42).replace(QStringLiteral("%1"),
+                                                    QFileInfo(pty.slavePath()).fileName()));
+        QVERIFY(!lineFor(43, 1).startsWith(u"ModemManager"));
         QVERIFY(run.out.startsWith(u"COM"));
     }
 
