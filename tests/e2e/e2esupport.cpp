@@ -14,7 +14,6 @@
 
 #include <cmath>
 #include <csignal>
-#include <cstdio>
 #include <sys/prctl.h>
 
 namespace E2e {
@@ -447,15 +446,6 @@ qsizetype Utility::waitForLogText(QByteArrayView text, qsizetype from, int timeo
             return -1;
         QTest::qWait(20);
     }
-}
-
-bool relink(const QString &path, const QString &target)
-{
-    const QString fresh = path + QStringLiteral(".new");
-    QFile::remove(fresh);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && QFile::link(target, fresh)
-            && ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData())
-            == 0;
 }
 
 QMap<QString, QByteArray> folderContents(const QString &root)

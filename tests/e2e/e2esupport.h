@@ -149,10 +149,6 @@ private:
     QList<std::pair<QString, QString>> m_environment;
 };
 
-// Points the link at `path` to `target` in one step, as udev replaces a /dev/serial/by-id
-// link: nobody who looks meanwhile finds it missing or half made. Its folders are made.
-bool relink(const QString &path, const QString &target);
-
 // Everything under `root` by its path there, a folder's with a "/" at the end: a file's bytes,
 // a folder's nothing.
 [[nodiscard]] QMap<QString, QByteArray> folderContents(const QString &root);
