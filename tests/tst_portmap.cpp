@@ -227,6 +227,14 @@ private slots:
         form.Combo2->hidePopup();
         QCOMPARE(form.Combo2->itemData(13, Qt::ToolTipRole).toString(),
                  Qt::convertFromPlainText(later.slavePath()));
+
+        // And one that goes is no longer described.
+        pty.hangUp();
+        form.Combo2->showPopup();
+        form.Combo2->hidePopup();
+        QCOMPARE(form.Combo2->itemData(11, Qt::ToolTipRole).toString(), QString());
+        QCOMPARE(form.Combo2->itemData(13, Qt::ToolTipRole).toString(),
+                 Qt::convertFromPlainText(later.slavePath()));
     }
 
     void listPorts_data()
