@@ -40,6 +40,27 @@ QString serialNumberOf(const QString &device)
 
 } // namespace
 
+bool AdapterIdentity::sameAs(const AdapterIdentity &other) const
+{
+    for (const QString &name : names) {
+        if (other.names.contains(name))
+            return true;
+    }
+    return !serialNumber.isEmpty() && serialNumber == other.serialNumber;
+}
+
+AdapterIdentity identify(int comNumber, const QString &device)
+{
+    AdapterIdentity adapter{ byIdLinks(device), serialNumberOf(device) };
+    // A "Ports" entry is the user's own name for the adapter.
+    for (const PortMap::Entry &entry : PortMap::entries()) {
+        if (entry.number == comNumber && entry.overridden && entry.device == device
+            && !adapter.names.contains(device))
+            adapter.names.append(device);
+    }
+    return adapter;
+}
+
 AdapterReturn::AdapterReturn(QObject *parent) : QObject(parent)
 {
     m_retry.setSingleShot(true);
@@ -53,25 +74,18 @@ void AdapterReturn::remember(int comNumber, const QString &device)
 {
     stop();
     m_comNumber = comNumber;
-    m_names = byIdLinks(device);
-    // A "Ports" entry is the user's own name for the adapter; a counted /dev/ttyUSB0 is
-    // whichever adapter came first, and says nothing of which.
-    for (const PortMap::Entry &entry : PortMap::entries()) {
-        if (entry.number == comNumber && entry.overridden && !m_names.contains(entry.device))
-            m_names.append(entry.device);
-    }
-    m_serialNumber = serialNumberOf(device);
+    m_adapter = identify(comNumber, device);
 }
 
 void AdapterReturn::watch()
 {
     stop();
-    if (m_comNumber == 0 || (m_names.isEmpty() && m_serialNumber.isEmpty()))
+    if (m_comNumber == 0 || m_adapter.isEmpty())
         return;
     m_watcher = new DeviceWatcher(this);
     // Without the device folder, the names are still watched.
     (void)m_watcher->start();
-    for (const QString &name : std::as_const(m_names))
+    for (const QString &name : std::as_const(m_adapter.names))
         m_watcher->watchPath(name);
     connect(m_watcher, &DeviceWatcher::appeared, this, &AdapterReturn::cameBack);
 }
@@ -96,21 +110,10 @@ void AdapterReturn::cameBack()
 void AdapterReturn::check()
 {
     const QString device = PortMap::devicePath(m_comNumber);
-    if (!m_watcher || device.isEmpty() || !QFileInfo::exists(device) || !isRemembered(device))
+    if (!m_watcher || device.isEmpty() || !QFileInfo::exists(device)
+        || !identify(m_comNumber, device).sameAs(m_adapter))
         return;
     if (m_retriesLeft-- > 0)
         m_retry.start();
     emit back();
-}
-
-bool AdapterReturn::isRemembered(const QString &device) const
-{
-    if (m_names.contains(device))
-        return true;
-    const QString real = realPath(device);
-    for (const QString &name : m_names) {
-        if (realPath(name) == real)
-            return true;
-    }
-    return !m_serialNumber.isEmpty() && serialNumberOf(device) == m_serialNumber;
 }

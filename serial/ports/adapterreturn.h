@@ -7,6 +7,23 @@
 
 class DeviceWatcher;
 
+// What tells one adapter from another: the names that stay with it (the "Ports" entry of its
+// COM number, the /dev/serial/by-id links that lead to it) and its USB serial number, empty
+// when it has none.
+struct AdapterIdentity
+{
+    QStringList names;
+    QString serialNumber;
+
+    [[nodiscard]] bool isEmpty() const { return names.isEmpty() && serialNumber.isEmpty(); }
+    // A name in common, or the same serial number.
+    [[nodiscard]] bool sameAs(const AdapterIdentity &other) const;
+};
+
+// The identity of the adapter that `device` is now, as COM `comNumber` leads to it. A counted
+// /dev/ttyUSB0 is whichever adapter came first, and is no name of any.
+[[nodiscard]] AdapterIdentity identify(int comNumber, const QString &device);
+
 // Tells when an adapter that went away is back under the COM number it was opened by: the same
 // adapter, not whatever device that number leads to now. The same adapter is one the number
 // reaches through a name that stays with it (the "Ports" entry, or a /dev/serial/by-id link
@@ -35,12 +52,9 @@ signals:
 private:
     void cameBack();
     void check();
-    [[nodiscard]] bool isRemembered(const QString &device) const;
 
     int m_comNumber = 0;
-    // Names that stay with the adapter, and its serial number (empty when it has none).
-    QStringList m_names;
-    QString m_serialNumber;
+    AdapterIdentity m_adapter;
     DeviceWatcher *m_watcher = nullptr;
     QTimer m_retry;
     int m_retriesLeft = 0;
