@@ -2,6 +2,7 @@
 #include "app/form1.h"
 #include "app/messagebox.h"
 #include "session/settingsstore.h"
+#include "serial/ports/adapterreturn.h"
 #include "serial/ports/portlisting.h"
 #include "serial/ports/portmap.h"
 #include "tests/support/portholder.h"
@@ -189,6 +190,65 @@ private slots:
             QTest::mouseClick(form.Command36, Qt::LeftButton);
         }
         QVERIFY(script.shown().isEmpty());
+    }
+
+    // Which adapter is the one that went away: a name that stays with it, or its serial number.
+    void sameAdapter_data()
+    {
+        QTest::addColumn<QStringList>("wasNames");
+        QTest::addColumn<QString>("wasSerial");
+        QTest::addColumn<QStringList>("nowNames");
+        QTest::addColumn<QString>("nowSerial");
+        QTest::addColumn<bool>("same");
+        const QString a = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_A10K4XYZ-if00-port0");
+        const QString b = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_B20-if00-port0");
+        QTest::newRow("its Ports entry")
+                << QStringList{ "/x/modem" } << "" << QStringList{ "/x/modem" } << "" << true;
+        QTest::newRow("a by-id link in common")
+                << QStringList{ a, "/x/modem" } << "" << QStringList{ a } << "" << true;
+        QTest::newRow("another adapter's link")
+                << QStringList{ a } << "" << QStringList{ b } << "" << false;
+        QTest::newRow("its serial number")
+                << QStringList() << "A10K4XYZ" << QStringList() << "A10K4XYZ" << true;
+        QTest::newRow("another serial number")
+                << QStringList() << "A10K4XYZ" << QStringList() << "B20" << false;
+        QTest::newRow("no serial number either")
+                << QStringList() << "" << QStringList() << "" << false;
+    }
+
+    void sameAdapter()
+    {
+        QFETCH(QStringList, wasNames);
+        QFETCH(QString, wasSerial);
+        QFETCH(QStringList, nowNames);
+        QFETCH(QString, nowSerial);
+        QFETCH(bool, same);
+        QCOMPARE(AdapterIdentity({ wasNames, wasSerial }).sameAs({ nowNames, nowSerial }), same);
+    }
+
+    // Its names: the by-id links that lead to it and its number's Ports entry, never a
+    // counted device.
+    void identifyNamesAnAdapter()
+    {
+        PtyPair usb0, other;
+        QTemporaryDir dev;
+        const QString link =
+                dev.filePath(QStringLiteral("serial/by-id/usb-Sim_Modem_X-if00-port0"));
+        QVERIFY(relink(link, dev.filePath(QStringLiteral("ttyUSB0"))));
+        QVERIFY(relink(dev.filePath(QStringLiteral("serial/by-id/usb-Sim_Modem_Y-if00-port0")),
+                       other.slavePath()));
+        QVERIFY(QFile::link(usb0.slavePath(), dev.filePath(QStringLiteral("ttyUSB0"))));
+        PortMap::setDeviceRoot(dev.path());
+        const auto restore = qScopeGuard([] { PortMap::setDeviceRoot(QStringLiteral("/dev")); });
+        mapComPort(3, link);
+
+        QCOMPARE(identify(1, dev.filePath(QStringLiteral("ttyUSB0"))).names, QStringList{ link });
+        QCOMPARE(identify(3, link).names, QStringList{ link });
+        QCOMPARE(identify(4, other.slavePath()).names,
+                 QStringList{
+                         dev.filePath(QStringLiteral("serial/by-id/usb-Sim_Modem_Y-if00-port0")) });
+        mapComPort(5, usb0.slavePath());
+        QCOMPARE(identify(5, usb0.slavePath()).names, QStringList({ link, usb0.slavePath() }));
     }
 
     void overrideWinsAndIsReadEachTime()
