@@ -10,6 +10,8 @@
 #include "tests/support/windowonpty.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileSystemWatcher>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSet>
@@ -725,11 +727,13 @@ private slots:
         QTest::addColumn<bool>("comesBack");
         QTest::addColumn<bool>("closePressed");
         QTest::addColumn<bool>("busyAtFirst"); // another program has it for a moment
+        QTest::addColumn<bool>("folderGoes"); // udev removes a folder with its last link
         QTest::addColumn<bool>("reopens");
-        QTest::newRow("gone for good") << false << false << false << false;
-        QTest::newRow("back") << true << false << false << true;
-        QTest::newRow("back, busy at first") << true << false << true << true;
-        QTest::newRow("back after Close port") << true << true << false << false;
+        QTest::newRow("gone for good") << false << false << false << false << false;
+        QTest::newRow("back") << true << false << false << false << true;
+        QTest::newRow("back, busy at first") << true << false << true << false << true;
+        QTest::newRow("back in a folder made anew") << true << false << false << true << true;
+        QTest::newRow("back after Close port") << true << true << false << false << false;
     }
 
     void deviceLost()
@@ -737,6 +741,7 @@ private slots:
         QFETCH(bool, comesBack);
         QFETCH(bool, closePressed);
         QFETCH(bool, busyAtFirst);
+        QFETCH(bool, folderGoes);
         QFETCH(bool, reopens);
         QTemporaryDir dev;
         const QString link =
@@ -764,6 +769,13 @@ private slots:
             return;
 
         w.form.Combo1->setEditText(QStringLiteral("19200"));
+        if (folderGoes) {
+            // Heard of as the window's own watch hears of it, before the folder comes back.
+            QFileSystemWatcher folder({ QFileInfo(link).absolutePath() });
+            QSignalSpy gone(&folder, &QFileSystemWatcher::directoryChanged);
+            QVERIFY(QDir(QFileInfo(link).absolutePath()).removeRecursively());
+            QVERIFY(gone.wait(2000));
+        }
         if (closePressed)
             QTest::mouseClick(w.form.Command36, Qt::LeftButton);
         PtyPair back;
