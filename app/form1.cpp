@@ -9,6 +9,7 @@
 #include "modem/commands.h"
 #include "platform/processend.h"
 #include "serial/baudrates.h"
+#include "serial/ports/adapterreturn.h"
 #include "serial/ports/portlisting.h"
 #include "serial/ports/portmap.h"
 #include "serial/widget/responselog.h"
@@ -185,6 +186,7 @@ Form1::Form1(QWidget *parent, double layoutScale)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       m_layoutScale(layoutScale),
       m_client(new ClientArea(this, layoutScale)),
+      m_adapterReturn(new AdapterReturn(this)),
       Command1(make<ColourButton>(rowOf("Command1"))),
       Command2(make<ColourButton>(rowOf("Command2"))),
       Command3(make<ColourButton>(rowOf("Command3"))),
@@ -317,6 +319,10 @@ void Form1::connectHandlers()
         { Command34, &Form1::Command34_Click }, { Command35, &Form1::Command35_Click },
         { Command36, &Form1::Command36_Click },
     };
+    // A press of the user's own on either ends any wait for a lost adapter, before its
+    // handler runs; the handlers themselves also run within sequences and after a loss.
+    for (QPushButton *button : { Command1, Command36 })
+        connect(button, &QPushButton::clicked, m_adapterReturn, &AdapterReturn::stop);
     for (const auto &[button, handler] : named)
         connect(button, &QPushButton::clicked, this, handler);
     for (const FixedCommandButton &command : fixedCommandButtons()) {
@@ -342,6 +348,7 @@ void Form1::connectHandlers()
     connect(MSComm1, &MSComm::OnComm, this, &Form1::MSComm1_OnComm);
     connect(MSComm1, &MSComm::deviceLost, this, &Form1::onDeviceLost);
     connect(MSComm1, &MSComm::lineWarning, this, &Form1::onLineWarning);
+    connect(m_adapterReturn, &AdapterReturn::back, this, &Form1::onAdapterBack);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 }
 

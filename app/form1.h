@@ -14,6 +14,7 @@
 
 #include <functional>
 
+class AdapterReturn;
 class ResponseLog;
 class SignalShape;
 struct ControlRow;
@@ -98,8 +99,10 @@ private:
     void connectHandlers();
     void setTabOrderFromTable();
     void showPortError(const CommStatus &status);
+    void showPortOpen(const QString &portText, const QString &baudText);
     void onDeviceLost(const QString &reason);
     void onLineWarning(const QString &warning);
+    void onAdapterBack();
     void refreshPortTooltips();
 
     const double m_layoutScale;
@@ -107,6 +110,11 @@ private:
     QList<std::pair<const ControlRow *, QWidget *>> m_controls;
     bool m_activated = false;
     bool m_showingLoss = false;
+    // The texts the port was last opened with, for opening it again as it was when its
+    // adapter comes back after a loss, whatever the lists show by then.
+    QString m_openPortText;
+    QString m_openBaudText;
+    AdapterReturn *const m_adapterReturn;
 
 public:
     // The controls, in families as the users name them. clang-format 14 scatters a list of

@@ -5,6 +5,7 @@
 #include "app/form1.h"
 #include "app/messagebox.h"
 #include "serial/logrules.h"
+#include "serial/ports/adapterreturn.h"
 #include "session/portopening.h"
 #include "serial/widget/responselog.h"
 
@@ -21,6 +22,14 @@ void Form1::Command1_Click()
         showPortError(status);
         return;
     }
+    showPortOpen(Combo2->currentText(), Combo1->currentText());
+}
+
+void Form1::showPortOpen(const QString &portText, const QString &baudText)
+{
+    m_openPortText = portText;
+    m_openBaudText = baudText;
+    m_adapterReturn->remember(MSComm1->CommPort(), MSComm1->deviceName());
     Command1->setText(QStringLiteral("Port is open"));
     setGroupVisible(ControlGroup::ResponseLog, true);
     setGroupVisible(ControlGroup::MainPanel, true);
@@ -67,8 +76,10 @@ void Form1::Text2_DblClick()
 
 void Form1::onDeviceLost(const QString &reason)
 {
-    // The port is already closed; the window follows, as after "Close port".
+    // The port is already closed; the window follows, as after "Close port", and waits for
+    // the same adapter to come back.
     Command36_Click();
+    m_adapterReturn->watch();
     if (m_showingLoss)
         return;
     m_showingLoss = true;
@@ -85,4 +96,13 @@ void Form1::onLineWarning(const QString &warning)
     // picked, without an error box, and without a modal one that would hold up "Set serial
     // params" halfway through its reopen.
     MessageBox::warning(this, QStringLiteral("Port open, with a warning."), warning);
+}
+
+void Form1::onAdapterBack()
+{
+    // As "Open port" with the texts of the lost session, but quietly: a failed try is tried
+    // again while the adapter stays, and the user was told of the loss already.
+    if (MSComm1->PortOpen() || !openPortFromText(*MSComm1, m_openPortText, m_openBaudText).ok())
+        return;
+    showPortOpen(m_openPortText, m_openBaudText);
 }

@@ -4,6 +4,7 @@
 #include "serial/lossreason.h"
 #include "serial/network/networkline.h"
 #include "serial/permissionadvice.h"
+#include "serial/ports/modemmanager.h"
 #include "serial/ports/portmap.h"
 #include "platform/escaping.h"
 
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QScopedValueRollback>
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace {
@@ -109,6 +111,19 @@ int codeFor(NetworkStatus::Failure failure)
     default:
         return CommError::DeviceUnavailable;
     }
+}
+
+// ModemManager holds a device it probes, for seconds, and keeps doing so with every new one
+// unless told otherwise; telling it is the user's to do.
+QString modemManagerNote(const QString &device, const QList<pid_t> &holders)
+{
+    if (std::any_of(holders.cbegin(), holders.cend(), ModemManager::isModemManager))
+        return u' ' + ModemManager::advice(device);
+    // A user cannot see which of root's programs hold a device, ModemManager among them.
+    if (holders.isEmpty() && ModemManager::runs() && !ModemManager::leavesAlone(device))
+        return QStringLiteral(" ModemManager runs, and may be that program. ")
+                + ModemManager::advice(device);
+    return {};
 }
 
 } // namespace
@@ -225,9 +240,10 @@ CommStatus MSComm::open()
     if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
         return { CommError::DeviceUnavailable, permissionAdvice(device) };
     if (const std::optional<SerialLock::Refusal> refusal = m_lock.acquire(device)) {
-        return { refusal->kind == SerialLock::Refusal::Kind::InUse ? CommError::PortAlreadyOpen
-                                                                   : CommError::DeviceUnavailable,
-                 refusal->detail };
+        if (refusal->kind == SerialLock::Refusal::Kind::InUse)
+            return { CommError::PortAlreadyOpen,
+                     refusal->detail + modemManagerNote(device, refusal->holders) };
+        return { CommError::DeviceUnavailable, refusal->detail };
     }
 #endif
 
@@ -245,7 +261,8 @@ CommStatus MSComm::open()
             return { CommError::InvalidPortNumber, reason };
         case QSerialPort::PermissionError:
             return { CommError::PortAlreadyOpen,
-                     QStringLiteral("%1 is in use by another program.").arg(shown) };
+                     QStringLiteral("%1 is in use by another program.").arg(shown)
+                             + modemManagerNote(device, {}) };
         default:
             return { CommError::DeviceUnavailable, reason };
         }

@@ -10,6 +10,7 @@
 #include "serial/widget/responselog.h"
 #include "tests/support/otheruser.h"
 #include "tests/support/cputime.h"
+#include "tests/support/portholder.h"
 #include "tests/support/userinput.h"
 #include "tests/support/windowonpty.h"
 
@@ -118,6 +119,7 @@ private slots:
     void deviceVanishesDuringPacedWait_data();
     void deviceVanishesDuringPacedWait();
     void deviceVanishesWhileGraphPolls();
+    void otherProgramTakesPortDuringReopen_data();
     void otherProgramTakesPortDuringReopen();
     void deviceNotAccessible_data();
     void deviceNotAccessible();
@@ -254,31 +256,47 @@ void tst_Faults::deviceVanishesWhileGraphPolls()
     QVERIFY(w.picksStored());
 }
 
+void tst_Faults::otherProgramTakesPortDuringReopen_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("advice"); // after the holder's name; %1: the pty's number
+    QTest::newRow("a program") << "korvanet_holdport" << QString();
+    // It probes a port that it sees come, and can hold it for seconds.
+    QTest::newRow("ModemManager")
+            << "ModemManager"
+            << " It probes serial devices for modems and can hold one for seconds. To keep it "
+               "away from this one, put the rule KERNEL==\"%1\", ENV{ID_MM_DEVICE_IGNORE}=\"1\" "
+               "in a file under /etc/udev/rules.d/ (such as 99-korvanet.rules), run \"sudo "
+               "udevadm control --reload\" and plug the adapter in again.";
+}
+
 void tst_Faults::otherProgramTakesPortDuringReopen()
 {
+    QFETCH(QString, program);
+    QFETCH(QString, advice);
     OpenWindow w(Picked);
     QVERIFY2(w.ready(), qPrintable(boxDetails(w.script)));
     const UserWork work(w.form);
 
     // Another program opens the port in the gap that "Get serial params" leaves.
-    QProcess holder;
-    bool held = false;
+    std::optional<PortHolder> holder;
     const QMetaObject::Connection taking =
             connect(w.form.MSComm1, &MSComm::portOpenChanged, &w.form, [&](bool open) {
-                if (open || holder.state() != QProcess::NotRunning)
-                    return;
-                holder.start(QStringLiteral(KORVANET_HOLDPORT), { w.pty.slavePath() });
-                held = holder.waitForReadyRead(5000) && holder.readLine() == "open\n";
+                if (!open && !holder)
+                    holder.emplace(w.pty.slavePath(), program);
             });
     QTest::mouseClick(w.form.Command2, Qt::LeftButton);
     disconnect(taking);
-    QVERIFY2(held, holder.readAllStandardError().constData());
+    QVERIFY(holder);
+    QVERIFY2(holder->holds(), qPrintable(holder->error()));
 
     QCOMPARE(boxes(w.script), QStringList{ error(AlreadyOpen) });
     QCOMPARE(w.script.shown().constFirst().detail,
-             QStringLiteral("%1 is in use by korvanet_holdport (PID %2).")
-                     .arg(w.pty.slavePath())
-                     .arg(holder.processId()));
+             QStringLiteral("%1 is in use by %2 (PID %3).")
+                             .arg(w.pty.slavePath(), program)
+                             .arg(holder->pid())
+                     + QString(advice).replace(QStringLiteral("%1"),
+                                               QFileInfo(w.pty.slavePath()).fileName()));
     QVERIFY(!w.form.MSComm1->PortOpen());
     QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
     // The sequence's query found the port closed and was dropped, not queued.
@@ -288,8 +306,7 @@ void tst_Faults::otherProgramTakesPortDuringReopen()
     QVERIFY(w.picksStored());
 
     // Once the other program lets go, the port is the utility's again.
-    holder.closeWriteChannel();
-    QVERIFY(holder.waitForFinished(5000));
+    QVERIFY(holder->letGo());
     QTest::mouseClick(w.form.Command1, Qt::LeftButton);
     QVERIFY(w.form.MSComm1->PortOpen());
     QCOMPARE(w.script.shown().size(), 1);

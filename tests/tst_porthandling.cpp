@@ -6,17 +6,21 @@
 #include "serial/permissionadvice.h"
 #include "serial/widget/responselog.h"
 #include "tests/support/cputime.h"
+#include "tests/support/portholder.h"
 #include "tests/support/ser2net.h"
 #include "tests/support/windowonpty.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileSystemWatcher>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cerrno>
@@ -719,24 +723,87 @@ private slots:
         QCOMPARE(w.form.Text2->text(), exact + u'z');
     }
 
+    // What comes after the loss, COM3 being the adapter's /dev/serial/by-id link: the same
+    // adapter back (its link made anew for a new line) opens again, quietly, with the texts
+    // it was opened with; the user's own press of "Close port" ends the wait.
+    void deviceLost_data()
+    {
+        QTest::addColumn<bool>("comesBack");
+        QTest::addColumn<bool>("closePressed");
+        QTest::addColumn<bool>("busyAtFirst"); // another program has it for a moment
+        QTest::addColumn<bool>("folderGoes"); // udev removes a folder with its last link
+        QTest::addColumn<bool>("reopens");
+        QTest::newRow("gone for good") << false << false << false << false << false;
+        QTest::newRow("back") << true << false << false << false << true;
+        QTest::newRow("back, busy at first") << true << false << true << false << true;
+        QTest::newRow("back in a folder made anew") << true << false << false << true << true;
+        QTest::newRow("back after Close port") << true << true << false << false << false;
+    }
+
     void deviceLost()
     {
+        QFETCH(bool, comesBack);
+        QFETCH(bool, closePressed);
+        QFETCH(bool, busyAtFirst);
+        QFETCH(bool, folderGoes);
+        QFETCH(bool, reopens);
+        QTemporaryDir dev;
+        const QString link =
+                dev.filePath(QStringLiteral("serial/by-id/usb-Sim_Modem_X-if00-port0"));
         WindowOnPty w;
-        QVERIFY(showWith(w));
+        QVERIFY(relink(link, w.pty.slavePath()));
+        mapComPort(3, link);
+        QVERIFY(showWith(w, QStringLiteral(" 3"), QStringLiteral("9600")));
         const Names atStart = visibleControls(w.form);
         QVERIFY2(w.openPort(), qPrintable(boxDetails(w.script)));
 
         w.pty.hangUp();
-        const qint64 cpuMs = cpuMsWhileIdle(1000);
+        // The rows that go on wait for no more than the box.
+        const qint64 cpuMs = comesBack ? 0 : cpuMsWhileIdle(1000);
 
+        QTRY_COMPARE(w.script.texts(), QStringList{ QStringLiteral("Unknown error.") });
         QVERIFY(!w.form.MSComm1->PortOpen());
         QCOMPARE(w.form.Command1->text(), QStringLiteral("Open port"));
         QCOMPARE(sorted(visibleControls(w.form)), sorted(atStart));
-        QCOMPARE(w.script.texts(), QStringList{ QStringLiteral("Unknown error.") });
         QCOMPARE(w.script.shown().constFirst().kind, MessageBox::Kind::Error);
         QVERIFY(!w.script.shown().constFirst().detail.isEmpty());
         // Only a loop that keeps waking up on the dead line comes near this.
         QVERIFY2(cpuMs < 300, qPrintable(QStringLiteral("%1 ms of CPU in 1 s").arg(cpuMs)));
+        if (!comesBack)
+            return;
+
+        w.form.Combo1->setEditText(QStringLiteral("19200"));
+        if (folderGoes) {
+            // Heard of as the window's own watch hears of it, before the folder comes back.
+            QFileSystemWatcher folder({ QFileInfo(link).absolutePath() });
+            QSignalSpy gone(&folder, &QFileSystemWatcher::directoryChanged);
+            QVERIFY(QDir(QFileInfo(link).absolutePath()).removeRecursively());
+            QVERIFY(gone.wait(2000));
+        }
+        if (closePressed)
+            QTest::mouseClick(w.form.Command36, Qt::LeftButton);
+        PtyPair back;
+        std::optional<PortHolder> holder;
+        if (busyAtFirst) {
+            holder.emplace(back.slavePath());
+            QVERIFY2(holder->holds(), qPrintable(holder->error()));
+        }
+        QVERIFY(relink(link, back.slavePath()));
+        if (busyAtFirst) {
+            QCOMPARE(back.readFor(100), QByteArray());
+            QVERIFY(!w.form.MSComm1->PortOpen());
+            QVERIFY(holder->letGo());
+        }
+        if (reopens) {
+            QTRY_VERIFY_WITH_TIMEOUT(w.form.MSComm1->PortOpen(), 3000);
+            QCOMPARE(back.lineSpeed(), speed_t(B9600));
+            QCOMPARE(w.form.Command1->text(), QStringLiteral("Port is open"));
+            QVERIFY(w.form.Text2->isVisible());
+        } else {
+            QCOMPARE(back.readFor(300), QByteArray());
+            QVERIFY(!w.form.MSComm1->PortOpen());
+        }
+        QCOMPARE(w.script.shown().size(), 1);
     }
 
     // COM 30 leads to Debian's ser2net on loopback in front of the pseudo-terminal, as a modem

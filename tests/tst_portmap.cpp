@@ -2,8 +2,10 @@
 #include "app/form1.h"
 #include "app/messagebox.h"
 #include "session/settingsstore.h"
+#include "serial/ports/adapterreturn.h"
 #include "serial/ports/portlisting.h"
 #include "serial/ports/portmap.h"
+#include "tests/support/portholder.h"
 #include "tests/support/pty.h"
 #include "tests/support/ser2net.h"
 #include "tests/support/windowonpty.h"
@@ -192,6 +194,68 @@ private slots:
         QVERIFY(script.shown().isEmpty());
     }
 
+    // Which adapter is the one that went away: a name that stays with it, or its serial number.
+    void sameAdapter_data()
+    {
+        QTest::addColumn<QStringList>("wasNames");
+        QTest::addColumn<QString>("wasSerial");
+        QTest::addColumn<QStringList>("nowNames");
+        QTest::addColumn<QString>("nowSerial");
+        QTest::addColumn<bool>("same");
+        const QString a = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_A10K4XYZ-if00-port0");
+        const QString b = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_B20-if00-port0");
+        QTest::newRow("its Ports entry")
+                << QStringList{ "/x/modem" } << "" << QStringList{ "/x/modem" } << "" << true;
+        QTest::newRow("a by-id link in common")
+                << QStringList{ a, "/x/modem" } << "" << QStringList{ a } << "" << true;
+        QTest::newRow("another adapter's link")
+                << QStringList{ a } << "" << QStringList{ b } << "" << false;
+        QTest::newRow("its serial number")
+                << QStringList() << "A10K4XYZ" << QStringList() << "A10K4XYZ" << true;
+        QTest::newRow("another serial number")
+                << QStringList() << "A10K4XYZ" << QStringList() << "B20" << false;
+        QTest::newRow("no serial number either")
+                << QStringList() << "" << QStringList() << "" << false;
+    }
+
+    void sameAdapter()
+    {
+        QFETCH(QStringList, wasNames);
+        QFETCH(QString, wasSerial);
+        QFETCH(QStringList, nowNames);
+        QFETCH(QString, nowSerial);
+        QFETCH(bool, same);
+        QCOMPARE(AdapterIdentity({ wasNames, wasSerial }).sameAs({ nowNames, nowSerial }), same);
+    }
+
+    // Its names: the by-id links that lead to it and its number's Ports entry, never a
+    // counted device.
+    void identifyNamesAnAdapter()
+    {
+        PtyPair usb0, other;
+        QTemporaryDir dev;
+        const QString link =
+                dev.filePath(QStringLiteral("serial/by-id/usb-Sim_Modem_X-if00-port0"));
+        QVERIFY(relink(link, dev.filePath(QStringLiteral("ttyUSB0"))));
+        QVERIFY(relink(dev.filePath(QStringLiteral("serial/by-id/usb-Sim_Modem_Y-if00-port0")),
+                       other.slavePath()));
+        QVERIFY(QFile::link(usb0.slavePath(), dev.filePath(QStringLiteral("ttyUSB0"))));
+        PortMap::setDeviceRoot(dev.path());
+        const auto restore = qScopeGuard([] { PortMap::setDeviceRoot(QStringLiteral("/dev")); });
+        mapComPort(3, link);
+
+        QCOMPARE(identify(1, dev.filePath(QStringLiteral("ttyUSB0"))).names, QStringList{ link });
+        QCOMPARE(identify(3, link).names, QStringList{ link });
+        QCOMPARE(identify(4, other.slavePath()).names,
+                 QStringList{
+                         dev.filePath(QStringLiteral("serial/by-id/usb-Sim_Modem_Y-if00-port0")) });
+        mapComPort(5, usb0.slavePath());
+        QCOMPARE(identify(5, usb0.slavePath()).names, QStringList({ link, usb0.slavePath() }));
+        // A device server is reached anew, never waited for as a file.
+        mapComPort(6, QStringLiteral("rfc2217://127.0.0.1:2000"));
+        QVERIFY(identify(6, QStringLiteral("rfc2217://127.0.0.1:2000")).isEmpty());
+    }
+
     void overrideWinsAndIsReadEachTime()
     {
         PtyPair first;
@@ -239,10 +303,35 @@ private slots:
         QCOMPARE(form.Combo2->itemData(14, Qt::ToolTipRole).toString(),
                  Qt::convertFromPlainText(address));
         QVERIFY(!server.hasPendingConnections() && !server.waitForNewConnection(200));
+        // And one that goes is no longer described.
+        pty.hangUp();
+        form.Combo2->showPopup();
+        form.Combo2->hidePopup();
+        QCOMPARE(form.Combo2->itemData(11, Qt::ToolTipRole).toString(), QString());
+        QCOMPARE(form.Combo2->itemData(13, Qt::ToolTipRole).toString(),
+                 Qt::convertFromPlainText(later.slavePath()));
+    }
+
+    void listPorts_data()
+    {
+        QTest::addColumn<QString>("holder"); // holds COM42's device; empty: nothing does
+        QTest::addColumn<QString>("under42"); // the line under COM42's; %1: the pty's number
+        QTest::newRow("nobody holds it") << QString() << QString();
+        // Said under each device there that ModemManager does not leave alone (udev does not
+        // run here, so nothing says it should), and not under a missing one.
+        QTest::newRow("ModemManager runs")
+                << "ModemManager"
+                << "ModemManager runs and does not ignore this device. It probes serial devices "
+                   "for modems and can hold one for seconds. To keep it away from this one, put "
+                   "the rule KERNEL==\"%1\", ENV{ID_MM_DEVICE_IGNORE}=\"1\" in a file under "
+                   "/etc/udev/rules.d/ (such as 99-korvanet.rules), run \"sudo udevadm control "
+                   "--reload\" and plug the adapter in again.";
     }
 
     void listPorts()
     {
+        QFETCH(QString, holder);
+        QFETCH(QString, under42);
         PtyPair pty;
         mapComPort(42, pty.slavePath());
         mapComPort(43, QStringLiteral("/dev/korvanet-no-such-device"));
@@ -255,13 +344,22 @@ private slots:
         mapComPort(44, answering);
         mapComPort(45, closed);
         mapComPort(46, QStringLiteral("rfc2217://no-such-server.invalid:2000"));
+        std::optional<PortHolder> other;
+        if (!holder.isEmpty()) {
+            other.emplace(pty.slavePath(), holder);
+            QVERIFY2(other->holds(), qPrintable(other->error()));
+        } else if (QProcess::execute(QStringLiteral("pidof"),
+                                     { QStringLiteral("-q"), QStringLiteral("ModemManager") })
+                   == 0) {
+            QSKIP("This machine runs a ModemManager of its own.");
+        }
         const Run run = korvanet({ QStringLiteral("--list-ports") });
         QCOMPARE(run.exitCode, 0);
         const QStringList lines = run.out.split(u'\n');
-        const auto lineFor = [&lines](int number) {
-            for (const QString &line : lines) {
-                if (line.startsWith(QString::number(number) + u' '))
-                    return line.simplified();
+        const auto lineFor = [&lines](int number, int below = 0) {
+            for (qsizetype i = 0; i + below < lines.size(); ++i) {
+                if (lines.at(i).startsWith(QString::number(number) + u' '))
+                    return lines.at(i + below).simplified();
             }
             return QString();
         };
@@ -276,6 +374,12 @@ private slots:
         QCOMPARE(lineFor(46),
                  QStringLiteral("46 rfc2217://no-such-server.invalid:2000 * unknown host RFC 2217 "
                                 "device server"));
+        QCOMPARE(lineFor(42, 1),
+                 under42.isEmpty()
+                         ? lineFor(43)
+                         : QString(under42).replace(QStringLiteral("%1"),
+                                                    QFileInfo(pty.slavePath()).fileName()));
+        QVERIFY(!lineFor(43, 1).startsWith(u"ModemManager"));
         QVERIFY(run.out.startsWith(u"COM"));
     }
 

@@ -9,6 +9,7 @@
 #include "serial/locking/seriallock.h"
 #include "serial/locking/uucplock.h"
 #include "tests/support/otheruser.h"
+#include "tests/support/portholder.h"
 #include "tests/support/pty.h"
 
 #include <QDeadlineTimer>
@@ -347,6 +348,7 @@ private slots:
     void lockModuleLeavesOthersAlone_data();
     void lockModuleLeavesOthersAlone();
     void lockNameTooLong();
+    void unseenHolderWhileModemManagerRuns();
 
 private:
     Place m_place;
@@ -926,6 +928,33 @@ void tst_PortSharing::lockNameTooLong()
                          && warning.contains(u" (File name too long): "),
                  qPrintable(warning));
     }
+}
+
+// A user cannot look into root's processes, so a port that root's program holds in exclusive
+// mode alone has no holder to name; while ModemManager runs, it may well be that program.
+void tst_PortSharing::unseenHolderWhileModemManagerRuns()
+{
+    Line line(false);
+    QVERIFY(line.ok);
+    OtherProgram screen(m_place, true, QStringLiteral("screen"), line.path());
+    QVERIFY2(runsAt(line.pty, B9600), "screen did not take the port");
+    PtyPair elsewhere;
+    const PortHolder modemManager(elsewhere.slavePath(), QStringLiteral("ModemManager"));
+    QVERIFY2(modemManager.holds(), qPrintable(modemManager.error()));
+
+    const Utility utility(m_place, false, line.path());
+    QCOMPARE(utility.lines(),
+             QStringList(
+                     { refusal(QStringLiteral("%1 is in use by another program. ModemManager runs, "
+                                              "and may be that program. It probes serial devices "
+                                              "for modems and can hold one for seconds. To keep it "
+                                              "away from this one, put the rule KERNEL==\"%2\", "
+                                              "ENV{ID_MM_DEVICE_IGNORE}=\"1\" in a file under "
+                                              "/etc/udev/rules.d/ (such as 99-korvanet.rules), run "
+                                              "\"sudo udevadm control --reload\" and plug the "
+                                              "adapter in again.")
+                                       .arg(line.path(), QFileInfo(line.path()).fileName())),
+                       QStringLiteral("closed") }));
 }
 
 KORVANET_TEST_MAIN(tst_PortSharing)

@@ -46,7 +46,8 @@ Refusal inUse(const QString &named, const QString &device, const QList<pid_t> &h
                  QStringLiteral("%1 is in use by another program.").arg(subject(named, device)) };
     return { Refusal::Kind::InUse,
              QStringLiteral("%1 is in use by %2.")
-                     .arg(subject(named, device), PortHolders::describe(holders)) };
+                     .arg(subject(named, device), PortHolders::describe(holders)),
+             holders };
 }
 
 // Whether this user may delete `path`: a folder it can write to, and in a sticky folder

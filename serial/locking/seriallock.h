@@ -33,6 +33,8 @@ public:
         };
         Kind kind;
         QString detail;
+        // Who holds the device, when that is known (InUse).
+        QList<pid_t> holders = {};
     };
 
     SerialLock() = default;

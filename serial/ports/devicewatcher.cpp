@@ -104,6 +104,63 @@ void DeviceWatcher::rescan()
         if (!before.contains(device))
             emit appeared(device);
     }
+    // A link to a device that has just come back leads somewhere again, though its own
+    // folder did not change.
+    checkPaths();
+}
+
+void DeviceWatcher::watchPath(const QString &path)
+{
+    if (m_paths.contains(path))
+        return;
+    m_paths.insert(path, QFileInfo::exists(path));
+    if (!m_pathFolders) {
+        m_pathFolders = new QFileSystemWatcher(this);
+        connect(m_pathFolders, &QFileSystemWatcher::directoryChanged, this, [this] {
+            watchFolders();
+            checkPaths();
+        });
+    }
+    watchFolders();
+}
+
+void DeviceWatcher::watchFolders()
+{
+    // A folder that went is no longer watched by the system; the one above it stands in
+    // until it comes back.
+    QStringList folders;
+    for (auto it = m_paths.cbegin(); it != m_paths.cend(); ++it) {
+        QFileInfo folder(QFileInfo(it.key()).absolutePath());
+        while (!folder.isDir() && !folder.isRoot())
+            folder.setFile(folder.absolutePath());
+        folders.append(folder.absoluteFilePath());
+    }
+    const QStringList watched = m_pathFolders->directories();
+    for (const QString &folder : watched) {
+        if (!folders.contains(folder))
+            m_pathFolders->removePath(folder);
+    }
+    for (const QString &folder : std::as_const(folders)) {
+        if (!watched.contains(folder))
+            m_pathFolders->addPath(folder);
+    }
+}
+
+void DeviceWatcher::checkPaths()
+{
+    // Looked at all first: whoever hears of one may watch another path meanwhile.
+    QList<std::pair<QString, bool>> changed;
+    for (auto it = m_paths.begin(); it != m_paths.end(); ++it) {
+        const bool now = QFileInfo::exists(it.key());
+        if (now != std::exchange(it.value(), now))
+            changed.append({ it.key(), now });
+    }
+    for (const auto &[path, now] : std::as_const(changed)) {
+        if (now)
+            emit appeared(path);
+        else
+            emit disappeared(path);
+    }
 }
 
 void DeviceWatcher::readUdev()
@@ -123,4 +180,6 @@ void DeviceWatcher::readUdev()
         }
     }
     udev_device_unref(device);
+    // udev reports a device once its rules have run: the device's links are in place now.
+    checkPaths();
 }

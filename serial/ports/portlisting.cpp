@@ -4,6 +4,7 @@
 #include "platform/escaping.h"
 #include "serial/network/networkaddress.h"
 #include "serial/network/serverprobe.h"
+#include "serial/ports/modemmanager.h"
 #include "serial/ports/portmap.h"
 
 #include <QFileInfo>
@@ -25,6 +26,7 @@ struct Row
     QString device;
     QString state;
     QString adapter;
+    QString note; // a line of its own under the row
 };
 
 // A network address as the listing and the tooltips name it; the text as it stands in the
@@ -40,12 +42,14 @@ Row networkRow(const QString &device)
 {
     const NetworkAddressParse parsed = parseNetworkAddress(device);
     if (!parsed.address)
-        return { networkDevice(device), QStringLiteral("no address"), {} };
+        return { networkDevice(device), QStringLiteral("no address"), {}, {} };
     const QString state = ServerProbe::describe(ServerProbe::probe(*parsed.address, ProbeMs));
     if (parsed.address->protocol == NetworkAddress::Protocol::RawTcp)
-        return { parsed.address->text(), state,
-                 QStringLiteral("raw TCP: the rate is set at the server, not from here") };
-    return { parsed.address->text(), state, QStringLiteral("RFC 2217 device server") };
+        return { parsed.address->text(),
+                 state,
+                 QStringLiteral("raw TCP: the rate is set at the server, not from here"),
+                 {} };
+    return { parsed.address->text(), state, QStringLiteral("RFC 2217 device server"), {} };
 }
 
 QSerialPortInfo infoFor(const QList<QSerialPortInfo> &ports, const QString &device)
@@ -92,13 +96,23 @@ QString portListing()
     // One scan for the whole list: each walks every tty on the machine through udev and
     // takes milliseconds, which once per device would add up.
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    const bool modemManager = ModemManager::runs();
     QList<Row> rows;
     for (const PortMap::Entry &entry : entries) {
         // An override's path is whatever the settings file holds.
-        Row row = isNetworkAddress(entry.device)
-                ? networkRow(entry.device)
-                : Row{ escapedString(entry.device), stateOf(entry.device),
-                       adapterOf(infoFor(ports, entry.device)) };
+        Row row;
+        if (isNetworkAddress(entry.device)) {
+            row = networkRow(entry.device);
+        } else {
+            const QSerialPortInfo info = infoFor(ports, entry.device);
+            row = { escapedString(entry.device), stateOf(entry.device), adapterOf(info), {} };
+            if (modemManager && QFileInfo::exists(entry.device)
+                && !ModemManager::leavesAlone(entry.device)) {
+                row.note = QStringLiteral("ModemManager runs and does not ignore this device. ")
+                        + ModemManager::advice(entry.device, info.vendorIdentifier(),
+                                               info.productIdentifier());
+            }
+        }
         if (entry.overridden)
             row.device += QStringLiteral(" *");
         rows.append(row);
@@ -115,6 +129,8 @@ QString portListing()
         out << qSetFieldWidth(6) << entries[i].number << qSetFieldWidth(int(deviceWidth) + 2)
             << rows[i].device << qSetFieldWidth(15) << rows[i].state << qSetFieldWidth(0)
             << rows[i].adapter << '\n';
+        if (!rows[i].note.isEmpty())
+            out << "      " << rows[i].note << '\n';
     }
     if (std::any_of(entries.cbegin(), entries.cend(), [](const auto &e) { return e.overridden; }))
         out << "* set in the \"Ports\" section of the settings file\n";

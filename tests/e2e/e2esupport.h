@@ -56,6 +56,8 @@ class ModemSim
 public:
     bool start(const QStringList &arguments, QString *error);
     [[nodiscard]] QString slavePath() const { return m_slavePath; }
+    // Ends the modem as a pulled-out adapter ends: the far end of its line hangs up.
+    void end() { m_process.end(); }
 
     // Every event line so far, without the device path that came first.
     [[nodiscard]] QByteArrayList lines();

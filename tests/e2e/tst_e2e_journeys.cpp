@@ -30,13 +30,20 @@ struct Session
     // When set, what COM 3 leads to instead of the modem's pseudo-terminal, given its path:
     // a device server in front of it.
     std::function<QString(const QString &)> deviceFor;
+    // When set, COM 3 is this link to the modem, as a /dev/serial/by-id link leads to an adapter.
+    QString link;
 
     // The modem on COM 3, the utility started and its port opened with "Open port".
     bool open(const QStringList &simArguments, QString *error, const QStringList &appArguments = {})
     {
         if (!x.start(error) || !sim.start(simArguments, error))
             return false;
-        app.mapComPort(3, deviceFor ? deviceFor(sim.slavePath()) : sim.slavePath());
+        const QString device = deviceFor ? deviceFor(sim.slavePath()) : sim.slavePath();
+        if (!link.isEmpty() && !relink(link, device)) {
+            *error = QStringLiteral("could not link %1").arg(link);
+            return false;
+        }
+        app.mapComPort(3, link.isEmpty() ? device : link);
         // Should a click go astray, "Close software" must not reach a real COM1.
         app.mapComPort(1, QStringLiteral("/nonexistent/ttyKorvanetE2e"));
         if (!app.start(appArguments, error))
@@ -283,6 +290,48 @@ private slots:
                  s.app.logTexts().join('|').constData());
         for (const QByteArray &line : s.sim.lines())
             QVERIFY2(!line.startsWith("mismatch"), line.constData());
+    }
+
+    // The adapter is pulled out with the window open and plugged in again: the loss is said
+    // once, and the window opens the same adapter again by itself, with the texts it had
+    // open, not what the lists show by then. Here udev does not run, and the adapter's
+    // /dev/serial/by-id link is a link in a folder of the test's own, made anew for the new
+    // modem's line as udev would make it.
+    void pulledOutAdapterIsOpenedAgainWhenBack()
+    {
+        Session s;
+        QTemporaryDir dev;
+        s.link = dev.filePath(QStringLiteral("serial/by-id/usb-Sim_Modem_X-if00-port0"));
+        const QString path = dev.filePath(QStringLiteral("session.transcript"));
+        QString error;
+        QVERIFY2(s.open({}, &error, { QStringLiteral("--transcript"), path }), qPrintable(error));
+
+        s.sim.end();
+        QVERIFY2(s.app.waitForDialog(), "no box after the modem went away");
+        QVERIFY(s.app.key(QStringLiteral("Return")));
+        QVERIFY(s.app.waitForNoDialog());
+        QTRY_VERIFY_WITH_TIMEOUT(!filledWith(s.app.grab("Text2"), Colours::Window), 3000);
+        QVERIFY(s.app.typeInto("Combo1", QStringLiteral("9600")));
+
+        ModemSim back;
+        QVERIFY2(back.start({}, &error), qPrintable(error));
+        QVERIFY(relink(s.link, back.slavePath()));
+        QTRY_VERIFY_WITH_TIMEOUT(filledWith(s.app.grab("Text2"), Colours::Window), 5000);
+        QVERIFY2(s.app.waitForNoDialog(0), "a box came with the reopen");
+        QVERIFY(s.app.click("Command7"));
+        QVERIFY2(back.waitForLine("< QM&FR?") >= 0, qPrintable(back.lines().join('\n')));
+        QVERIFY2(s.app.waitForLogText("430.32500 MHz\\r\\n\\r\\n") >= 0,
+                 s.app.logTexts().join('|').constData());
+
+        const TranscriptFile transcript(path);
+        QByteArrayList events;
+        for (const QByteArray &event : transcript.exchange())
+            events.append(event.split(' ').constFirst());
+        QCOMPARE(events,
+                 QByteArrayList({ "open", "close", "lost", "error", "open", "sent", "received" }));
+        const QByteArray opened = "COM3 " + s.link.toLocal8Bit() + " 19200,N,8,1";
+        QCOMPARE(transcript.events.at(0).text, opened);
+        QCOMPARE(transcript.events.at(4).text, opened);
     }
 
     void closeSoftwareSendsEnableTransmissionLastAndEnds()

@@ -6,11 +6,15 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -126,6 +130,15 @@ void PtyPair::hangUp()
     m_master = -1;
     ::close(m_slave);
     m_slave = -1;
+}
+
+bool relink(const QString &path, const QString &target)
+{
+    const QString fresh = path + QStringLiteral(".new");
+    QFile::remove(fresh);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && QFile::link(target, fresh)
+            && ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData())
+            == 0;
 }
 
 void mapComPort(int number, const QString &device)

@@ -51,6 +51,10 @@ private:
     QString m_slavePath;
 };
 
+// Points the link at `path` to `target` in one step, as udev replaces a /dev/serial/by-id
+// link: nobody who looks meanwhile finds it missing or half made. Its folders are made.
+bool relink(const QString &path, const QString &target);
+
 // Maps a COM number to a device through the per-user "Ports" override.
 void mapComPort(int number, const QString &device);
 
