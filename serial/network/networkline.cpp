@@ -492,6 +492,7 @@ void NetworkLine::onErrorOccurred(QAbstractSocket::SocketError error)
 {
     // The server's last words come before its close.
     pullFromSocket();
+    takeUnreadGreeting();
     if (!m_open)
         return;
     const QString reason = error == QAbstractSocket::RemoteHostClosedError
@@ -501,6 +502,25 @@ void NetworkLine::onErrorOccurred(QAbstractSocket::SocketError error)
     ++m_generation;
     m_socket.abort();
     emit lost(reason);
+}
+
+void NetworkLine::takeUnreadGreeting()
+{
+#ifdef Q_OS_LINUX
+    // A server that refuses a client says why and resets the connection. When our next
+    // write meets that reset, Qt drops the socket with those words still unread in the
+    // kernel, which keeps them readable after a reset.
+    const qintptr fd = m_socket.socketDescriptor();
+    if (!m_opening || fd < 0 || m_greeting.size() >= MaxGreeting)
+        return;
+    char bytes[MaxGreeting];
+    const ssize_t got =
+            ::recv(int(fd), bytes, size_t(MaxGreeting - m_greeting.size()), MSG_DONTWAIT);
+    if (got <= 0)
+        return;
+    const QByteArray chunk(bytes, got);
+    m_greeting += m_telnet ? m_codec.decode(chunk).data : chunk;
+#endif
 }
 
 NetworkStatus NetworkLine::failOpen(Failure failure, const QString &message)

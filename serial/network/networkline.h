@@ -132,6 +132,7 @@ private:
     void onDisconnected();
     void onErrorOccurred(QAbstractSocket::SocketError error);
     void pullFromSocket();
+    void takeUnreadGreeting();
     void sendRaw(const QByteArray &bytes);
     [[nodiscard]] NetworkStatus failOpen(NetworkStatus::Failure failure, const QString &message);
     [[nodiscard]] QString closedDuringOpen() const;
