@@ -1,14 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/picklist.h"
 
+#include <QCompleter>
+#include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPointer>
 #include <QScopedValueRollback>
 #include <QTimer>
 
+namespace {
+
+// Stands in as a new field's completer while QComboBox takes the field, which keeps it from
+// building one of its own, bound to the items, only to have it dropped; one serves every list.
+QCompleter *noCompletion()
+{
+    static QPointer<QCompleter> none;
+    if (!none)
+        none = new QCompleter(QCoreApplication::instance());
+    return none;
+}
+
+} // namespace
+
 PickList::PickList(QWidget *parent) : QComboBox(parent)
 {
-    setEditable(true);
+    // Editable through a field of its own: setEditable() would build the drop-down list at once
+    // (the style asks for one while the box is still a plain one) and size the box to its
+    // items, which the window places itself.
+    auto *field = new QLineEdit(this);
     // What the user types stays exactly as typed: no completion, never a new item.
+    field->setCompleter(noCompletion());
+    setLineEdit(field);
     setCompleter(nullptr);
     setInsertPolicy(QComboBox::NoInsert);
     connect(this, &QComboBox::activated, this, [this] {
