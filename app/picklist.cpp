@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/picklist.h"
 
+#include <QAbstractItemView>
 #include <QCompleter>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -54,6 +55,26 @@ void PickList::hidePopup()
     QComboBox::hidePopup();
     // The chosen item is reported right after the list closes; keep listening until then.
     QTimer::singleShot(0, this, [this] { m_picking = false; });
+}
+
+void PickList::changeEvent(QEvent *event)
+{
+    // Qt builds the drop-down list on a change of font only to hand the font on. Until the box
+    // is first shown that can wait: a list built later takes the box's font by itself, and the
+    // first show measures the box afresh. The field is placed as Qt's own handling places it.
+    if (event->type() == QEvent::FontChange && !m_shown && !findChild<QAbstractItemView *>()) {
+        QResizeEvent unchanged(size(), size());
+        QComboBox::resizeEvent(&unchanged);
+        QWidget::changeEvent(event);
+        return;
+    }
+    QComboBox::changeEvent(event);
+}
+
+void PickList::showEvent(QShowEvent *event)
+{
+    m_shown = true;
+    QComboBox::showEvent(event);
 }
 
 void PickList::keyPressEvent(QKeyEvent *event)
