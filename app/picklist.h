@@ -21,9 +21,12 @@ signals:
     void aboutToPopUp();
 
 protected:
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
 
 private:
     bool m_picking = false;
+    bool m_shown = false;
 };

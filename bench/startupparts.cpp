@@ -5,6 +5,8 @@
 // prints the summaries; the pieces are:
 //   app          QApplication (X connection, platform plugin, Fusion style)
 //   fonts        the first text measured: fontconfig, FreeType, HarfBuzz, the font files
+//   ownfonts     the same text in the window's own two fonts, regular and bold, which are not
+//                the platform's (a window in the default font would not need them)
 //   form         Form1's constructor: the controls, the 1000-item port list, the settings
 //   show         show() up to the request to map the window
 //   paint        one full paint of the window, background included, as its first frame
@@ -58,6 +60,16 @@ int once(int argc, char *argv[])
         (void)QFontMetrics(font).horizontalAdvance(QStringLiteral("Open port"));
     }
     mark("fonts");
+    {
+        // The client area carries the font the controls are born in.
+        const ClientArea area(nullptr, 1.0);
+        QFont font = area.font();
+        for (const bool bold : { false, true }) {
+            font.setBold(bold);
+            (void)QFontMetrics(font).horizontalAdvance(QStringLiteral("Open port"));
+        }
+    }
+    mark("ownfonts");
     Form1 form;
     mark("form");
     form.move(form.screen()->availableGeometry().center() - form.rect().center());

@@ -9,6 +9,7 @@
 #include "serial/widget/responselog.h"
 #include "tests/support/windowonpty.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QHash>
 #include <QFile>
@@ -433,6 +434,11 @@ private slots:
         QCOMPARE(m_form->Combo2->count(), 1000);
         QCOMPARE(m_form->Combo2->itemText(0), QStringLiteral(" 1"));
         QCOMPARE(m_form->Combo2->itemText(999), QStringLiteral(" 1000"));
+        for (PickList *list : { m_form->Combo1, m_form->Combo2, m_form->Combo3 }) {
+            QVERIFY(!list->completer());
+            // The drop-down is built when first asked for, and still in the box's own font.
+            QCOMPARE(list->view()->font(), list->font());
+        }
 
         for (QLineEdit *box : { m_form->Text1, m_form->Text3, m_form->Text4, m_form->Text5,
                                 m_form->Text6, m_form->Text7 }) {

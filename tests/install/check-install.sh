@@ -27,6 +27,15 @@ done
 desktop-file-validate "$prefix/share/applications/korvanet.desktop" || status=1
 grep -qx 'Categories=Utility;' "$prefix/share/applications/korvanet.desktop" || {
     echo "the desktop entry is not in the Utility category"; status=1; }
+# No library search path of their own: the loader would try its folders for every library
+# first, and an empty entry, as CMake pads one in the build tree, means the working directory.
+for program in "$prefix/bin/korvanet" "$prefix/bin/korvanet-modem-sim" \
+               "$build/korvanet" "$build/korvanet-modem-sim"; do
+    if readelf -d "$program" | grep -qE '\((RPATH|RUNPATH)\)'; then
+        echo "$program carries a library search path"
+        status=1
+    fi
+done
 version=$("$prefix/bin/korvanet" --version) || status=1
 [ "$version" = "korvanet $(sed -n 's/^project(korvanet VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")" ] || {
     echo "unexpected version line: $version"; status=1; }
