@@ -4,7 +4,8 @@
 #include "platform/escaping.h"
 
 #include <QCoreApplication>
-#include <QHostAddress>
+
+#include <arpa/inet.h>
 
 namespace {
 
@@ -30,6 +31,20 @@ bool isHostChar(QChar c)
     const char16_t u = c.unicode();
     return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-'
             || u == '.' || u == '_';
+}
+
+// An IPv6 address as numbers, with a zone (an interface, after "%") or without.
+bool isIpv6Address(QStringView host)
+{
+    const qsizetype percent = host.indexOf(u'%');
+    const QStringView zone = percent < 0 ? QStringView() : host.sliced(percent + 1);
+    if (percent >= 0 && (zone.isEmpty() || !std::all_of(zone.begin(), zone.end(), isHostChar)))
+        return false;
+    in6_addr address;
+    return inet_pton(AF_INET6,
+                     host.first(percent < 0 ? host.size() : percent).toLatin1().constData(),
+                     &address)
+            == 1;
 }
 
 NetworkAddressParse refuse(QStringView text, const QString &why)
@@ -106,7 +121,7 @@ NetworkAddressParse parseNetworkAddress(QStringView input)
         if (!after.startsWith(u':'))
             return refuse(text, tr("a port follows the host, as in rfc2217://[::1]:2000."));
         port = after.sliced(1);
-        if (QHostAddress(host.toString()).protocol() != QAbstractSocket::IPv6Protocol)
+        if (!isIpv6Address(host))
             return refuse(text, tr("the brackets hold no IPv6 address."));
     } else {
         const qsizetype colon = rest.lastIndexOf(u':');

@@ -20,7 +20,7 @@ namespace {
 using ComPort = TelnetCodec::ComPort;
 using Failure = NetworkStatus::Failure;
 
-// What one read takes from the socket, and how much the socket itself may hold unread.
+// What one read takes from the socket.
 constexpr qint64 ReadChunk = 64 * 1024;
 // The words of a server that refuses a client come first; more is not worth quoting.
 constexpr qsizetype MaxGreeting = 256;
@@ -105,14 +105,12 @@ QString describe(ComPort command, const QByteArray &value)
 
 NetworkLine::NetworkLine(QObject *parent) : QObject(parent)
 {
-    m_socket.setReadBufferSize(ReadChunk);
-    connect(&m_socket, &QTcpSocket::readyRead, this, &NetworkLine::onReadyRead);
-    connect(&m_socket, &QTcpSocket::bytesWritten, this, [this] {
+    connect(&m_socket, &TcpStream::readyRead, this, &NetworkLine::onReadyRead);
+    connect(&m_socket, &TcpStream::bytesWritten, this, [this] {
         if (m_open)
             emit bytesWritten();
     });
-    connect(&m_socket, &QTcpSocket::disconnected, this, &NetworkLine::onDisconnected);
-    connect(&m_socket, &QTcpSocket::errorOccurred, this, &NetworkLine::onErrorOccurred);
+    connect(&m_socket, &TcpStream::errorOccurred, this, &NetworkLine::onErrorOccurred);
 }
 
 NetworkLine::~NetworkLine()
@@ -179,13 +177,13 @@ NetworkStatus NetworkLine::connectSocket(const QDeadlineTimer &deadline, int tim
     const bool settled = waitFor(
             [this] {
                 const auto state = m_socket.state();
-                return state == QAbstractSocket::ConnectedState
-                        || state == QAbstractSocket::UnconnectedState;
+                return state == TcpStream::State::Connected
+                        || state == TcpStream::State::Unconnected;
             },
             deadline);
     const QString where = m_address.text();
     if (!settled) {
-        if (m_socket.state() == QAbstractSocket::HostLookupState) {
+        if (m_socket.state() == TcpStream::State::LookingUp) {
             return failOpen(Failure::TimedOut,
                             tr("%1: looking up the host \"%2\" took longer than %3 s.")
                                     .arg(where, m_address.host, seconds(timeoutMs)));
@@ -193,26 +191,26 @@ NetworkStatus NetworkLine::connectSocket(const QDeadlineTimer &deadline, int tim
         return failOpen(Failure::TimedOut,
                         tr("%1 did not answer within %2 s.").arg(where, seconds(timeoutMs)));
     }
-    if (m_socket.state() == QAbstractSocket::ConnectedState) {
-        // A frame leaves in one segment the moment it is written, as it would on a wire.
-        m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (m_socket.state() == TcpStream::State::Connected) {
         acknowledgeAtOnce();
         return {};
     }
     switch (m_socket.error()) {
-    case QAbstractSocket::HostNotFoundError:
+    case TcpStream::Error::HostNotFound:
         return failOpen(Failure::UnknownHost,
                         tr("%1: the host \"%2\" is unknown; its name does not resolve.")
                                 .arg(where, m_address.host));
-    case QAbstractSocket::ConnectionRefusedError:
+    case TcpStream::Error::Refused:
         return failOpen(
                 Failure::Refused,
                 tr("%1 refused the connection: no server listens on that port.").arg(where));
-    case QAbstractSocket::RemoteHostClosedError:
+    case TcpStream::Error::RemoteClosed:
         return failOpen(Failure::InUse, closedDuringOpen());
-    default:
-        return failOpen(Failure::Other, tr("%1: %2").arg(where, m_socket.errorString()));
+    case TcpStream::Error::None:
+    case TcpStream::Error::Other:
+        break;
     }
+    return failOpen(Failure::Other, tr("%1: %2").arg(where, m_socket.errorString()));
 }
 
 NetworkStatus NetworkLine::negotiate(const QDeadlineTimer &deadline, int timeoutMs)
@@ -221,11 +219,11 @@ NetworkStatus NetworkLine::negotiate(const QDeadlineTimer &deadline, int timeout
     const bool settled = waitFor(
             [this] {
                 return m_codec.comPort() != TelnetCodec::Agreement::Pending
-                        || m_socket.state() != QAbstractSocket::ConnectedState;
+                        || m_socket.state() != TcpStream::State::Connected;
             },
             deadline);
     const QString where = m_address.text();
-    if (m_socket.state() != QAbstractSocket::ConnectedState)
+    if (m_socket.state() != TcpStream::State::Connected)
         return failOpen(Failure::InUse, closedDuringOpen());
     if (!settled) {
         return failOpen(Failure::TimedOut,
@@ -248,7 +246,7 @@ NetworkStatus NetworkLine::negotiate(const QDeadlineTimer &deadline, int timeout
                                     Qt::PreciseTimer);
     NetworkStatus status;
     status.warning = applySettings(m_settings, true, confirming);
-    if (m_socket.state() != QAbstractSocket::ConnectedState)
+    if (m_socket.state() != TcpStream::State::Connected)
         return failOpen(Failure::InUse, closedDuringOpen());
     return status;
 }
@@ -258,9 +256,9 @@ NetworkStatus NetworkLine::checkRawPort(int connectMs)
     // A raw port says nothing when it takes a client; one that is held by another client
     // says why and closes at once. Its words take about a round trip, as connecting did.
     const int graceMs = std::clamp(2 * connectMs + 50, 100, 1000);
-    waitFor([this] { return m_socket.state() != QAbstractSocket::ConnectedState; },
+    waitFor([this] { return m_socket.state() != TcpStream::State::Connected; },
             QDeadlineTimer(graceMs, Qt::PreciseTimer));
-    if (m_socket.state() != QAbstractSocket::ConnectedState)
+    if (m_socket.state() != TcpStream::State::Connected)
         return failOpen(Failure::InUse, closedDuringOpen());
     return { Failure::None, {}, rawRateWarning() };
 }
@@ -316,13 +314,13 @@ QString NetworkLine::applySettings(const NetworkLineSettings &settings, bool pur
 
     waitFor(
             [this, &asked] {
-                if (m_socket.state() != QAbstractSocket::ConnectedState)
+                if (m_socket.state() != TcpStream::State::Connected)
                     return true;
                 return std::all_of(asked.cbegin(), asked.cend(),
                                    [this](const Asked &a) { return answered(a.command); });
             },
             deadline);
-    if (m_socket.state() != QAbstractSocket::ConnectedState)
+    if (m_socket.state() != TcpStream::State::Connected)
         return {};
 
     QStringList problems;
@@ -369,8 +367,6 @@ void NetworkLine::close()
     if (m_open)
         m_closed.start();
     m_open = false;
-    if (m_socket.state() == QAbstractSocket::ConnectedState)
-        m_socket.flush();
     // The system still sends what it has taken before the connection ends.
     m_socket.abort();
     m_input.clear();
@@ -381,10 +377,8 @@ bool NetworkLine::write(QByteArrayView bytes)
     if (!m_open)
         return false;
     const QByteArray wire = m_telnet ? TelnetCodec::escape(bytes) : bytes.toByteArray();
-    if (m_socket.write(wire) != wire.size())
-        return false;
     // A connection that has failed says so only here, and its report closes the line.
-    m_socket.flush();
+    m_socket.write(wire);
     return m_open;
 }
 
@@ -392,7 +386,7 @@ bool NetworkLine::drainOutput(int msecs)
 {
     return waitFor(
                    [this] {
-                       return m_socket.state() != QAbstractSocket::ConnectedState
+                       return m_socket.state() != TcpStream::State::Connected
                                || m_socket.bytesToWrite() == 0;
                    },
                    QDeadlineTimer(msecs, Qt::PreciseTimer))
@@ -429,7 +423,7 @@ void NetworkLine::acknowledgeAtOnce()
     // confirmations of an open took 40 ms on loopback. Linux leaves quick-ack mode on its
     // own, so it is asked for again after every read.
     const int on = 1;
-    ::setsockopt(int(m_socket.socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+    ::setsockopt(m_socket.descriptor(), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
 #endif
 }
 
@@ -480,47 +474,21 @@ void NetworkLine::pullFromSocket()
 void NetworkLine::sendRaw(const QByteArray &bytes)
 {
     m_socket.write(bytes);
-    m_socket.flush();
 }
 
-void NetworkLine::onDisconnected()
-{
-    onErrorOccurred(QAbstractSocket::RemoteHostClosedError);
-}
-
-void NetworkLine::onErrorOccurred(QAbstractSocket::SocketError error)
+void NetworkLine::onErrorOccurred(TcpStream::Error error)
 {
     // The server's last words come before its close.
     pullFromSocket();
-    takeUnreadGreeting();
     if (!m_open)
         return;
-    const QString reason = error == QAbstractSocket::RemoteHostClosedError
+    const QString reason = error == TcpStream::Error::RemoteClosed
             ? tr("%1: the server closed the connection.").arg(m_address.text())
             : tr("%1: the connection failed: %2").arg(m_address.text(), m_socket.errorString());
     m_open = false;
     ++m_generation;
     m_socket.abort();
     emit lost(reason);
-}
-
-void NetworkLine::takeUnreadGreeting()
-{
-#ifdef Q_OS_LINUX
-    // A server that refuses a client says why and resets the connection. When our next
-    // write meets that reset, Qt drops the socket with those words still unread in the
-    // kernel, which keeps them readable after a reset.
-    const qintptr fd = m_socket.socketDescriptor();
-    if (!m_opening || fd < 0 || m_greeting.size() >= MaxGreeting)
-        return;
-    char bytes[MaxGreeting];
-    const ssize_t got =
-            ::recv(int(fd), bytes, size_t(MaxGreeting - m_greeting.size()), MSG_DONTWAIT);
-    if (got <= 0)
-        return;
-    const QByteArray chunk(bytes, got);
-    m_greeting += m_telnet ? m_codec.decode(chunk).data : chunk;
-#endif
 }
 
 NetworkStatus NetworkLine::failOpen(Failure failure, const QString &message)

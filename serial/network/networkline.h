@@ -2,6 +2,7 @@
 #pragma once
 
 #include "serial/network/networkaddress.h"
+#include "serial/network/tcpstream.h"
 #include "serial/network/telnetcodec.h"
 
 #include <QByteArray>
@@ -9,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QTcpSocket>
 
 #include <array>
 #include <functional>
@@ -129,15 +129,13 @@ private:
 
     void acknowledgeAtOnce();
     void onReadyRead();
-    void onDisconnected();
-    void onErrorOccurred(QAbstractSocket::SocketError error);
+    void onErrorOccurred(TcpStream::Error error);
     void pullFromSocket();
-    void takeUnreadGreeting();
     void sendRaw(const QByteArray &bytes);
     [[nodiscard]] NetworkStatus failOpen(NetworkStatus::Failure failure, const QString &message);
     [[nodiscard]] QString closedDuringOpen() const;
 
-    QTcpSocket m_socket;
+    TcpStream m_socket;
     NetworkAddress m_address;
     TelnetCodec m_codec;
     std::array<Confirmation, TelnetCodec::ComPortCommands> m_confirmations{};

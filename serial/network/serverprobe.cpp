@@ -2,30 +2,29 @@
 #include "serial/network/serverprobe.h"
 
 #include "platform/eventwait.h"
-
-#include <QTcpSocket>
+#include "serial/network/tcpstream.h"
 
 namespace ServerProbe {
 
 Answer probe(const NetworkAddress &address, int timeoutMs)
 {
-    QTcpSocket socket;
+    TcpStream socket;
     socket.connectToHost(address.host, address.port);
     const bool settled = EventWait::until(QDeadlineTimer(timeoutMs, Qt::PreciseTimer), [&socket] {
-        return socket.state() == QAbstractSocket::ConnectedState
-                || socket.state() == QAbstractSocket::UnconnectedState;
+        return socket.state() == TcpStream::State::Connected
+                || socket.state() == TcpStream::State::Unconnected;
     });
-    const QAbstractSocket::SocketState state = socket.state();
-    const QAbstractSocket::SocketError error = socket.error();
+    const TcpStream::State state = socket.state();
+    const TcpStream::Error error = socket.error();
     socket.abort();
     if (!settled)
         return Answer::NoAnswer;
-    if (state == QAbstractSocket::ConnectedState)
+    if (state == TcpStream::State::Connected)
         return Answer::Answers;
     switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
+    case TcpStream::Error::Refused:
         return Answer::Refused;
-    case QAbstractSocket::HostNotFoundError:
+    case TcpStream::Error::HostNotFound:
         return Answer::UnknownHost;
     default:
         return Answer::Failed;
