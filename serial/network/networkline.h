@@ -53,8 +53,8 @@ struct NetworkStatus
 // Used as a serial port is: open() and setLineSettings() return when the server has
 // answered, or when their time is up, dispatching events meanwhile so that a window stays
 // live; written data leaves at once; received data waits for readAll(), announced by
-// readyRead(). A connection that fails while open is reported once, by lost(). No dialogs,
-// no threads.
+// readyRead(). A connection that fails while open is reported once, by lost(). No dialogs;
+// a host name is looked up on a thread of its own, and nothing else leaves the event loop.
 class NetworkLine : public QObject
 {
     Q_OBJECT
