@@ -37,7 +37,9 @@ struct TcpStream::Lookup
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_ADDRCONFIG | AI_NUMERICSERV | (numericOnly ? AI_NUMERICHOST : 0);
+        // No AI_ADDRCONFIG: on a machine with loopback alone it would hide 127.0.0.1, and a
+        // family the machine lacks only fails its connect, and the next address is tried.
+        hints.ai_flags = AI_NUMERICSERV | (numericOnly ? AI_NUMERICHOST : 0);
         addrinfo *found = nullptr;
         if (::getaddrinfo(host.constData(), service.constData(), &hints, &found) != 0)
             return;
