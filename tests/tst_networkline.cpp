@@ -192,18 +192,23 @@ void tst_NetworkLine::addresses()
 void tst_NetworkLine::traffic_data()
 {
     QTest::addColumn<Accepter>("accepter");
-    QTest::newRow("rfc2217") << Accepter::Rfc2217;
-    QTest::newRow("raw") << Accepter::Raw;
+    QTest::addColumn<QString>("host");
+    QTest::newRow("rfc2217") << Accepter::Rfc2217 << "127.0.0.1";
+    QTest::newRow("raw") << Accepter::Raw << "127.0.0.1";
+    // A name, looked up off the event loop.
+    QTest::newRow("rfc2217, by name") << Accepter::Rfc2217 << "localhost";
 }
 
 void tst_NetworkLine::traffic()
 {
     QFETCH(Accepter, accepter);
+    QFETCH(QString, host);
     QVERIFY(startServer());
     NetworkLine line;
     QSignalSpy ready(&line, &NetworkLine::readyRead);
     QVERIFY(ready.isValid());
-    const NetworkStatus opened = line.open(m_server->address(accepter), {});
+    const NetworkStatus opened =
+            line.open(m_server->address(accepter).replace(QStringLiteral("127.0.0.1"), host), {});
     QVERIFY2(opened.ok(), qPrintable(opened.message));
 
     const QByteArray bytes = everyByte();
