@@ -147,6 +147,7 @@ NetworkStatus NetworkLine::open(const QString &address, const NetworkLineSetting
         m_confirmations = {};
         m_input.clear();
         m_greeting.clear();
+        m_serverSpoke = false;
         QElapsedTimer connecting;
         connecting.start();
         status = connectSocket(deadline, timeoutMs);
@@ -215,6 +216,12 @@ NetworkStatus NetworkLine::connectSocket(const QDeadlineTimer &deadline, int tim
 
 NetworkStatus NetworkLine::negotiate(const QDeadlineTimer &deadline, int timeoutMs)
 {
+    // A telnet server speaks first. One that turns this client away (ser2net, its port held)
+    // says why and closes at once, and bytes of ours it has not read by then make its system
+    // reset the connection and drop the words it had not sent yet. So it is given a moment.
+    waitFor([this] { return m_serverSpoke || m_socket.state() != TcpStream::State::Connected; },
+            QDeadlineTimer(std::min<qint64>(ServerFirstMs, deadline.remainingTime()),
+                           Qt::PreciseTimer));
     sendRaw(m_codec.start());
     const bool settled = waitFor(
             [this] {
@@ -443,6 +450,7 @@ void NetworkLine::pullFromSocket()
                 m_socket.read(std::min<qint64>(ReadChunk, MaxWaitingInput - m_input.size()));
         if (chunk.isEmpty())
             break;
+        m_serverSpoke = true;
         QByteArray data;
         if (!m_telnet) {
             data = chunk;

@@ -67,6 +67,8 @@ public:
     // often a reopen asks again meanwhile.
     static constexpr int ReleaseMs = 1000;
     static constexpr int RetryMs = 20;
+    // How long a telnet server has to speak first before the line asks for its options.
+    static constexpr int ServerFirstMs = 50;
 
     explicit NetworkLine(QObject *parent = nullptr);
     ~NetworkLine() override;
@@ -142,6 +144,7 @@ private:
     QByteArray m_input;
     // The first bytes a server sent while the line was opening: a refusal's words.
     QByteArray m_greeting;
+    bool m_serverSpoke = false;
     NetworkLineSettings m_settings;
     bool m_open = false;
     bool m_opening = false;
