@@ -19,8 +19,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -1350,27 +1348,9 @@ private slots:
                              wire.append("received " + escapedBytes(bytes));
                          });
 
-        Ser2net ser2net;
-        QTcpServer silent;
-        QTcpSocket holder;
+        ServerUnderTest far;
         QString address;
-        switch (Server(server)) {
-        case Server::Rfc2217:
-        case Server::Held:
-        case Server::Killed:
-        case Server::PlainTelnet:
-        case Server::Raw: {
-            const bool raw = server == int(Server::Raw);
-            if (raw)
-                QVERIFY(m.modem.setSerialRate(9600));
-            QVERIFY2(ser2net.start(m.modem.slavePath()), qPrintable(ser2net.error()));
-            address = ser2net.address(raw ? Ser2net::Accepter::Raw
-                                              : server == int(Server::PlainTelnet)
-                                              ? Ser2net::Accepter::Telnet
-                                              : Ser2net::Accepter::Rfc2217);
-            break;
-        }
-        case Server::Readme: {
+        if (server == int(Server::Readme)) {
             // The section's YAML as written, but for the device and a port of the test's own.
             QFile readme(QStringLiteral(KORVANET_README));
             QVERIFY(readme.open(QIODevice::ReadOnly));
@@ -1383,30 +1363,18 @@ private slots:
             const quint16 port = freeLoopbackPort();
             yaml.replace("/dev/ttyUSB0", QFile::encodeName(m.modem.slavePath()))
                     .replace("tcp,4001", "tcp," + QByteArray::number(port));
-            QVERIFY2(ser2net.startWith(yaml, port), qPrintable(ser2net.error()));
+            QVERIFY2(far.ser2net.startWith(yaml, port), qPrintable(far.ser2net.error()));
             address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(port);
-            break;
-        }
-        case Server::Refused:
-            address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(freeLoopbackPort());
-            break;
-        case Server::UnknownHost:
-            address = QStringLiteral("rfc2217://no-such-modem.invalid:2000");
-            break;
-        case Server::Silent:
-            QVERIFY(silent.listen(QHostAddress::LocalHost));
-            address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort());
-            break;
-        }
-        if (server == int(Server::Held)) {
-            // Another client has the port: ser2net greets it with its telnet options.
-            holder.connectToHost(QHostAddress::LocalHost, ser2net.port(Ser2net::Accepter::Rfc2217));
-            QVERIFY(holder.waitForConnected(2000) && holder.waitForReadyRead(2000));
+        } else {
+            if (server == int(Server::Raw))
+                QVERIFY(m.modem.setSerialRate(9600));
+            address = far.start(Server(server), m.modem.slavePath(), QStringLiteral("9600n81"));
+            QVERIFY2(!address.isEmpty(), qPrintable(far.error()));
         }
         if (server == int(Server::Killed)) {
             QObject::connect(
                     &m.modem, &SimulatedModem::frameReceived, &m.modem,
-                    [&ser2net] { ser2net.kill(); }, Qt::SingleShotConnection);
+                    [&far] { far.ser2net.kill(); }, Qt::SingleShotConnection);
         }
         mapComPort(30, address);
 
@@ -1457,17 +1425,7 @@ private slots:
     }
 
 private:
-    enum class Server {
-        Rfc2217,
-        Readme,
-        Raw,
-        Refused,
-        UnknownHost,
-        PlainTelnet,
-        Silent,
-        Held,
-        Killed
-    };
+    using Server = ServerUnderTest::Kind;
 };
 
 KORVANET_TEST_MAIN(tst_Cli)

@@ -18,8 +18,6 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -850,35 +848,10 @@ private slots:
         QFETCH(int, minMs);
         QFETCH(int, maxMs);
         WindowOnPty w;
-        Ser2net ser2net;
-        QTcpServer silent;
-        QTcpSocket holder;
-        QString address;
-        switch (Server(server)) {
-        case Server::Refused:
-            address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(freeLoopbackPort());
-            break;
-        case Server::UnknownHost:
-            address = QStringLiteral("rfc2217://no-such-modem.invalid:2000");
-            break;
-        case Server::Silent:
-            QVERIFY(silent.listen(QHostAddress::LocalHost));
-            address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort());
-            break;
-        default:
-            QVERIFY2(ser2net.start(w.pty.slavePath(), QStringLiteral("19200n81")),
-                     qPrintable(ser2net.error()));
-            address = ser2net.address(server == int(Server::Raw) ? Ser2net::Accepter::Raw
-                                              : server == int(Server::PlainTelnet)
-                                              ? Ser2net::Accepter::Telnet
-                                              : Ser2net::Accepter::Rfc2217);
-            break;
-        }
-        if (server == int(Server::Held)) {
-            // Another client has the port: ser2net greets it with its telnet options.
-            holder.connectToHost(QHostAddress::LocalHost, ser2net.port(Ser2net::Accepter::Rfc2217));
-            QVERIFY(holder.waitForConnected(2000) && holder.waitForReadyRead(2000));
-        }
+        ServerUnderTest far;
+        const QString address =
+                far.start(Server(server), w.pty.slavePath(), QStringLiteral("19200n81"));
+        QVERIFY2(!address.isEmpty(), qPrintable(far.error()));
         mapComPort(30, address);
         QVERIFY(showWith(w, QStringLiteral(" 30")));
         const Names atStart = visibleControls(w.form);
@@ -921,7 +894,7 @@ private slots:
         }
         if (server == int(Server::Killed)) {
             QVERIFY2(w.form.MSComm1->PortOpen(), qPrintable(boxDetails(w.script)));
-            ser2net.kill();
+            far.ser2net.kill();
             QTRY_VERIFY_WITH_TIMEOUT(!w.script.shown().isEmpty(), 1000);
             const qint64 idleCpuMs = cpuMsWhileIdle(1000);
             QVERIFY2(idleCpuMs < 300, qPrintable(QStringLiteral("%1 ms of CPU").arg(idleCpuMs)));
@@ -941,7 +914,7 @@ private slots:
     }
 
 private:
-    enum class Server { Rfc2217, Raw, Refused, UnknownHost, PlainTelnet, Silent, Held, Killed };
+    using Server = ServerUnderTest::Kind;
 };
 
 KORVANET_TEST_MAIN(tst_PortHandling)
