@@ -28,21 +28,26 @@ QString append(const QString &path, const QStringList &fields)
 {
     const QByteArray name = QFile::encodeName(path);
     const QByteArray line = row(fields);
-    // The file's creator writes the header with its row, so that two runs starting a record at
-    // once cannot both write one.
-    int fd = ::open(name.constData(),
-                    O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    QByteArray bytes = line;
-    if (fd >= 0) {
-        bytes.prepend(row(columns));
-    } else if (errno == EEXIST) {
-        fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const auto openToAppend = [&name] {
+        return ::open(name.constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    };
+    const auto failed = [&path](int error) {
+        return QStringLiteral("%1: %2").arg(path, qt_error_string(error));
+    };
+    int fd = openToAppend();
+    if (fd < 0 && errno == ENOENT) {
+        // A new record appears with its header and first row at once, so that a run adding
+        // to it meanwhile cannot put a row ahead of the header.
+        const int error = createWhole(path, row(columns) + line, 0644);
+        if (error != EEXIST)
+            return error == 0 ? QString() : failed(error);
+        fd = openToAppend(); // made by another run meanwhile
     }
     if (fd < 0)
-        return QStringLiteral("%1: %2").arg(path, qt_error_string(errno));
-    const int error = writeAll(fd, bytes);
+        return failed(errno);
+    const int error = writeAll(fd, line);
     ::close(fd);
-    return error == 0 ? QString() : QStringLiteral("%1: %2").arg(path, qt_error_string(error));
+    return error == 0 ? QString() : failed(error);
 }
 
 } // namespace Record

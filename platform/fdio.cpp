@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/fdio.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +22,36 @@ int writeAll(int fd, QByteArrayView bytes)
         done += n;
     }
     return 0;
+}
+
+QByteArray privateNameBeside(const QString &path)
+{
+    const QFileInfo info(path);
+    return QFile::encodeName(info.absolutePath()) + "/." + QFile::encodeName(info.fileName()) + '.'
+            + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
+}
+
+int createWhole(const QString &path, QByteArrayView bytes, mode_t mode, ino_t *inode)
+{
+    // O_EXCL: a file already at the private name, however unlikely, is left alone.
+    const QByteArray temporary = privateNameBeside(path);
+    const int fd = ::open(temporary.constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0)
+        return errno;
+    struct stat st
+    {
+    };
+    int error = ::fchmod(fd, mode) == 0 ? writeAll(fd, bytes) : errno;
+    if (error == 0 && ::fstat(fd, &st) != 0)
+        error = errno;
+    ::close(fd);
+    if (error == 0 && ::link(temporary.constData(), QFile::encodeName(path).constData()) != 0)
+        error = errno;
+    ::unlink(temporary.constData());
+    if (error == 0 && inode)
+        *inode = st.st_ino;
+    return error;
 }
 
 QString fileKind(mode_t type)

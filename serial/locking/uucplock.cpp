@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <csignal>
@@ -34,14 +33,6 @@ QByteArray readAtMost(int fd, qint64 limit)
     return content;
 }
 
-// A name in the folder of `path` that nobody can know before it is used: another user could
-// otherwise put a file, a link or a FIFO there first.
-QByteArray privateName(const QString &path)
-{
-    return QFile::encodeName(QFileInfo(path).absolutePath()) + "/LTMP."
-            + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
-}
-
 // Moves the file at `path` aside under a private name, so that the file judged is the file
 // removed, however long the judging takes; when `mayGo` says the moved file must stay, it is
 // put back, without taking the name from whoever has taken it meanwhile. Comparing inode
@@ -50,7 +41,7 @@ template <typename Judge>
 int removeIf(const QString &path, Judge mayGo)
 {
     const QByteArray name = QFile::encodeName(path);
-    const QByteArray aside = privateName(path);
+    const QByteArray aside = privateNameBeside(path);
     if (::rename(name.constData(), aside.constData()) != 0)
         return errno == ENOENT ? 0 : errno;
     const UucpLock::Found moved = UucpLock::inspect(QFile::decodeName(aside));
@@ -182,41 +173,13 @@ int removeStale(const QString &path, pid_t pid)
 
 Created create(const QString &path, ino_t *inode, int *error)
 {
-    // Written whole under a name of its own, then linked into place: link() fails, rather
-    // than replaces, when the name is taken. O_EXCL: a file already at the private name,
-    // however unlikely, is left alone rather than written to.
-    const QByteArray target = QFile::encodeName(path);
-    const QByteArray temporary = privateName(path);
-    const int fd = ::open(temporary.constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        *error = errno;
-        return Created::NotPossible;
-    }
     // 0644 whatever the umask: every program must be able to read whose lock it is.
-    struct stat st
-    {
-    };
-    const bool written = ::fchmod(fd, 0644) == 0
-            && writeAll(fd,
-                        QByteArray::number(qlonglong(::getpid())).rightJustified(10, ' ') + '\n')
-                    == 0
-            && ::fstat(fd, &st) == 0;
-    const int writeError = errno;
-    ::close(fd);
-    if (!written) {
-        ::unlink(temporary.constData());
-        *error = writeError != 0 ? writeError : EIO;
-        return Created::NotPossible;
-    }
-    const int linked = ::link(temporary.constData(), target.constData());
-    *error = errno;
-    ::unlink(temporary.constData());
-    if (linked != 0)
-        return *error == EEXIST ? Created::Taken : Created::NotPossible;
-    *error = 0;
-    *inode = st.st_ino;
-    return Created::Yes;
+    *error = createWhole(path,
+                         QByteArray::number(qlonglong(::getpid())).rightJustified(10, ' ') + '\n',
+                         0644, inode);
+    if (*error == 0)
+        return Created::Yes;
+    return *error == EEXIST ? Created::Taken : Created::NotPossible;
 }
 
 void removeOwn(const QString &path, ino_t inode)
