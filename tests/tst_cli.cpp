@@ -9,7 +9,7 @@
 #include "sim/simulatedmodem.h"
 #include "tests/support/framestamps.h"
 #include "tests/support/pty.h"
-#include "tests/support/ser2net.h"
+#include "tests/support/serverundertest.h"
 #include "tests/support/transcriptfile.h"
 
 #include <QDir>

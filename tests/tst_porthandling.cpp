@@ -7,7 +7,7 @@
 #include "serial/widget/responselog.h"
 #include "tests/support/cputime.h"
 #include "tests/support/portholder.h"
-#include "tests/support/ser2net.h"
+#include "tests/support/serverundertest.h"
 #include "tests/support/windowonpty.h"
 
 #include <QDateTime>
