@@ -13,6 +13,7 @@
 
 #include "session/settingsstore.h"
 #include "sim/simulatedmodem.h"
+#include "runtoend.h"
 #include "stats.h"
 
 #include <QCoreApplication>
@@ -56,12 +57,8 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 double timed(const QString &korvanet, const QStringList &arguments)
 {
     QProcess process;
-    QEventLoop loop;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
-    clock.start();
-    process.start(korvanet, arguments);
-    loop.exec();
+    bench::runToEnd(process, korvanet, arguments, clock);
     const double ms = double(clock.nsecsElapsed()) / 1e6;
     if (process.exitCode() != 0) {
         std::fprintf(stderr, "cliapply: %s failed (exit %d):\n%s%s\n",

@@ -5,32 +5,25 @@
 // no rate at all, so the simulator is paced: each reply comes only once its command and its
 // own bytes would have crossed such a line.
 //
-// With --ser2net, the same read also goes over RFC 2217 in every round: a second simulated
+// With --rfc2217, the same read also goes over RFC 2217 in every round: a second simulated
 // modem, alike, behind Debian's ser2net on loopback (chardelay off), reached as COM 30. The
 // two runs of a round go back to back, in turns, so the ratio compares like with like.
 //
-//   cliread --korvanet build/korvanet [--runs N] [--ser2net /usr/sbin/ser2net]
+//   cliread --korvanet build/korvanet [--runs N] [--rfc2217]
 
 #include "session/settingsstore.h"
 #include "sim/simulatedmodem.h"
+#include "runtoend.h"
 #include "stats.h"
+#include "tests/support/ser2net.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
 #include <memory>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -70,41 +63,8 @@ struct Modem
     qint64 firstFrameAt = -1;
 };
 
-quint16 freeLoopbackPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    quint16 port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), length) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
-}
-
-// From /proc/net/tcp, so that no connection of the bench's own reaches the server.
-bool listensOnLoopback(quint16 port)
-{
-    QFile table(QStringLiteral("/proc/net/tcp"));
-    if (!table.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray local =
-            "0100007F:" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
-    for (const QByteArray &line : table.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() > 3 && fields[1] == local && fields[3] == "0A")
-            return true;
-    }
-    return false;
-}
-
 // ser2net in front of `device`, as the README configures it but on loopback; its address.
-QString startSer2net(QProcess &server, const QString &program, const QString &device,
-                     const QTemporaryDir &dir)
+QString startSer2net(Ser2net &server, const QString &device)
 {
     const quint16 port = freeLoopbackPort();
     const QByteArray yaml = QStringLiteral("connection: &bench\n"
@@ -115,20 +75,8 @@ QString startSer2net(QProcess &server, const QString &program, const QString &de
                                     .arg(port)
                                     .arg(device)
                                     .toUtf8();
-    QFile config(dir.filePath(QStringLiteral("ser2net.yaml")));
-    if (!config.open(QIODevice::WriteOnly) || config.write(yaml) != yaml.size())
+    if (!server.startWith(yaml, port))
         return {};
-    config.close();
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(program,
-                 { QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-c"),
-                   config.fileName() });
-    const QDeadlineTimer deadline(5000);
-    while (!listensOnLoopback(port)) {
-        if (deadline.hasExpired() || server.state() == QProcess::NotRunning)
-            return {};
-        QThread::msleep(5);
-    }
     return QStringLiteral("rfc2217://127.0.0.1:%1").arg(port);
 }
 
@@ -141,13 +89,10 @@ bool runRead(const QString &korvanet, int port, Modem &modem, Sample &sample)
     modem.replies = 0;
     modem.firstFrameAt = -1;
     QProcess process;
-    QEventLoop loop;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    clock.start();
-    process.start(korvanet,
-                  { QStringLiteral("read"), QStringLiteral("--port"), QString::number(port),
-                    QStringLiteral("--baud"), QString::number(Rate) });
-    loop.exec();
+    bench::runToEnd(process, korvanet,
+                    { QStringLiteral("read"), QStringLiteral("--port"), QString::number(port),
+                      QStringLiteral("--baud"), QString::number(Rate) },
+                    clock);
     const double totalMs = double(clock.nsecsElapsed()) / 1e6;
     const QByteArray out = process.readAllStandardOutput();
     if (process.exitCode() != 0 || out.count('\n') != Queries || modem.replies != Queries) {
@@ -192,19 +137,19 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
 
     QString korvanet;
-    QString ser2net;
+    bool overRfc2217 = false;
     int runs = 20;
     const QStringList arguments = QCoreApplication::arguments();
-    for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
-        if (arguments[i] == u"--korvanet")
-            korvanet = arguments[i + 1];
-        else if (arguments[i] == u"--runs")
-            runs = arguments[i + 1].toInt();
-        else if (arguments[i] == u"--ser2net")
-            ser2net = arguments[i + 1];
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == u"--rfc2217")
+            overRfc2217 = true;
+        else if (arguments[i] == u"--korvanet" && i + 1 < arguments.size())
+            korvanet = arguments[++i];
+        else if (arguments[i] == u"--runs" && i + 1 < arguments.size())
+            runs = arguments[++i].toInt();
     }
     if (korvanet.isEmpty() || runs < 1) {
-        std::fprintf(stderr, "usage: cliread --korvanet PATH [--runs N] [--ser2net PATH]\n");
+        std::fprintf(stderr, "usage: cliread --korvanet PATH [--runs N] [--rfc2217]\n");
         return 2;
     }
 
@@ -216,14 +161,15 @@ int main(int argc, char *argv[])
     SettingsStore::write(QStringLiteral("Ports"), QStringLiteral("COM3"), local.sim.slavePath());
 
     std::unique_ptr<Modem> remote;
-    QProcess server;
-    if (!ser2net.isEmpty()) {
+    Ser2net server;
+    if (overRfc2217) {
         remote = std::make_unique<Modem>();
-        const QString address = remote->start()
-                ? startSer2net(server, ser2net, remote->sim.slavePath(), config)
-                : QString();
+        const QString address =
+                remote->start() ? startSer2net(server, remote->sim.slavePath()) : QString();
         if (address.isEmpty()) {
-            std::fprintf(stderr, "cliread: ser2net did not start in front of the second modem\n");
+            std::fprintf(stderr,
+                         "cliread: ser2net did not start in front of the second modem: %s\n",
+                         qPrintable(server.error()));
             return 1;
         }
         SettingsStore::write(QStringLiteral("Ports"), QStringLiteral("COM30"), address);
@@ -255,8 +201,6 @@ int main(int argc, char *argv[])
     if (remote) {
         reportRuns("cli_read_rfc2217", remoteSamples);
         bench::report("cli_read_rfc2217_over_pty", remoteOverLocal, "x");
-        server.terminate();
-        server.waitForFinished(5000);
     }
     return 0;
 }
