@@ -6,7 +6,6 @@
 
 #include <QFile>
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -28,15 +27,9 @@ constexpr Confirmed confirmedTexts[] = {
     { FactoryDefaults, "restores the modem's factory defaults" },
 };
 
-bool isPrintableAscii(QStringView text)
-{
-    return std::all_of(text.begin(), text.end(),
-                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7f; });
-}
-
 QString shown(const QString &text)
 {
-    return u'"' + QString::fromLatin1(escapedText(text)) + u'"';
+    return u'"' + escapedString(text) + u'"';
 }
 
 // A "#" that starts a comment: at the start of the line or after a blank. One inside a word

@@ -3,10 +3,9 @@
 
 #include "cli/clisession.h"
 #include "modem/commands.h"
+#include "platform/escaping.h"
 #include "serial/baudrates.h"
 #include "session/settingsstore.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -26,13 +25,6 @@ int tryMsecs(const QString &rate)
     constexpr int answerMsecs = 150;
     constexpr int bytes = 7 + 32;
     return answerMsecs + bytes * 10 * 1000 / rate.toInt();
-}
-
-bool printable(const QByteArray &text)
-{
-    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](char c) {
-        return c >= 0x20 && c < 0x7f;
-    });
 }
 
 } // namespace
@@ -66,7 +58,7 @@ Task<std::optional<QString>> find(CliSession &session, QString device)
             co_return std::nullopt;
         // Any whole line of plain text proves the rate, an ERROR included: at another rate
         // the modem's answer arrives as bytes no modem sends.
-        if (reply.ended && printable(reply.text)) {
+        if (reply.ended && !reply.text.isEmpty() && isPrintableAscii(reply.text)) {
             SettingsStore::write(section, keyFor(device), rate);
             co_return rate;
         }

@@ -2,6 +2,7 @@
 #include "modem/settings.h"
 
 #include "modem/commands.h"
+#include "platform/escaping.h"
 
 #include <QRegularExpression>
 
@@ -100,11 +101,9 @@ const ModemSetting *settingAskedBy(QStringView query)
 
 std::optional<QString> valueFromReply(const ModemSetting &setting, QByteArrayView reply)
 {
+    if (!isPrintableAscii(reply))
+        return std::nullopt;
     const QString text = QString::fromLatin1(reply);
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
-            return std::nullopt;
-    }
     switch (setting.reading) {
     case R::Frequency:
         return number(text, {}, u"MHz");

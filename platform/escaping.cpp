@@ -14,6 +14,18 @@ bool printable(unsigned char code)
 
 } // namespace
 
+bool isPrintableAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return printable(static_cast<unsigned char>(c)); });
+}
+
+bool isPrintableAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() < 0x80 && printable(c.unicode()); });
+}
+
 QByteArray escapedBytes(QByteArrayView bytes)
 {
     QByteArray text;

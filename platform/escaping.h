@@ -15,6 +15,10 @@
 // The same as a text, for a message that shows a text from outside (a path from the settings,
 // another user's process name).
 [[nodiscard]] QString escapedString(const QString &text);
+// Every byte, or character, printable ASCII (0x20 to 0x7e): what a modem's line holds at the
+// right rate, and what a command text may hold. True for nothing at all.
+[[nodiscard]] bool isPrintableAscii(QByteArrayView bytes);
+[[nodiscard]] bool isPrintableAscii(QStringView text);
 // At most the first `limit` bytes, escaped alike, and "..." after them when there were more:
 // another party's words quoted in a one-line message.
 [[nodiscard]] QByteArray escapedExcerpt(QByteArrayView bytes, qsizetype limit = 80);
