@@ -111,7 +111,7 @@ QStringList recordRow(const Unit &unit, const Outcome &outcome, const CliOptions
         now.toString(Qt::ISODateWithMs),
         unit.name(),
         device,
-        device.isEmpty() ? QString() : adapterSerialNumber(device),
+        device.isEmpty() ? QString() : adapterInfo(device).serialNumber(),
         id.modemType,
         id.serialNumber,
         id.firmware,

@@ -36,7 +36,8 @@ QStringList byIdLinks(const QString &device)
 QString serialNumberOf(const QString &device)
 {
     const QString real = realPath(device);
-    return isWatchedDeviceName(QFileInfo(real).fileName()) ? adapterSerialNumber(real) : QString();
+    return isWatchedDeviceName(QFileInfo(real).fileName()) ? adapterInfo(real).serialNumber()
+                                                           : QString();
 }
 
 } // namespace

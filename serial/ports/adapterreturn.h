@@ -44,7 +44,6 @@ public:
     // busy: ModemManager probes it, udev is still at work), until stop().
     void watch();
     void stop();
-    [[nodiscard]] bool watching() const { return m_watcher != nullptr; }
 
 signals:
     void back();

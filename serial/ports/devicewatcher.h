@@ -25,9 +25,8 @@ public:
     explicit DeviceWatcher(QObject *parent = nullptr);
     ~DeviceWatcher() override;
 
-    // Starts watching; what is there already is present(), never reported as appearing.
+    // Starts watching; what is there already is never reported as appearing.
     [[nodiscard]] bool start(QString *error = nullptr);
-    [[nodiscard]] QSet<QString> present() const { return m_present; }
     // "udev" or "the folder /dev", for messages.
     [[nodiscard]] QString source() const;
     // Reports `path` (any name of a device, links followed) through appeared() and

@@ -2,6 +2,7 @@
 #include "serial/ports/modemmanager.h"
 
 #include "platform/escaping.h"
+#include "serial/ports/portlisting.h"
 
 #include <QDir>
 #include <QFile>
@@ -90,12 +91,8 @@ QString advice(const QString &device, quint16 vendorId, quint16 productId)
 
 QString advice(const QString &device)
 {
-    const QString real = QFileInfo(device).canonicalFilePath();
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        if (info.systemLocation() == real)
-            return advice(device, info.vendorIdentifier(), info.productIdentifier());
-    }
-    return advice(device, 0, 0);
+    const QSerialPortInfo info = adapterInfo(device);
+    return advice(device, info.vendorIdentifier(), info.productIdentifier());
 }
 
 } // namespace ModemManager

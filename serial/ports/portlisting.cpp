@@ -158,7 +158,7 @@ QMap<int, QString> portTooltips()
     return tips;
 }
 
-QString adapterSerialNumber(const QString &device)
+QSerialPortInfo adapterInfo(const QString &device)
 {
-    return infoFor(QSerialPortInfo::availablePorts(), device).serialNumber();
+    return infoFor(QSerialPortInfo::availablePorts(), device);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMap>
+#include <QSerialPortInfo>
 #include <QString>
 
 // The COM-number map as an open would resolve it now, one line a number: the device, whether
@@ -16,6 +17,6 @@
 // the list must not reach out over the network.
 [[nodiscard]] QMap<int, QString> portTooltips();
 
-// The serial number of the USB adapter behind `device` (any name of it); empty when it has
-// none or is no USB adapter.
-[[nodiscard]] QString adapterSerialNumber(const QString &device);
+// What the system says of the USB adapter behind `device` (any name of it): its maker,
+// product and serial number; nothing when it is no USB adapter.
+[[nodiscard]] QSerialPortInfo adapterInfo(const QString &device);
