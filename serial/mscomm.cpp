@@ -138,8 +138,17 @@ MSComm::MSComm(QObject *parent) : QObject(parent)
 
 MSComm::~MSComm() = default;
 
+CommStatus MSComm::stillOpening()
+{
+    // Waiting for a device server lets events through, a second "Open port" among them: it
+    // must not change the port or the line that the first is opening.
+    return { CommError::PortAlreadyOpen, QStringLiteral("The port is still being opened.") };
+}
+
 CommStatus MSComm::setCommPort(int number)
 {
+    if (m_opening)
+        return stillOpening();
     if (number < 1 || number > 32767)
         return { CommError::InvalidPortNumber,
                  QStringLiteral("COM%1 is not a port number.").arg(number) };
@@ -156,6 +165,8 @@ CommStatus MSComm::setCommPort(int number)
 
 CommStatus MSComm::setSettings(const QString &settings)
 {
+    if (m_opening)
+        return stillOpening();
     if (!parseSettings(settings))
         return { CommError::InvalidPropertyValue,
                  QStringLiteral("\"%1\" is no line setting.").arg(settings) };
@@ -219,9 +230,8 @@ CommStatus MSComm::open()
     if (PortOpen())
         return { CommError::PortAlreadyOpen,
                  QStringLiteral("%1 is already open.").arg(escapedString(m_device)) };
-    // Waiting for a device server lets events through, a second "Open port" among them.
     if (m_opening)
-        return { CommError::PortAlreadyOpen, QStringLiteral("The port is still being opened.") };
+        return stillOpening();
 
     // The path may come from the user's settings file, and hold anything.
     const QString device = PortMap::devicePath(m_commPort);

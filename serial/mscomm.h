@@ -101,6 +101,7 @@ signals:
     void lineWarning(const QString &warning);
 
 private:
+    [[nodiscard]] static CommStatus stillOpening();
     [[nodiscard]] CommStatus open();
     [[nodiscard]] CommStatus openNetwork(const QString &address);
     [[nodiscard]] CommStatus applySettings();
