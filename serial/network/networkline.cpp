@@ -9,12 +9,6 @@
 #include <QScopedValueRollback>
 #include <QtEndian>
 
-#ifdef Q_OS_LINUX
-#  include <netinet/in.h>
-#  include <netinet/tcp.h>
-#  include <sys/socket.h>
-#endif
-
 namespace {
 
 using ComPort = TelnetCodec::ComPort;
@@ -192,10 +186,8 @@ NetworkStatus NetworkLine::connectSocket(const QDeadlineTimer &deadline, int tim
         return failOpen(Failure::TimedOut,
                         tr("%1 did not answer within %2 s.").arg(where, seconds(timeoutMs)));
     }
-    if (m_socket.state() == TcpStream::State::Connected) {
-        acknowledgeAtOnce();
+    if (m_socket.state() == TcpStream::State::Connected)
         return {};
-    }
     switch (m_socket.error()) {
     case TcpStream::Error::HostNotFound:
         return failOpen(Failure::UnknownHost,
@@ -421,22 +413,8 @@ QByteArray NetworkLine::read(qint64 maxSize)
     return bytes;
 }
 
-void NetworkLine::acknowledgeAtOnce()
-{
-#ifdef TCP_QUICKACK
-    // A server that sends its answers as separate small segments with Nagle's algorithm on
-    // (ser2net does, unless its accepter says tcp(nodelay)) holds each one back until the
-    // one before is acknowledged, and Linux delays an acknowledgement by 40 ms: the four
-    // confirmations of an open took 40 ms on loopback. Linux leaves quick-ack mode on its
-    // own, so it is asked for again after every read.
-    const int on = 1;
-    ::setsockopt(m_socket.descriptor(), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-#endif
-}
-
 void NetworkLine::onReadyRead()
 {
-    acknowledgeAtOnce();
     const qsizetype before = m_input.size();
     pullFromSocket();
     if (m_open && m_input.size() > before)

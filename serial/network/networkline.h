@@ -129,7 +129,6 @@ private:
     // still not so, or the line was closed meanwhile by someone else.
     bool waitFor(const std::function<bool()> &done, const QDeadlineTimer &deadline);
 
-    void acknowledgeAtOnce();
     void onReadyRead();
     void onErrorOccurred(TcpStream::Error error);
     void pullFromSocket();

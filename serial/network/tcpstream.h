@@ -38,8 +38,6 @@ public:
     [[nodiscard]] State state() const { return m_state; }
     [[nodiscard]] Error error() const { return m_error; }
     [[nodiscard]] QString errorString() const { return m_errorString; }
-    // The socket while there is one, else -1.
-    [[nodiscard]] int descriptor() const { return m_fd; }
 
     [[nodiscard]] qint64 bytesAvailable() const;
     [[nodiscard]] QByteArray read(qint64 maxSize);
@@ -63,6 +61,7 @@ private:
     void onWritable();
     void onReadable();
     void sendQueued();
+    void acknowledgeAtOnce();
     void fail(Error error, int systemError);
     void closeSocket();
 
@@ -74,6 +73,7 @@ private:
     // Children, let go by deleteLater(): a handler of their own signal may close the stream.
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
+    QSocketNotifier *m_lookupNotifier = nullptr;
     QByteArray m_output;
     bool m_failing = false;
     bool m_announcingWrite = false;
