@@ -99,7 +99,7 @@ Task<bool> ApplyRun::sendSettings()
     for (SettingOutcome &setting : m_outcome.settings) {
         if (!setting.planned)
             continue;
-        const QString command = QLatin1StringView(setting.setting->setting) + setting.wanted;
+        const QString command = setting.command();
         setting.sent = true;
         m_outcome.unsaved = true;
         const Replies::Reply reply = co_await sendTracked(command);
@@ -159,7 +159,7 @@ Task<int> ApplyRun::run()
         for (SettingOutcome &s : m_outcome.settings) {
             s.planned = m_options.all || !s.before || !sameValue(*s.setting, *s.before, s.wanted);
             if (s.planned)
-                m_plan.append(QLatin1StringView(s.setting->setting) + s.wanted);
+                m_plan.append(s.command());
         }
         if (m_options.save)
             m_plan.append(save);
@@ -188,9 +188,7 @@ Task<int> ApplyRun::run()
         if (on.ended && !on.text.contains("ERROR"))
             m_outcome.transmissionOff = false;
     }
-    m_session.reportDoubts(m_plan);
-    const bool doubtful = !m_session.replies().unasked().isEmpty()
-            || !m_session.replies().lateReplies().isEmpty();
+    const bool doubtful = m_session.reportDoubts();
     if (m_session.failed()) {
         m_outcome.result = QStringLiteral("port failure");
     } else if (m_outcome.result.isEmpty()) {

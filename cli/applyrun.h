@@ -32,6 +32,8 @@ struct SettingOutcome
     bool sent = false;
     bool readBack = false;
 
+    // The setting text that sets it to what the profile wants.
+    [[nodiscard]] QString command() const { return QLatin1StringView(setting->setting) + wanted; }
     [[nodiscard]] const char *delivery() const
     {
         return sent ? "sent" : planned ? "not sent" : "unchanged";

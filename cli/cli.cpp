@@ -230,8 +230,7 @@ int run(int argc, char *argv[])
     std::signal(SIGPIPE, SIG_IGN);
     // From here a signal ends the run wherever it is: while a file is read, and later with
     // the run's own words.
-    const auto plainEnd = [](int signalNumber) { return 128 + signalNumber; };
-    if (QString error; !Termination::watch(&app, plainEnd, &error))
+    if (QString error; !Termination::watch(&app, {}, &error))
         sayOnStderr(QStringLiteral("signals: %1").arg(error));
     return mode.run(options);
 }

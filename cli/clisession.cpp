@@ -8,8 +8,6 @@
 #include "session/portopening.h"
 #include "session/termination.h"
 
-#include <algorithm>
-
 CliSession::CliSession(const QString &frontEnd, const QString &portText, const QString &baudText,
                        const QString &transcriptPath)
     : m_portText(portText), m_baudText(baudText)
@@ -48,7 +46,7 @@ CommStatus CliSession::sendFrame(const QString &command)
         fail(status);
         return status;
     }
-    m_lastQuestion = m_replies.expect();
+    m_lastQuestion = m_replies.expect(command);
     return status;
 }
 
@@ -118,10 +116,7 @@ CommStatus CliSession::setRate(const QString &rate)
 
 bool CliSession::reportGarbled(const QString &command, const Replies::Reply &reply)
 {
-    const bool garbled = std::any_of(reply.text.cbegin(), reply.text.cend(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e;
-    });
-    if (!garbled)
+    if (isPrintableAscii(reply.text))
         return false;
     say(QStringLiteral("the reply to %1 holds bytes no modem sends at the right rate: \"%2\"; "
                        "the PC's rate (%3) may not be the modem's (--baud auto finds it)")
@@ -134,7 +129,7 @@ void CliSession::reportTimeout(const QString &command, int timeoutMs, const QByt
     m_transcript.record("timeout", command);
     // Bytes that never made a line are no silence: at another rate, a modem's answer comes as
     // such bytes.
-    if (reportGarbled(command, { partial, false, false, false }))
+    if (reportGarbled(command, { partial, false, false }))
         return;
     if (partial.isEmpty()) {
         say(QStringLiteral("no reply to %1 within %2 ms").arg(command).arg(timeoutMs));
@@ -146,12 +141,10 @@ void CliSession::reportTimeout(const QString &command, int timeoutMs, const QByt
     }
 }
 
-void CliSession::reportDoubts(const QStringList &commands)
+bool CliSession::reportDoubts()
 {
-    const QList<std::pair<int, Replies::Reply>> late = m_replies.lateReplies();
-    for (const auto &[question, reply] : late) {
+    for (const auto &[command, reply] : m_replies.lateReplies()) {
         const QString text = QString::fromLatin1(escapedBytes(reply.text));
-        const QString command = commands.value(question);
         say(QStringLiteral("the reply to %1 came late: \"%2\"").arg(command, text));
         m_transcript.record("late", command + u' ' + QString::fromLatin1(reply.text));
     }
@@ -160,9 +153,11 @@ void CliSession::reportDoubts(const QStringList &commands)
         say(QStringLiteral("a line no command asked for: \"%1\"").arg(text));
         m_transcript.record("unasked", QString::fromLatin1(line));
     }
-    if (!late.isEmpty() || !m_replies.unasked().isEmpty())
-        say(QStringLiteral("the modem's lines did not keep to its questions; the "
-                           "answers above may not be what it holds"));
+    if (!m_replies.doubtful())
+        return false;
+    say(QStringLiteral("the modem's lines did not keep to its questions; the "
+                       "answers above may not be what it holds"));
+    return true;
 }
 
 void CliSession::say(const QString &text) const

@@ -56,7 +56,6 @@ public:
     // Moves the open port to `rate` (one of the six) on the spot, without closing it: a reopen
     // toggles DTR and RTS, which resets some devices. What came before is forgotten.
     CommStatus setRate(const QString &rate);
-    [[nodiscard]] const QString &baudText() const { return m_baudText; }
 
     [[nodiscard]] bool failed() const { return m_failed; }
     [[nodiscard]] const Replies &replies() const { return m_replies; }
@@ -64,7 +63,8 @@ public:
     // Said on stderr and in the transcript: a reply that did not come in time, and lines
     // that make the answers doubtful.
     void reportTimeout(const QString &command, int timeoutMs, const QByteArray &partial);
-    void reportDoubts(const QStringList &commands);
+    // True when there were any.
+    bool reportDoubts();
     // A reply with bytes that no modem sends at the right rate (a garbled line, or bytes that
     // never made a line): said, with the rate to suspect. True when it was one.
     bool reportGarbled(const QString &command, const Replies::Reply &reply);

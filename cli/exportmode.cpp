@@ -58,8 +58,7 @@ Task<int> exportUnit(Unit &unit, const CliOptions &options)
                             .arg(query, raw));
         status = Cli::ExitStatus::NoReply;
     }
-    if (session.replies().lateReplies().size() + session.replies().unasked().size() > 0) {
-        session.reportDoubts({});
+    if (session.reportDoubts()) {
         session.say(QStringLiteral("no profile was written"));
         co_return Cli::ExitStatus::NoReply;
     }

@@ -36,9 +36,7 @@ Unit::Unit(const QString &frontEnd, const QString &port, const CliOptions &optio
 
 Unit::Unit(const QString &frontEnd, const ResolvedPort &port, const CliOptions &options,
            bool several)
-    : progress({}),
-      m_portText(port.number),
-      m_name(port.name),
+    : m_name(port.name),
       m_transcriptPath(transcriptFor(options.transcriptPath, port.number, several)),
       m_several(several),
       m_session(std::make_unique<CliSession>(frontEnd, port.number, options.baudText,

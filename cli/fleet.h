@@ -28,7 +28,6 @@ public:
     // "COM3", or "COM5 (/dev/ttyUSB0)" for a port named by its path, as output lines, messages
     // and records name it.
     [[nodiscard]] const QString &name() const { return m_name; }
-    [[nodiscard]] const QString &portText() const { return m_portText; }
     [[nodiscard]] CliSession &session() { return *m_session; }
     [[nodiscard]] const CliSession &session() const { return *m_session; }
     [[nodiscard]] const QString &transcriptPath() const { return m_transcriptPath; }
@@ -41,7 +40,6 @@ private:
     Unit(const QString &frontEnd, const ResolvedPort &port, const CliOptions &options,
          bool several);
 
-    QString m_portText;
     QString m_name;
     QString m_transcriptPath;
     bool m_several;

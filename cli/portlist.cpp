@@ -49,8 +49,7 @@ ResolvedPort resolvePort(const QString &port)
     if (!named) {
         bool isNumber = false;
         const int number = port.trimmed().toInt(&isNumber);
-        return { port, isNumber ? QStringLiteral("COM%1").arg(number) : port,
-                 isNumber ? PortMap::devicePath(number) : QString() };
+        return { port, isNumber ? QStringLiteral("COM%1").arg(number) : port };
     }
     // Any name of a device finds its number: a by-id link and the node it leads to are one.
     const QString real = QFileInfo(port).canonicalFilePath();
@@ -61,9 +60,9 @@ ResolvedPort resolvePort(const QString &port)
                 || (!real.isEmpty() && QFileInfo(entry.device).canonicalFilePath() == real);
         if (same)
             return { QString::number(entry.number),
-                     QStringLiteral("COM%1 (%2)").arg(entry.number).arg(port), port };
+                     QStringLiteral("COM%1 (%2)").arg(entry.number).arg(port) };
     }
     const int number = highest + 1;
     PortMap::setSessionOverride(number, port);
-    return { QString::number(number), QStringLiteral("COM%1 (%2)").arg(number).arg(port), port };
+    return { QString::number(number), QStringLiteral("COM%1 (%2)").arg(number).arg(port) };
 }

@@ -19,6 +19,5 @@ struct ResolvedPort
 {
     QString number;
     QString name;
-    QString device; // the path or address named, or the one the number maps to
 };
 [[nodiscard]] ResolvedPort resolvePort(const QString &port);

@@ -49,11 +49,6 @@ void readHeaderLine(const QByteArray &line, Profile::Header &header)
 
 namespace Profile {
 
-QString Entry::text() const
-{
-    return QLatin1StringView(setting->setting) + value;
-}
-
 std::optional<Contents> read(const QString &path, QStringList *errors)
 {
     const CommandFile::Contents file =

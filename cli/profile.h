@@ -33,8 +33,6 @@ struct Entry
     const ModemSetting *setting = nullptr;
     QString value; // what goes after the setting's "="
     int line = 0;
-
-    [[nodiscard]] QString text() const;
 };
 
 struct Contents

@@ -5,11 +5,6 @@
 
 #include <csignal>
 
-Progress::Progress(QStringList commands)
-    : m_commands(std::move(commands)), m_states(m_commands.size(), State::NotSent)
-{
-}
-
 void Progress::plan(QStringList commands)
 {
     m_commands = std::move(commands);

@@ -11,7 +11,6 @@
 class Progress
 {
 public:
-    explicit Progress(QStringList commands);
     // The commands the run is to send from now on, none of them sent yet.
     void plan(QStringList commands);
 

@@ -94,8 +94,7 @@ Task<int> askEveryQuestion(Unit &unit, const CliOptions &options)
             break;
         }
     }
-    session.reportDoubts(progress.commands());
-    if (!session.replies().unasked().isEmpty() || !session.replies().lateReplies().isEmpty())
+    if (session.reportDoubts())
         status = Cli::ExitStatus::NoReply;
     if (options.json) {
         if (!unit.linePrefix().isEmpty())

@@ -114,8 +114,7 @@ Task<int> sendEveryLine(Unit &unit, const CliOptions &options)
             break;
         }
     }
-    session.reportDoubts(commands);
-    if (!session.replies().unasked().isEmpty() || !session.replies().lateReplies().isEmpty())
+    if (session.reportDoubts())
         status = Cli::ExitStatus::NoReply;
     // A run that stopped has said all this already.
     const QString behind = progress.leftBehind();

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-int Replies::expect()
+int Replies::expect(const QString &command)
 {
-    m_questions.append(Question());
+    m_questions.append(Question{ command, {} });
     return int(m_questions.size() - 1);
 }
 
@@ -21,7 +21,7 @@ void Replies::feed(QByteArrayView bytes)
         }
         Question &question = m_questions[index];
         question.owed = false;
-        question.reply = { line.text, true, question.givenUp, line.overlong };
+        question.reply = { line.text, true, question.givenUp };
     }
 }
 
@@ -53,14 +53,21 @@ bool Replies::owed(int question) const
     return question >= 0 && question < m_questions.size() && m_questions[question].owed;
 }
 
-QList<std::pair<int, Replies::Reply>> Replies::lateReplies() const
+QList<std::pair<QString, Replies::Reply>> Replies::lateReplies() const
 {
-    QList<std::pair<int, Reply>> late;
-    for (qsizetype i = 0; i < m_questions.size(); ++i) {
-        if (m_questions[i].reply.late)
-            late.append({ int(i), m_questions[i].reply });
+    QList<std::pair<QString, Reply>> late;
+    for (const Question &question : m_questions) {
+        if (question.reply.late)
+            late.append({ question.command, question.reply });
     }
     return late;
+}
+
+bool Replies::doubtful() const
+{
+    return !m_unasked.isEmpty()
+            || std::any_of(m_questions.cbegin(), m_questions.cend(),
+                           [](const Question &q) { return q.reply.late; });
 }
 
 qsizetype Replies::current() const

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QString>
 
 #include <utility>
 
@@ -22,11 +23,10 @@ public:
         QByteArray text; // as received, without its line end, at most a line's length
         bool ended = false; // the line has ended
         bool late = false; // it ended after its question's time had run out
-        bool overlong = false; // cut short: the modem sent more than a line holds
     };
 
-    // A frame went out that the modem answers with one line: its question's number.
-    int expect();
+    // The frame `command` went out, which the modem answers with one line: its question's number.
+    int expect(const QString &command);
     // Bytes as they came from the line.
     void feed(QByteArrayView bytes);
     // The question's time ran out: a line that ends for it from now on is late.
@@ -42,12 +42,15 @@ public:
     [[nodiscard]] Reply reply(int question) const;
     // The lines that came when no frame was owed one, as received.
     [[nodiscard]] const QList<QByteArray> &unasked() const { return m_unasked; }
-    // The replies that ended after their question's time had run out, by question.
-    [[nodiscard]] QList<std::pair<int, Reply>> lateReplies() const;
+    // The replies that ended after their question's time had run out, with their commands.
+    [[nodiscard]] QList<std::pair<QString, Reply>> lateReplies() const;
+    // Late replies or unasked lines: no answer of this line can be taken on trust.
+    [[nodiscard]] bool doubtful() const;
 
 private:
     struct Question
     {
+        QString command;
         Reply reply;
         bool givenUp = false;
         bool owed = true; // false once answered, or the line it was owed on closed
